@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing TempoScout needs on Debian 12, and
+# builds libmpg123 for mingw into the cache. Safe to run again: it only installs what
+# is missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+packages=(
+  cmake ninja-build pkgconf g++ clang libclang-rt-14-dev
+  googletest libbenchmark-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine64 wine xvfb xauth x11-utils xdotool imagemagick
+  libmpg123-dev mpg123 lame sox
+  dpkg-dev curl zip util-linux
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo_cmd=""
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
+  $sudo_cmd apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+"$here/build-mpg123-mingw.sh" >/dev/null
