@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Sets up a Debian machine, builds the Windows program and runs it under Wine.
+# With a display the window opens there and the script waits until it is closed.
+# Without one, the program runs on a virtual 1280x800 desktop under Xvfb; the script
+# saves a screenshot of it, prints the screenshot's path and closes the program.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+"$root/scripts/setup.sh"
+export MPG123_ROOT=$("$root/scripts/build-mpg123-mingw.sh")
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$(nproc)" >/dev/null
+cmake --build --preset win64 --target portable >/dev/null
+
+app="$root/build/win64/TempoScout/TempoScout.exe"
+session="$root/build/win64/wine-app"
+run="$root/scripts/wine-run.sh --session $session"
+
+if [[ -n ${DISPLAY:-} ]]; then
+  exec $run "$app"
+fi
+
+$run --start
+export DISPLAY=$(cat "$session/display") WINEPREFIX="$session/prefix" WINEDEBUG=-all
+trap '$run --stop' EXIT
+$run explorer /desktop=TempoScout,1280x800 "$app" &
+# The virtual desktop is the only X window; the program's own windows live inside it.
+desktop=""
+for _ in $(seq 150); do
+  desktop=$(xdotool search --name "TempoScout - Wine desktop" 2>/dev/null | head -n1 || true)
+  [[ -n $desktop ]] && break
+  sleep 0.2
+done
+[[ -n $desktop ]] || { echo "run: the Wine desktop did not appear" >&2; exit 1; }
+sleep 5
+shot="$root/build/win64/screenshot.png"
+import -window root "$shot"
+echo "$shot"
