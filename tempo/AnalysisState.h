@@ -29,16 +29,15 @@ class AnalysisState {
 
   int32_t CurveSize() const { return curveSize_; }
   float CurveSlope() const { return curveSlope_; }
-  void SetCurveShape(int32_t size, float slope) {
-    curveSize_ = size;
-    curveSlope_ = slope;
-  }
 
   // 1 while a track analysis runs; the gain stage leaves audio alone otherwise.
   int32_t ActiveFlag() const { return activeFlag_; }
   void SetActiveFlag(int32_t flag) { activeFlag_ = flag; }
 
  private:
+  // Only the curve builder sets size and slope, after checking the size fits the table.
+  friend int32_t BuildGainCurve(AnalysisState& state, int32_t size, float slope, int32_t peakRow);
+
   std::unique_ptr<float[]> curve_;
   int32_t curveSize_ = 0;
   float curveSlope_ = 0.0f;

@@ -86,7 +86,8 @@ int32_t BuildGainCurve(AnalysisState& state, int32_t size, float slope, int32_t 
   if (!state.HasGainCurve() || size < 1 || size > AnalysisState::kCurveRows - 2) {
     return 0;
   }
-  state.SetCurveShape(size, slope);
+  state.curveSize_ = size;
+  state.curveSlope_ = slope;
   for (int32_t row = 1; row < size; ++row) {
     state.SetThreshold(row, static_cast<float>(static_cast<double>(kFullScale) / row));
   }
