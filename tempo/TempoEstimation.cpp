@@ -15,8 +15,8 @@ constexpr double kLowestPartnerFactor = 1.9;
 constexpr double kHighestPartnerFactor = 2.1;
 constexpr double kDoublePeriodPercent = 200.0;
 
-// Periods the onset detector favours by itself (chunk and buffer timing), which
-// are no evidence of a beat when nothing pairs with them.
+// Fixed periods, about 23 ms (1024 frames) apart, that the analysis produces as
+// artefacts; a lone one is no evidence of a tempo.
 constexpr std::array<int32_t, 5> kArtefactPeriodsMs = {325, 348, 372, 395, 418};
 
 struct Candidate {
