@@ -38,15 +38,17 @@ bool IsSkinnablePopup(HWND popup) {
     return IsSkinnablePopup(placement);
 }
 
-void DrawPopupFrame(HWND popup) {
-    WindowDc windowDc(popup);
-    if (!windowDc) return;
-    MemDc memory(windowDc.Get());
+namespace {
+
+// Composes the whole frame off screen and copies it onto the window's context in one
+// step, so the popup never shows half a frame.
+void PaintFrame(HWND popup, HDC windowDc) {
+    MemDc memory(windowDc);
     if (!memory) return;
     RECT bounds = WindowRectOrZeros(popup);
     int width = bounds.right - bounds.left;
     int height = bounds.bottom - bounds.top;
-    UniqueBitmap canvas(CreateCompatibleBitmap(windowDc.Get(), width, height));
+    UniqueBitmap canvas(CreateCompatibleBitmap(windowDc, width, height));
     SelectGuard selectCanvas(memory.Get(), canvas.Get());
     if (!selectCanvas.Selected()) return;
 
@@ -72,7 +74,38 @@ void DrawPopupFrame(HWND popup) {
             if (openWidth > 2) Rectangle(dc, 1, 0, openWidth, 2);
         }
     }
-    BitBlt(windowDc.Get(), 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    BitBlt(windowDc, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+}
+
+}  // namespace
+
+void DrawPopupFrame(HWND popup) {
+    WindowDc windowDc(popup);
+    if (!windowDc) return;
+    PaintFrame(popup, windowDc.Get());
+}
+
+bool PopupPaintsItsOwnBorder(HWND popup) {
+    RECT window = WindowRectOrZeros(popup);
+    RECT client{};
+    if (!GetClientRect(popup, &client)) return false;
+    return client.right == window.right - window.left && client.bottom == window.bottom - window.top;
+}
+
+void RedrawFrameAroundItems(HWND popup) {
+    auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
+    if (!menu) return;
+    WindowDc windowDc(popup);
+    if (!windowDc) return;
+    RECT bounds = WindowRectOrZeros(popup);
+    int count = GetMenuItemCount(menu);
+    for (int position = 0; position < count; ++position) {
+        RECT item{};
+        if (!GetMenuItemRect(popup, menu, static_cast<UINT>(position), &item)) continue;
+        ExcludeClipRect(windowDc.Get(), item.left - bounds.left, item.top - bounds.top, item.right - bounds.left,
+                        item.bottom - bounds.top);
+    }
+    PaintFrame(popup, windowDc.Get());
 }
 
 }  // namespace menuskin

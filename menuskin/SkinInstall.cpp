@@ -155,11 +155,13 @@ LRESULT CALLBACK MenuWatchHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK PopupMenuProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_PAINT && IsSkinnablePopup(window)) {
+    bool skinned = message == WM_PAINT && IsSkinnablePopup(window);
+    if (skinned) {
         DrawPopupFrame(window);
         InvalidateRect(window, nullptr, FALSE);
     }
     LRESULT result = PassOn(window, message, wParam, lParam);
+    if (skinned && PopupPaintsItsOwnBorder(window)) RedrawFrameAroundItems(window);
     if (message == WM_DESTROY) RestoreStoredProc(window, &PopupMenuProc);
     if (message == WM_NCDESTROY) RemovePropA(window, kPropWindowProc);
     return result;

@@ -85,5 +85,10 @@ struct PopupPlacement {
 bool IsSkinnablePopup(const PopupPlacement& placement);
 bool IsSkinnablePopup(HWND popup);
 void DrawPopupFrame(HWND popup);
+// Wine paints a popup's border and margins in its client area, which covers the
+// whole window, over the frame painted before it; the frame is then painted again
+// around the items once the popup has drawn them.
+bool PopupPaintsItsOwnBorder(HWND popup);
+void RedrawFrameAroundItems(HWND popup);
 
 }  // namespace menuskin

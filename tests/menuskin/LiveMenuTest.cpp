@@ -396,7 +396,9 @@ TEST_F(LiveMenu, HundredOpeningsLeakNoGdiObjectsAndNoRecords) {
     DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     // Wine's GetGuiResources is a stub that answers 0; there the scoped owners'
     // count above is the only measure.
-    if (gdiBefore != 0 || gdiAfter != 0) EXPECT_EQ(gdiAfter, gdiBefore);
+    if (gdiBefore != 0 || gdiAfter != 0) {
+        EXPECT_EQ(gdiAfter, gdiBefore);
+    }
 }
 
 }  // namespace
