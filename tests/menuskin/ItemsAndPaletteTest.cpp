@@ -34,14 +34,6 @@ INSTANTIATE_TEST_SUITE_P(Entries, Palette,
                                            PaletteCase{-1, RGB(0, 0, 0)}, PaletteCase{6, RGB(0, 0, 0)},
                                            PaletteCase{1000, RGB(0, 0, 0)}));
 
-TEST(Palette, FollowsAColourChangeAtOnce) {
-    ReferenceColors colors;
-    INT element = COLOR_BTNHIGHLIGHT;
-    COLORREF changed = RGB(250, 240, 230);
-    SetSysColors(1, &element, &changed);
-    EXPECT_EQ(MenuSkinColor(kMenuBackground), changed);
-}
-
 struct FileItem {
     UINT id;
     const char* text;  // nullptr for a separator
@@ -199,15 +191,6 @@ TEST_F(Items, TabbedTextMeasuresWhole) {
     MEASUREITEMSTRUCT measure = Measure(GetMenuItemCount(menu_) - 1, 40);
     EXPECT_EQ(measure.itemWidth, static_cast<UINT>(MenuFontTextWidth(text) + 44));
     EXPECT_GT(measure.itemWidth, static_cast<UINT>(MenuFontTextWidth("Open") + 44));
-    UnskinPopupItems(menu_);
-}
-
-TEST_F(Items, MeasuringLeavesNoScopedObjectBehind) {
-    SkinPopupItems(menu_);
-    int before = LiveScopedGdiCount();
-    Measure(0, 1);
-    Measure(3, 0);
-    EXPECT_EQ(LiveScopedGdiCount(), before);
     UnskinPopupItems(menu_);
 }
 
