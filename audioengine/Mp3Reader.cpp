@@ -3,7 +3,9 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace audioengine {
 
@@ -26,6 +28,7 @@ off_t SeekCallback(void* handle, off_t offset, int whence) {
 
 // Consecutive reads without progress after which a stream is taken to be stuck.
 constexpr int kMaxIdleReads = 64;
+constexpr size_t kSkipFrames = 4096;
 
 class Mp3Input final : public StereoInput {
  public:
@@ -79,10 +82,29 @@ class Mp3Input final : public StereoInput {
     return Decode(stereo, frames);
   }
 
+  // Seeking reopens the stream and decodes up to the frame: libmpg123's own seek
+  // keeps filter history from before it, so a restart after the end would not give
+  // the same samples as the first pass.
   bool SeekFrame(uint64_t frame) override {
     if (frame > lengthFrames_) return false;
-    if (mpg123_seek(handle_, static_cast<off_t>(frame), SEEK_SET) < 0) return false;
+    mpg123_close(handle_);
+    ended_ = true;
+    if (!file_->Seek(0) || mpg123_open_handle(handle_, file_.get()) != MPG123_OK) return false;
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK || rate != rateHz_ ||
+        encoding != encoding_) {
+      return false;
+    }
     ended_ = false;
+    std::vector<float> scratch(2 * kSkipFrames);
+    for (uint64_t skipped = 0; skipped < frame;) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(kSkipFrames, frame - skipped));
+      const size_t got = Decode(scratch.data(), want);
+      if (got == 0) return false;
+      skipped += got;
+    }
     return true;
   }
 
