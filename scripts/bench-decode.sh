@@ -13,10 +13,10 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Five minutes of clicks over noise, stereo 16-bit 44100 Hz, and its MP3s.
+# Three minutes of clicks over noise, stereo 16-bit 44100 Hz, and its MP3s.
 python3 - "$work/track.wav" <<'PY'
 import random, struct, sys
-rate, seconds = 44100, 300
+rate, seconds = 44100, 180
 random.seed(1)
 noise = [int(random.gauss(0, 1500)) for _ in range(65536)]
 frames = bytearray()
