@@ -1,0 +1,35 @@
+// Reading a byte range of a file with 64-bit offsets, through the C runtime so that
+// file names take the same 8-bit path as the rest of the program.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace audioengine {
+
+class FileRange {
+ public:
+  FileRange() = default;
+  ~FileRange();
+  FileRange(const FileRange&) = delete;
+  FileRange& operator=(const FileRange&) = delete;
+
+  // Opens `path` for reading; the range starts at `offset` and holds `lengthBytes`
+  // bytes (0 = to the end of the file, and never past it). False when the file cannot
+  // be opened, is not a regular file, or the offset lies beyond its end.
+  bool Open(const char* path, uint64_t offset, uint64_t lengthBytes);
+
+  uint64_t SizeBytes() const { return sizeBytes_; }
+  uint64_t PositionBytes() const { return position_; }
+  // Reads up to `count` bytes at the current position; returns the bytes read.
+  size_t Read(void* buffer, size_t count);
+  bool Seek(uint64_t position);
+
+ private:
+  std::FILE* file_ = nullptr;
+  uint64_t start_ = 0;
+  uint64_t sizeBytes_ = 0;
+  uint64_t position_ = 0;
+};
+
+}  // namespace audioengine

@@ -1,0 +1,179 @@
+// Test helpers for WAV files, click tracks and reading streams.
+#include "tests/audioengine/TestAudio.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+
+#include "audioengine/EngineApi.h"
+
+namespace testaudio {
+
+ScratchDir::ScratchDir() {
+  static std::atomic<int> counter{0};
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = "temposcout-";
+  name += info != nullptr ? info->name() : "test";
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  name += "-" + std::to_string(counter++) + "-" + std::to_string(std::rand());
+  path_ = std::filesystem::temp_directory_path() / name;
+  std::filesystem::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void Append16(Bytes& bytes, uint32_t value) {
+  for (int i = 0; i < 2; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+void Append24(Bytes& bytes, uint32_t value) {
+  for (int i = 0; i < 3; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+void Append32(Bytes& bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+void AppendFloat(Bytes& bytes, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  Append32(bytes, bits);
+}
+void AppendDouble(Bytes& bytes, double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, 8);
+  Append32(bytes, static_cast<uint32_t>(bits));
+  Append32(bytes, static_cast<uint32_t>(bits >> 32));
+}
+void AppendTag(Bytes& bytes, const char* fourChars) { bytes.insert(bytes.end(), fourChars, fourChars + 4); }
+
+Bytes FormatChunk(uint16_t tag, uint16_t channels, uint32_t rateHz, uint16_t bits) {
+  Bytes body;
+  const uint32_t blockAlign = channels * ((bits + 7u) / 8u);
+  Append16(body, tag);
+  Append16(body, channels);
+  Append32(body, rateHz);
+  Append32(body, rateHz * blockAlign);
+  Append16(body, blockAlign);
+  Append16(body, bits);
+  return body;
+}
+
+Bytes ExtensibleFormatChunk(uint16_t subTag, uint16_t channels, uint32_t rateHz, uint16_t bits,
+                            uint32_t channelMask) {
+  Bytes body = FormatChunk(0xFFFE, channels, rateHz, bits);
+  Append16(body, 22);
+  Append16(body, bits);
+  Append32(body, channelMask);
+  Append16(body, subTag);
+  const uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  body.insert(body.end(), std::begin(tail), std::end(tail));
+  return body;
+}
+
+Bytes Chunk(const char* id, const Bytes& body) {
+  Bytes chunk;
+  AppendTag(chunk, id);
+  Append32(chunk, static_cast<uint32_t>(body.size()));
+  chunk.insert(chunk.end(), body.begin(), body.end());
+  if (body.size() % 2 != 0) chunk.push_back(0);
+  return chunk;
+}
+
+Bytes RiffWave(const std::vector<Bytes>& chunks) {
+  Bytes content;
+  AppendTag(content, "WAVE");
+  for (const Bytes& chunk : chunks) content.insert(content.end(), chunk.begin(), chunk.end());
+  Bytes file;
+  AppendTag(file, "RIFF");
+  Append32(file, static_cast<uint32_t>(content.size()));
+  file.insert(file.end(), content.begin(), content.end());
+  return file;
+}
+
+Bytes Wav16(uint16_t channels, uint32_t rateHz, const std::vector<int16_t>& samples) {
+  Bytes data;
+  for (int16_t s : samples) Append16(data, static_cast<uint16_t>(s));
+  return RiffWave({Chunk("fmt ", FormatChunk(1, channels, rateHz, 16)), Chunk("data", data)});
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs) {
+  const size_t frames = static_cast<size_t>(seconds * rateHz);
+  const size_t period = static_cast<size_t>(periodMs * rateHz / 1000.0);
+  const size_t burst = rateHz / 200;
+  std::vector<int16_t> samples(frames, 0);
+  for (size_t start = 0; start < frames; start += period) {
+    for (size_t i = 0; i < burst && start + i < frames; ++i) {
+      samples[start + i] = static_cast<int16_t>(
+          std::lround(20000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * (static_cast<double>(i) + 0.25) / rateHz)));
+    }
+  }
+  return samples;
+}
+
+std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames) {
+  std::vector<size_t> clicks;
+  size_t quiet = quietFrames;
+  for (size_t frame = 0; 2 * frame < stereo.size(); ++frame) {
+    if (std::abs(stereo[2 * frame]) > threshold) {
+      if (quiet >= quietFrames) clicks.push_back(frame);
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  return clicks;
+}
+
+bool HaveTool(const char* name) {
+#ifdef _WIN32
+  (void)name;
+  return false;
+#else
+  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+#endif
+}
+
+int RunCommand(const std::string& command) { return std::system(command.c_str()); }
+
+std::vector<int16_t> ReadToEnd(uint32_t stream, uint32_t requestBytes, size_t maxReads) {
+  std::vector<int16_t> samples;
+  std::vector<uint8_t> buffer(requestBytes);
+  size_t reads = 0;
+  while (BASS_ChannelIsActive(stream) != 0) {
+    if (++reads > maxReads) {
+      ADD_FAILURE() << "stream did not end after " << maxReads << " reads";
+      break;
+    }
+    const uint32_t got = BASS_ChannelGetData(stream, buffer.data(), requestBytes);
+    if (got == 0xFFFFFFFFu) {
+      ADD_FAILURE() << "read error";
+      break;
+    }
+    EXPECT_EQ(got % 4, 0u);
+    const size_t old = samples.size();
+    samples.resize(old + got / 2);
+    std::memcpy(samples.data() + old, buffer.data(), got);
+  }
+  return samples;
+}
+
+}  // namespace testaudio

@@ -1,0 +1,62 @@
+// Helpers for the engine tests: a scratch folder, WAV files built byte by byte, click
+// tracks, external tools, and reading a stream to its end through the engine's C API.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testaudio {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+using Bytes = std::vector<uint8_t>;
+
+void Append16(Bytes& bytes, uint32_t value);
+void Append24(Bytes& bytes, uint32_t value);
+void Append32(Bytes& bytes, uint32_t value);
+void AppendFloat(Bytes& bytes, float value);
+void AppendDouble(Bytes& bytes, double value);
+void AppendTag(Bytes& bytes, const char* fourChars);
+
+// A "fmt " chunk body. With a channel mask (extensible), the sub-format is the tag.
+Bytes FormatChunk(uint16_t tag, uint16_t channels, uint32_t rateHz, uint16_t bits);
+Bytes ExtensibleFormatChunk(uint16_t subTag, uint16_t channels, uint32_t rateHz, uint16_t bits,
+                            uint32_t channelMask);
+// One chunk: id, size, body and the pad byte after an odd-sized body.
+Bytes Chunk(const char* id, const Bytes& body);
+// "RIFF", size, "WAVE", then the chunks.
+Bytes RiffWave(const std::vector<Bytes>& chunks);
+// A plain 16-bit PCM WAV.
+Bytes Wav16(uint16_t channels, uint32_t rateHz, const std::vector<int16_t>& samples);
+
+void WriteFile(const std::string& path, const Bytes& bytes);
+Bytes ReadFile(const std::string& path);
+
+// Mono 16-bit samples: a 5 ms 1 kHz burst at 20000 every `periodMs`, silence between.
+std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs);
+// Frame indices where the left channel rises above `threshold` after at least
+// `quietFrames` frames below it.
+std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames);
+
+// True when the tools are on the path (never under Wine).
+bool HaveTool(const char* name);
+int RunCommand(const std::string& command);
+
+// Everything a stream delivers, read `requestBytes` at a time until it is no longer
+// active; fails the test if it does not end within `maxReads` reads.
+std::vector<int16_t> ReadToEnd(uint32_t stream, uint32_t requestBytes, size_t maxReads = 100000000);
+
+}  // namespace testaudio
