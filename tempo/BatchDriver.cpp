@@ -1,0 +1,58 @@
+// Batch driver: one row after another, the analysis result turned into two tempi.
+#include "tempo/BatchDriver.h"
+
+#include "tempo/TempoText.h"
+
+namespace tempo {
+
+int RunBatch(BatchHost& host, TrackAnalyser& analyser) {
+  int row = 0;
+  uint64_t generation = host.ListGeneration();
+  for (;;) {
+    if (host.StopRequested()) return 0;
+    const uint64_t listGeneration = host.ListGeneration();
+    if (listGeneration != generation) {
+      // Reloaded since the run began or since the last row: start over on the new list.
+      generation = listGeneration;
+      row = 0;
+    }
+    // The row count is read anew before every row; a reload between these reads is
+    // caught by the check after the path is read.
+    const int count = host.RowCount();
+    if (row > count - 1) return 0;
+    const std::string path = host.RowPath(row);
+    if (host.ListGeneration() != generation) continue;
+
+    const std::string name(FileNameOf(path));
+    host.SetStatus("Calculating " + name);
+
+    float primary = 0.0f;
+    float alternative = 0.0f;
+    std::string result = analyser.Analyse(path, 0);
+    auto primaryMs = FieldPeriodMs(ResultField(result, 1));
+    if (!primaryMs && !host.StopRequested() && host.ListGeneration() == generation) {
+      // No beat found: try once more with the gain stage lifting quiet material.
+      result = analyser.Analyse(path, 1);
+      primaryMs = FieldPeriodMs(ResultField(result, 1));
+    }
+    if (primaryMs) {
+      primary = TempoFromPeriod(*primaryMs);
+      if (auto alternativeMs = FieldPeriodMs(ResultField(result, 2))) {
+        alternative = TempoFromPeriod(*alternativeMs);
+      }
+    }
+
+    if (host.StopRequested()) return 0;
+    if (!host.WriteTempi(row, generation, FormatTempo(primary), FormatTempo(alternative))) {
+      // The list was reloaded while this file was analysed: its result belongs to no
+      // row of the new list.
+      generation = host.ListGeneration();
+      row = 0;
+      continue;
+    }
+    host.SetStatus(name + " done");
+    ++row;
+  }
+}
+
+}  // namespace tempo

@@ -1,0 +1,155 @@
+// Track analysis: the decode loop, onset detection and interval histograms.
+#include "tempo/TrackAnalysis.h"
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "engine/EngineBinding.h"
+#include "tempo/AnalysisState.h"
+#include "tempo/FloatRounding.h"
+#include "tempo/GainStage.h"
+#include "tempo/HistogramSet.h"
+#include "tempo/TempoEstimation.h"
+
+namespace tempo {
+namespace {
+
+constexpr uint32_t kDecodeOnly = 0x200000;
+constexpr uint32_t kEngineError = 0xFFFFFFFF;
+// Intervals this short (in ms) are never a beat: 300 ms is 200 BPM.
+constexpr double kShortestIntervalMs = 300.0;
+// A bin holding more than this many intervals gathers its neighbourhood into itself.
+constexpr int32_t kMergeAbove = 5;
+constexpr int32_t kMergeRadius = 50;
+
+// Releases the streams and clears the active flag on every way out.
+class AnalysisScope {
+ public:
+  explicit AnalysisScope(AnalysisState& state) : state_(state) { state_.SetActiveFlag(1); }
+  ~AnalysisScope() {
+    // The tempo stream releases its source with it; the source is freed separately
+    // when the tempo stream could not be made.
+    if (stream != 0) engine::BASS_StreamFree(stream);
+    if (source != 0 && stream == 0) engine::BASS_StreamFree(source);
+    state_.SetActiveFlag(0);
+  }
+  AnalysisScope(const AnalysisScope&) = delete;
+  AnalysisScope& operator=(const AnalysisScope&) = delete;
+
+  uint32_t source = 0;
+  uint32_t stream = 0;
+
+ private:
+  AnalysisState& state_;
+};
+
+inline int16_t LeftSample(const unsigned char* frame) {
+  return static_cast<int16_t>(static_cast<uint16_t>(frame[0] | (frame[1] << 8)));
+}
+
+}  // namespace
+
+int32_t HistogramSizeFor(int32_t lengthBytes) {
+  float minutes = static_cast<float>(lengthBytes);
+  minutes /= kFramesPerSecond;
+  minutes /= static_cast<float>(kBytesPerFrame);
+  minutes /= 60.0f;
+  const float size = minutes * 10050.0f;
+  return RoundToInt32(size);
+}
+
+std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host) {
+  AnalysisScope scope(TheAnalysisState());
+  if (path.empty()) return {};
+
+  scope.source = engine::BASS_StreamCreateFile(0, path.c_str(), 0, 0, kDecodeOnly);
+  engine::BASS_SetVolume(100);
+  scope.stream = engine::BASS_FX_TempoCreate(scope.source, kDecodeOnly);
+  const uint32_t stream = scope.stream;
+  engine::BASS_ChannelSetAttributes(stream, -1, 100, -101);
+  if (withGainStage != 0) engine::BASS_ChannelSetDSP(stream, &GainStage, nullptr, 0);
+
+  std::array<unsigned char, kChunkBytes> buffer{};
+  // The engine reports lengths as 64-bit; the low half is read as a signed number, so
+  // a failed stream (-1) or an empty one gives a histogram size that is not positive.
+  const auto lengthBytes = static_cast<int32_t>(engine::BASS_ChannelGetLength(stream));
+  const int32_t histogramSize = HistogramSizeFor(lengthBytes);
+  if (histogramSize <= 0) return {};
+
+  HistogramSet histograms(histogramSize);
+  if (!histograms.IsAllocated()) return {};
+  engine::BASS_ChannelSetPosition(stream, 0);
+
+  float backgroundLevel = 0.0f;
+  uint32_t acceptedOnsets = 0;
+  const float lengthAsFloat = static_cast<float>(lengthBytes);
+
+  while (engine::BASS_ChannelIsActive(stream) != 0) {
+    for (int i = 0; i < 3; ++i) host.PollEvents();
+    if (host.ShouldStop()) return {};
+
+    const uint32_t delivered = engine::BASS_ChannelGetData(stream, buffer.data(), kChunkBytes);
+    // An engine that reports an error, or delivers nothing while it claims to be
+    // active, would keep this loop busy for ever.
+    if (delivered == kEngineError || delivered == 0) break;
+    const uint32_t bytes = delivered < kChunkBytes ? delivered : kChunkBytes;
+
+    // Level of the chunk: a running halfway average of the left channel's magnitude,
+    // over whole frames only.
+    float chunkLevel = 32767.0f;
+    for (uint32_t offset = 0; offset + kBytesPerFrame <= bytes; offset += kBytesPerFrame) {
+      const float magnitude = std::fabs(static_cast<float>(LeftSample(&buffer[offset])));
+      chunkLevel = (chunkLevel + magnitude) / 2.0f;
+    }
+    backgroundLevel = (3.0f * backgroundLevel + chunkLevel) / 4.0f;
+
+    const auto positionBytes = static_cast<int32_t>(engine::BASS_ChannelGetPosition(stream));
+    float nowSeconds = static_cast<float>(positionBytes) / kFramesPerSecond;
+    nowSeconds /= static_cast<float>(kBytesPerFrame);
+
+    if (chunkLevel > 2.0f * backgroundLevel) {
+      for (int32_t levelClass = 0; levelClass < HistogramSet::kClassCount; ++levelClass) {
+        if (!(chunkLevel > static_cast<float>(HistogramSet::ThresholdOf(levelClass)))) break;
+        float& lastOnsetSeconds = histograms.LastOnsetSeconds(levelClass);
+        const float intervalSeconds = nowSeconds - lastOnsetSeconds;
+        // Compared and rounded unrounded: the float interval times 1000 is exact in
+        // double precision.
+        const double intervalMs = static_cast<double>(intervalSeconds) * 1000.0;
+        if (!(intervalMs > kShortestIntervalMs && intervalMs < histogramSize)) continue;
+
+        ++acceptedOnsets;
+        if (acceptedOnsets % 20 == 0) host.PauseOneMs();
+        if (acceptedOnsets % 100 == 0) {
+          const auto nowBytes = static_cast<int32_t>(engine::BASS_ChannelGetPosition(stream));
+          float percent = static_cast<float>(nowBytes) / lengthAsFloat;
+          percent *= 100.0f;
+          host.SetProgress(RoundToInt32(percent));
+        }
+        lastOnsetSeconds = nowSeconds;
+
+        const auto bin = static_cast<int32_t>(std::floor(intervalMs + 0.5));
+        auto bins = histograms.Bins(levelClass);
+        int32_t& count = bins[static_cast<size_t>(bin)];
+        ++count;
+        if (count > kMergeAbove) {
+          const int32_t first = bin - kMergeRadius < 0 ? 0 : bin - kMergeRadius;
+          const int32_t last = bin + kMergeRadius > histogramSize ? histogramSize : bin + kMergeRadius;
+          for (int32_t other = first; other <= last; ++other) {
+            if (other == bin) continue;
+            count += bins[static_cast<size_t>(other)];
+            bins[static_cast<size_t>(other)] = 0;
+          }
+        }
+      }
+    }
+    for (int i = 0; i < 3; ++i) host.PollEvents();
+  }
+
+  const TempoPeriods periods = EstimateTempo(histograms, histogramSize);
+  host.SetProgress(100);
+  return std::to_string(periods.primaryMs) + "|" + std::to_string(periods.alternativeMs);
+}
+
+}  // namespace tempo

@@ -1,0 +1,51 @@
+// Track analysis: decodes one file through the engine, detects onsets from the level
+// of the left channel, collects onset intervals per level class and estimates the
+// beat period from them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tempo {
+
+// What the analysis needs of the user interface. The worker owns no windows, so its
+// event poll may do nothing; the program's host forwards progress to the main thread.
+class AnalysisHost {
+ public:
+  virtual ~AnalysisHost() = default;
+  // Progress bar position, 0 to 100.
+  virtual void SetProgress(int percent) = 0;
+  // The short pause every 20 accepted onsets that keeps the machine responsive.
+  virtual void PauseOneMs() = 0;
+  // One non-blocking poll of the window events; whatever it fetches is discarded.
+  virtual void PollEvents() = 0;
+  // True when the analysis should give up (checked once per chunk).
+  virtual bool ShouldStop() = 0;
+};
+
+// A host that does nothing and never stops: for tools and tests.
+class QuietAnalysisHost : public AnalysisHost {
+ public:
+  void SetProgress(int) override {}
+  void PauseOneMs() override {}
+  void PollEvents() override {}
+  bool ShouldStop() override { return false; }
+};
+
+// Decoded audio is read as 16-bit stereo at 44100 Hz, whatever the file holds.
+constexpr uint32_t kBytesPerFrame = 4;
+constexpr float kFramesPerSecond = 44100.0f;
+// Bytes read per engine call: about 2.5 ms of audio, the resolution of onset times.
+constexpr uint32_t kChunkBytes = 441;
+
+// Returns "P|A" (primary and alternative period in whole milliseconds, 0 for none), or
+// empty text when the file gives no analysis at all or the host asked to stop.
+// withGainStage 1 attaches the gain stage to the stream before reading. Uses the
+// process-wide analysis state, which the gain stage reads from inside the engine.
+std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host);
+
+// The histogram size H for a decoded length in bytes: the length in minutes times
+// 10050, rounded to the nearest integer (ties to even).
+int32_t HistogramSizeFor(int32_t lengthBytes);
+
+}  // namespace tempo
