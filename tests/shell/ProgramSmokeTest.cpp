@@ -46,20 +46,26 @@ TEST_P(ProgramSmoke, StartsShowsItsWindowAndEndsWithExitCodeZero)
     platform::UniqueHandle thread(info.hThread);
 
     HWND window = WaitForMainWindow(info.dwProcessId);
-    ASSERT_NE(window, nullptr);
+    if (window == nullptr) {
+        TerminateProcess(process.Get(), 1);
+        FAIL() << "the program showed no main window";
+    }
     EXPECT_TRUE(IsZoomed(window));
     if (GetParam()) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(shell::kQuitCommand, 0), 0);
     }
-    ASSERT_EQ(WaitForSingleObject(process.Get(), 30000), WAIT_OBJECT_0);
+    if (WaitForSingleObject(process.Get(), 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        FAIL() << "the program did not end after the request";
+    }
     DWORD exitCode = 1234;
     GetExitCodeProcess(process.Get(), &exitCode);
     EXPECT_EQ(exitCode, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(CloseOrQuit, ProgramSmoke, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "CloseRequest" : "QuitCommand"; });
+                         [](const auto& testInfo) { return testInfo.param ? "CloseRequest" : "QuitCommand"; });
 
 }  // namespace
