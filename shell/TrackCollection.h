@@ -1,0 +1,29 @@
+// Filling the track list: one chosen file, the audio files of one folder, or those
+// of a whole folder tree.
+#pragma once
+
+#include "shell/Shell.h"
+
+#include <string>
+#include <string_view>
+
+namespace shell {
+
+inline constexpr char kFileDialogTitle[] = "Select an Audio File";
+inline constexpr char kFileDialogFilter[] = "Audio (*mp3,*.wav)|*mp3;*.wav|";
+inline constexpr char kFolderDialogText[] = "Select a folder";
+
+// True when the last four characters, ignoring the case of a to z, are ".MP3" or ".WAV".
+bool PassesAudioNameTest(std::string_view name);
+
+void LoadFile(Shell& shell);
+void LoadFolder(Shell& shell);
+void LoadFolderRecursive(Shell& shell);
+
+// Replaces nothing by itself: appends the rows found under path. Always returns 1.
+int ScanFolderTree(Shell& shell, const std::string& path, int descend);
+
+// The flat scan of "Load Folder", after the list has been cleared.
+void ScanFolder(Shell& shell, const std::string& folder);
+
+}  // namespace shell
