@@ -183,9 +183,24 @@ LRESULT CALLBACK FrameWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     return frame->OnMessage(message, wParam, lParam);
 }
 
+namespace {
+// Carries a pointer to a std::function<void()> in lParam.
+constexpr UINT kRunWorkMessage = WM_APP + 1;
+}  // namespace
+
+void FrameWindow::RunOnWindowThread(const std::function<void()>& work)
+{
+    if (hwnd_ != nullptr) {
+        SendMessageA(hwnd_, kRunWorkMessage, 0, reinterpret_cast<LPARAM>(&work));
+    }
+}
+
 LRESULT FrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case kRunWorkMessage:
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return 0;
     case WM_COMMAND:
         OnCommand(wParam, lParam);
         return 0;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,11 @@ public:
     // Retrieves and dispatches at most one pending message without waiting, and
     // reports the event it produced (None when nothing was pending or nothing came of it).
     Event TakeTurn();
+
+    // Carries out work on the window's thread and returns when it is done. From
+    // another thread the caller waits meanwhile: the work travels as a sent message,
+    // which the window's thread serves whenever it reads its queue.
+    void RunOnWindowThread(const std::function<void()>& work);
 
 private:
     FrameWindow() = default;

@@ -1,6 +1,7 @@
 // The main thread's loop between start-up and shutdown, and the menu commands.
 #include "shell/EventLoop.h"
 
+#include "shell/BatchRun.h"
 #include "shell/MainWindow.h"
 #include "shell/TrackCollection.h"
 #include "shell/WebPages.h"
@@ -64,15 +65,11 @@ void RunMenuCommand(Shell& shell, int id)
 
 void StartBatch(Shell& shell)
 {
-    shell.worker.Start(shell.batchJob ? shell.batchJob : RunBatchJob);
-}
-
-void RunBatchJob(const std::atomic<bool>& stopRequested)
-{
-    // The batch driver (RunBatch) runs here: it walks the track list row by row,
-    // updates the controls by sending to the main thread, and checks stopRequested
-    // before each row so shutdown can end a run before the engine is freed.
-    (void)stopRequested;
+    if (shell.batchJob) {
+        shell.worker.Start(shell.batchJob);
+        return;
+    }
+    shell.worker.Start([&shell](const std::atomic<bool>& stopRequested) { RunBatchOnWorker(shell, stopRequested); });
 }
 
 }  // namespace shell

@@ -20,7 +20,4 @@ void RunMenuCommand(Shell& shell, int id);
 // ignored: the analysis state is shared, so two runs at once would corrupt each other.
 void StartBatch(Shell& shell);
 
-// The job a Find BPM press runs until the batch driver takes its place.
-void RunBatchJob(const std::atomic<bool>& stopRequested);
-
 }  // namespace shell

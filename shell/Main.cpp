@@ -1,29 +1,48 @@
 // TempoScout's entry point: start-up step by step, the event loop, then shutdown.
+#include "engine/EngineBinding.h"
+#include "menuskin/MenuSkin.h"
 #include "platform/PageOpener.h"
 #include "platform/UiSession.h"
 #include "shell/EventLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/Shell.h"
+#include "tempo/GainStage.h"
 
 #include <windows.h>
 
 namespace {
 
-// Loads "bass.dll", then "bass_fx.dll" (engine::LoadEngine, engine::LoadEngineFx).
-// Start-up goes on whether or not they load.
-void LoadEngineLibraries() {}
+// Loads "bass.dll", then "bass_fx.dll". Start-up goes on whether or not they load:
+// without them every analysis simply finds no tempo.
+void LoadEngineLibraries()
+{
+    engine::LoadEngine();
+    engine::LoadEngineFx();
+}
 
-// Allocates the gain curve and fills it with BuildGainCurve(100, 0.05f, 90).
-void BuildGainCurveForRetries() {}
+// Allocates the gain curve of the retry pass and builds it with (100, 0.05, 90).
+void BuildGainCurveForRetries()
+{
+    InitGainCurve();
+}
 
-// InstallMenuSkin(window), while the window has neither menu bar nor controls.
-void InstallMenuSkinOn(shell::Shell&) {}
+// Installed while the window has neither menu bar nor controls.
+void InstallMenuSkinOn(shell::Shell& shell)
+{
+    InstallMenuSkin(shell.window->Handle());
+}
 
-// BASS_Init(-1, 44100, 0, window, nullptr) through the engine binding.
-void InitialiseEngineOn(shell::Shell&) {}
+void InitialiseEngineOn(shell::Shell& shell)
+{
+    engine::BASS_Init(-1, 44100, 0, shell.window->Handle(), nullptr);
+}
 
-// FreeEngine (BASS_Free, then unloading "bass.dll"), then UnloadEngineFx.
-void ReleaseEngine() {}
+// Frees the engine (and with it every stream still open) and unloads both libraries.
+void ReleaseEngine()
+{
+    engine::FreeEngine();
+    engine::UnloadEngineFx();
+}
 
 void ShutDown(shell::Shell& shell)
 {

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,7 +30,12 @@ struct Shell {
 
     platform::PageOpener* pageOpener = nullptr;
 
-    // What a Find BPM press runs on the worker thread; one run at a time.
+    // Changes every time the track list is cleared, so a run in progress can tell
+    // that the rows it is walking are gone.
+    std::atomic<uint64_t> listGeneration{0};
+
+    // What a Find BPM press runs on the worker thread, one run at a time; empty means
+    // the batch driver.
     platform::WorkerThread::Job batchJob;
     platform::WorkerThread worker;
 };

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FolderListing.h"
 #include "platform/Paths.h"
+#include "shell/BatchRun.h"
 
 #include <cstring>
 #include <vector>
@@ -97,7 +98,7 @@ void LoadFile(Shell& shell)
         return;
     }
     shell.filePath = std::move(chosen);
-    platform::ClearList(shell.trackList);
+    ClearTrackList(shell);
     platform::AppendListRow(shell.trackList, shell.filePath);
 }
 
@@ -108,7 +109,7 @@ void LoadFolder(Shell& shell)
         return;
     }
     shell.folderPath = std::move(chosen);
-    platform::ClearList(shell.trackList);
+    ClearTrackList(shell);
     ScanFolder(shell, shell.folderPath);
 }
 
@@ -119,7 +120,7 @@ void LoadFolderRecursive(Shell& shell)
         return;
     }
     shell.folderPath = std::move(chosen);
-    platform::ClearList(shell.trackList);
+    ClearTrackList(shell);
     ScanFolderTree(shell, shell.folderPath, 1);
 }
 
