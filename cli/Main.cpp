@@ -119,8 +119,10 @@ int main(int argc, char** argv) {
   for (const std::string& argument : arguments) cli::CollectTracks(argument, recursive, paths);
 
   std::signal(SIGINT, OnInterrupt);
-  engine::LoadEngine();
-  engine::LoadEngineFx();
+  if (engine::LoadEngine() == 0 || engine::LoadEngineFx() == 0) {
+    std::fprintf(stderr, "temposcout-cli: cannot load the audio engine (%s, %s beside the program)\n",
+                 engine::kEngineLibraryName, engine::kEngineFxLibraryName);
+  }
   InitGainCurve();
   engine::BASS_Init(-1, 44100, 0, nullptr, nullptr);
 

@@ -4,6 +4,19 @@
 # scripts/build-mpg123-mingw.sh builds it into a cache; pass that folder as MPG123_ROOT.
 set(MPG123_ROOT "" CACHE PATH "Folder holding include/ and lib/ of a libmpg123 build")
 
+# A cross build never falls back on the build machine's own libmpg123: without a
+# folder given, the cached mingw build is made (or found) by the script.
+if(NOT MPG123_ROOT AND CMAKE_CROSSCOMPILING AND WIN32)
+  execute_process(
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-mpg123-mingw.sh
+    OUTPUT_VARIABLE mpg123_built OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE mpg123_result)
+  if(NOT mpg123_result EQUAL 0 OR NOT mpg123_built)
+    message(FATAL_ERROR "libmpg123 for mingw could not be built: run scripts/build-mpg123-mingw.sh")
+  endif()
+  set(MPG123_ROOT ${mpg123_built} CACHE PATH "Folder holding include/ and lib/ of a libmpg123 build" FORCE)
+endif()
+
 if(MPG123_ROOT)
   find_path(MPG123_INCLUDE_DIR mpg123.h PATHS ${MPG123_ROOT}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
   find_library(MPG123_LIBRARY NAMES libmpg123.a mpg123 PATHS ${MPG123_ROOT}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)

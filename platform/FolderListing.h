@@ -1,46 +1,62 @@
 // Listing the entries of one folder, and telling folders apart by identity rather
 // than by path text (two paths can reach one folder through a link).
+// FindFirstFileA on Windows, opendir elsewhere.
 #pragma once
 
-#include "platform/ScopedWin.h"
-
-#include <windows.h>
-
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace platform {
 
+// The separator between folder and entry names in the paths this layer hands out.
+#ifdef _WIN32
+inline constexpr char kFolderSeparator = '\\';
+#else
+inline constexpr char kFolderSeparator = '/';
+#endif
+
 // The entries of one folder that match a pattern, in the file system's order,
 // including "." and "..". An empty pattern matches every entry.
 class FolderListing {
 public:
-    // folder must end with a backslash. A folder that cannot be listed (missing,
+    // folder must end with a separator. A folder that cannot be listed (missing,
     // denied, a path longer than the system accepts) gives a listing with no entries.
+    // Outside Windows only the match-all patterns "" and "*.*" are understood.
     FolderListing(const std::string& folder, const std::string& pattern);
+    ~FolderListing();
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
 
-    bool IsOpen() const { return find_.IsValid(); }
+    bool IsOpen() const;
     bool HasEntry() const { return hasEntry_; }
     void Next();
 
-    const char* EntryName() const { return data_.cFileName; }
-    bool EntryIsFolder() const { return (data_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    const char* EntryName() const;
+    // Folders and links to folders count as folders.
+    bool EntryIsFolder() const;
 
 private:
-    UniqueFind find_;
-    WIN32_FIND_DATAA data_{};
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
     bool hasEntry_ = false;
 };
 
 struct FolderIdentity {
-    DWORD volumeSerial = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
+    uint64_t volume = 0;
+    uint64_t index = 0;
     bool operator==(const FolderIdentity&) const = default;
 };
 
 // The volume and file index of the folder a path leads to (after following links),
 // or nothing when the folder cannot be opened.
 std::optional<FolderIdentity> ReadFolderIdentity(const std::string& folder);
+
+// True when the path names an existing folder (or a link to one).
+bool IsExistingFolder(const std::string& path);
+
+// path with the folder separator appended unless it already ends with one; "" stays "".
+std::string WithTrailingSeparator(std::string path);
 
 }  // namespace platform

@@ -3,93 +3,27 @@
 
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
-#include "platform/FolderListing.h"
 #include "platform/Paths.h"
 #include "shell/BatchRun.h"
-
-#include <cstring>
-#include <vector>
 
 namespace shell {
 
 namespace {
 
-char AsciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+// The scans' rows go into the track list; the recursive scan's turns go to the window,
+// and whatever the user asked for meanwhile (close, "Quit", Find BPM) is dropped on
+// purpose: the event a turn yields is never carried out.
+class TrackListSink final : public TrackSink {
+public:
+    explicit TrackListSink(Shell& shell) : shell_(shell) {}
+    void AppendRow(const std::string& path) override { platform::AppendListRow(shell_.trackList, path); }
+    void TakeTurn() override { shell_.window->TakeTurn(); }
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool IsDotEntry(const char* name)
-{
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
-
-// Folders on the current descent path, by identity: a link back to one of them would
-// otherwise make the scan run until paths grow too long, listing the same files
-// again on every round.
-using DescentPath = std::vector<platform::FolderIdentity>;
-
-void ScanTree(Shell& shell, const std::string& path, int descend, DescentPath& ancestors)
-{
-    const std::string folder = platform::WithTrailingBackslash(path);
-
-    const std::optional<platform::FolderIdentity> identity = platform::ReadFolderIdentity(folder);
-    if (identity) {
-        for (const platform::FolderIdentity& ancestor : ancestors) {
-            if (ancestor == *identity) {
-                return;
-            }
-        }
-    }
-
-    // First pass: names only. The entry kind is not looked at, so a folder named
-    // "live.mp3" becomes a row as well.
-    for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
-        std::string candidate = folder + listing.EntryName();
-        if (PassesAudioNameTest(candidate)) {
-            platform::AppendListRow(shell.trackList, candidate);
-        }
-    }
-    if (descend == 0) {
-        return;
-    }
-
-    if (identity) {
-        ancestors.push_back(*identity);
-    }
-    for (platform::FolderListing listing(folder, ""); listing.HasEntry(); listing.Next()) {
-        // One turn per entry keeps the window painting during a long scan. Whatever the
-        // user asked for meanwhile (close, "Quit", Find BPM) is dropped on purpose.
-        shell.window->TakeTurn();
-        if (listing.EntryIsFolder() && !IsDotEntry(listing.EntryName())) {
-            ScanTree(shell, folder + listing.EntryName(), 1, ancestors);
-        }
-    }
-    if (identity) {
-        ancestors.pop_back();
-    }
-}
+private:
+    Shell& shell_;
+};
 
 }  // namespace
-
-bool PassesAudioNameTest(std::string_view name)
-{
-    const std::string_view tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
-    return EqualsIgnoringAsciiCase(tail, ".MP3") || EqualsIgnoringAsciiCase(tail, ".WAV");
-}
 
 void LoadFile(Shell& shell)
 {
@@ -126,18 +60,14 @@ void LoadFolderRecursive(Shell& shell)
 
 void ScanFolder(Shell& shell, const std::string& folder)
 {
-    for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
-        if (!listing.EntryIsFolder() && PassesAudioNameTest(listing.EntryName())) {
-            platform::AppendListRow(shell.trackList, folder + listing.EntryName());
-        }
-    }
+    TrackListSink sink(shell);
+    ScanFolder(sink, folder);
 }
 
 int ScanFolderTree(Shell& shell, const std::string& path, int descend)
 {
-    DescentPath ancestors;
-    ScanTree(shell, path, descend, ancestors);
-    return 1;
+    TrackListSink sink(shell);
+    return ScanFolderTree(sink, path, descend);
 }
 
 }  // namespace shell

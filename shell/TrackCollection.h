@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shell/Shell.h"
+#include "shell/TrackScan.h"
 
 #include <string>
 #include <string_view>
@@ -12,9 +13,6 @@ namespace shell {
 inline constexpr char kFileDialogTitle[] = "Select an Audio File";
 inline constexpr char kFileDialogFilter[] = "Audio (*mp3,*.wav)|*mp3;*.wav|";
 inline constexpr char kFolderDialogText[] = "Select a folder";
-
-// True when the last four characters, ignoring the case of a to z, are ".MP3" or ".WAV".
-bool PassesAudioNameTest(std::string_view name);
 
 void LoadFile(Shell& shell);
 void LoadFolder(Shell& shell);
