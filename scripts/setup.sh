@@ -10,7 +10,7 @@ packages=(
   googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 wine xvfb xauth x11-utils xdotool imagemagick
-  libmpg123-dev mpg123 lame sox
+  libmpg123-dev mpg123 lame sox libsox-fmt-mp3
   dpkg-dev curl zip util-linux
 )
 

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Benchmark of the tempo analysis: temposcout-cli over generated 3-minute MP3 and WAV
+# files at several tempi, beside `mpg123 -t` on the same MP3s (the decoding limit) and
+# whichever other tempo tools are installed (aubio, soundstretch, bpm-tools). Prints
+# seconds of work per minute of audio, the ratios, and peak memory for 3-, 30- and
+# 120-minute files. Not part of the tests.
+#
+#   scripts/bench.sh [build/linux]        BENCH_LONG=0 skips the 30- and 120-minute files
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/linux}
+cli=$build/bin/temposcout-cli
+[[ -x $cli ]] || { echo "bench: build $cli first (cmake --build --preset linux)" >&2; exit 1; }
+command -v lame >/dev/null && command -v mpg123 >/dev/null || { echo "bench: lame and mpg123 are needed" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Click tracks with a little noise, built by tiling one beat, so even long files are
+# made in moments.
+python3 - "$work" "${BENCH_LONG:-1}" <<'PY'
+import array, math, random, struct, sys
+work, long_files = sys.argv[1], sys.argv[2] == "1"
+rate = 44100
+def beat(period_ms, accent):
+    n = int(rate * period_ms / 1000)
+    random.seed(period_ms)
+    out = array.array("h", [0]) * (2 * n)
+    for i in range(n):
+        v = random.randint(-300, 300)
+        if i < rate // 100:
+            v += int(accent * math.sin(2 * math.pi * 880 * i / rate) * (1 - i / (rate / 100)))
+        out[2 * i] = out[2 * i + 1] = v
+    return out.tobytes()
+def write(name, period_ms, minutes):
+    one = beat(period_ms, 16000)
+    frames = rate * 60 * minutes
+    reps = frames // (len(one) // 4) + 1
+    data = (one * reps)[: frames * 4]
+    with open(f"{work}/{name}", "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt "
+                + struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16)
+                + b"data" + struct.pack("<I", len(data)))
+        f.write(data)
+for bpm in (90, 110, 128, 140, 174):
+    write(f"set{bpm}.wav", 60000 / bpm, 3)
+if long_files:
+    write("long30.wav", 500, 30)
+    write("long120.wav", 500, 120)
+PY
+for wav in "$work"/set*.wav; do lame --quiet -b 192 "$wav" "${wav%.wav}.mp3"; done
+
+# Runs a command, printing "seconds peak-kilobytes".
+measure() {
+  python3 - "$@" <<'PY'
+import resource, subprocess, sys, time
+start = time.perf_counter()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+elapsed = time.perf_counter() - start
+print(f"{elapsed:.3f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss}")
+PY
+}
+
+mp3s=("$work"/set*.mp3)
+wavs=("$work"/set*.wav)
+minutes=$((3 * ${#mp3s[@]}))
+
+declare -A seconds
+run_case() {  # name, command...
+  local name=$1; shift
+  local total=0 result
+  result=$(measure "$@")
+  seconds[$name]=${result% *}
+}
+
+per_file() {  # name, files array name, command with {} for the file...
+  local name=$1 list=$2; shift 2
+  local -n files=$list
+  local sum=0 r
+  for f in "${files[@]}"; do
+    r=$(measure "${@//\{\}/$f}")
+    sum=$(python3 -c "print(${sum} + ${r% *})")
+  done
+  seconds[$name]=$sum
+}
+
+echo "Generated: ${#mp3s[@]} MP3 and ${#wavs[@]} WAV files of 3 minutes ($minutes minutes each)"
+run_case "temposcout mp3" "$cli" "${mp3s[@]}"
+run_case "temposcout wav" "$cli" "${wavs[@]}"
+per_file "mpg123 -t" mp3s mpg123 -q -t {}
+command -v aubio >/dev/null && per_file "aubio tempo" mp3s aubio tempo -i {}
+command -v soundstretch >/dev/null && per_file "soundstretch -bpm" wavs soundstretch {} -bpm
+if command -v bpm >/dev/null && command -v sox >/dev/null; then
+  seconds["bpm-tools"]=$(python3 - "${mp3s[@]}" <<'PY'
+import subprocess, sys, time
+start = time.perf_counter()
+for f in sys.argv[1:]:
+    sox = subprocess.Popen(["sox", f, "-t", "raw", "-r", "44100", "-e", "float", "-c", "1", "-"],
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    subprocess.run(["bpm"], stdin=sox.stdout, stdout=subprocess.DEVNULL)
+    sox.wait()
+print(f"{time.perf_counter() - start:.3f}")
+PY
+)
+fi
+
+printf '\n%-22s %10s %14s\n' "tool" "seconds" "s / audio min"
+for name in "temposcout mp3" "temposcout wav" "mpg123 -t" "aubio tempo" "soundstretch -bpm" "bpm-tools"; do
+  [[ -n ${seconds[$name]:-} ]] || continue
+  printf '%-22s %10.2f %14.4f\n' "$name" "${seconds[$name]}" "$(python3 -c "print(${seconds[$name]} / $minutes)")"
+done
+
+ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
+echo
+echo "temposcout on MP3 / mpg123 decoding: $(ratio "${seconds[temposcout mp3]}" "${seconds[mpg123 -t]}")  (target at most 1.30)"
+for peer in "aubio tempo" "bpm-tools"; do
+  [[ -n ${seconds[$peer]:-} ]] || continue
+  echo "temposcout on MP3 / $peer on MP3: $(ratio "${seconds[temposcout mp3]}" "${seconds[$peer]}")  (below 1 is faster)"
+done
+if [[ -n ${seconds[soundstretch -bpm]:-} ]]; then
+  echo "temposcout on WAV / soundstretch -bpm on WAV: $(ratio "${seconds[temposcout wav]}" "${seconds[soundstretch -bpm]}")  (below 1 is faster)"
+fi
+
+echo
+echo "Peak memory of temposcout-cli:"
+for file in "$work/set128.wav" "$work/long30.wav" "$work/long120.wav"; do
+  [[ -f $file ]] || continue
+  r=$(measure "$cli" "$file")
+  minutes_of=$(python3 -c "import os; print(round(os.path.getsize('$file') / 176400 / 60))")
+  printf '  %4s-minute WAV: %8d kB peak, %6.2f s\n' "$minutes_of" "${r#* }" "${r% *}"
+done
