@@ -3,7 +3,7 @@
 # setup test starts and a cleanup test stops.
 if(CMAKE_CROSSCOMPILING AND WIN32)
   set(TEMPOSCOUT_WINE_SESSION ${CMAKE_BINARY_DIR}/wine)
-  set(TEMPOSCOUT_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --session ${TEMPOSCOUT_WINE_SESSION})
+  set(TEMPOSCOUT_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --session ${TEMPOSCOUT_WINE_SESSION} --isolated)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TEMPOSCOUT_WINE_RUN})
   add_test(NAME wine_session_start COMMAND ${TEMPOSCOUT_WINE_RUN} --start)
   add_test(NAME wine_session_stop COMMAND ${TEMPOSCOUT_WINE_RUN} --stop)

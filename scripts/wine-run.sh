@@ -4,15 +4,25 @@
 # display, the Xvfb server started for it; a persistent wineserver keeps each process
 # start fast.
 #
-#   wine-run.sh [--session DIR] PROGRAM [ARGS...]   run one program (exit code passed on)
+#   wine-run.sh [--session DIR] [--isolated] PROGRAM [ARGS...]
+#                                                   run one program (exit code passed on)
 #   wine-run.sh [--session DIR] --start             prepare the session ahead of a test run
 #   wine-run.sh [--session DIR] --stop              stop what the session started
+#
+# --isolated gives Wine a home folder inside the session, so the desktop and document
+# folders a test's dialog may open are empty folders of the session's own, not the
+# user's real ones.
 set -uo pipefail
 
 session=${TEMPOSCOUT_WINE_SESSION:-$PWD/wine}
 if [[ ${1:-} == --session ]]; then session=$2; shift 2; fi
 mkdir -p "$session"
 session=$(cd "$session" && pwd)
+if [[ ${1:-} == --isolated ]]; then
+  shift
+  export HOME="$session/home"
+  mkdir -p "$HOME"
+fi
 
 export WINEPREFIX="$session/prefix"
 export WINEDEBUG=-all
