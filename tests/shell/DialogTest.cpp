@@ -1,6 +1,7 @@
 // The three loading commands with their real dialogs, driven from a helper thread the
 // way a user would: it finds the dialog, reads what it shows, then types a path,
 // picks a folder or presses Cancel.
+#include "DialogDriver.h"
 #include "ShellFixture.h"
 #include "TreePaths.h"
 
@@ -9,130 +10,20 @@
 #include "shell/TrackCollection.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
+using shell_test::DialogDriver;
+using shell_test::DialogSeen;
+using shell_test::PickFolder;
+using shell_test::PressCancel;
 using shell_test::ShellFixture;
+using shell_test::TypeFileName;
 using shell_test::TreesFolder;
-
-std::string TextOf(HWND window)
-{
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-// What the helper saw of the dialog before acting on it.
-struct DialogSeen {
-    std::string title;
-    std::vector<std::string> childTexts;
-    std::string firstFilter;
-};
-
-class DialogDriver {
-public:
-    using Action = std::function<void(HWND dialog)>;
-
-    DialogDriver(DWORD uiThread, Action action)
-        : thread_([this, uiThread, action = std::move(action)] { Run(uiThread, action); })
-    {
-    }
-    ~DialogDriver() { Join(); }
-    void Join()
-    {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    bool found = false;
-    DialogSeen seen;
-
-private:
-    static BOOL CALLBACK FindDialog(HWND window, LPARAM out)
-    {
-        char cls[32] = {};
-        GetClassNameA(window, cls, sizeof cls);
-        if (std::string(cls) == "#32770" && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(out) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
-    static BOOL CALLBACK CollectChild(HWND child, LPARAM out)
-    {
-        reinterpret_cast<std::vector<std::string>*>(out)->push_back(TextOf(child));
-        return TRUE;
-    }
-
-    void Run(DWORD uiThread, const Action& action)
-    {
-        HWND dialog = nullptr;
-        for (int attempt = 0; attempt < 300 && dialog == nullptr; ++attempt) {
-            Sleep(100);
-            EnumThreadWindows(uiThread, FindDialog, reinterpret_cast<LPARAM>(&dialog));
-        }
-        if (dialog == nullptr) {
-            return;
-        }
-        found = true;
-        Sleep(500);  // let the dialog fill its controls
-        seen.title = TextOf(dialog);
-        EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&seen.childTexts));
-        if (HWND types = GetDlgItem(dialog, 0x470)) {  // cmb1, the file type list
-            char first[256] = {};
-            if (SendMessageA(types, CB_GETLBTEXTLEN, 0, 0) < static_cast<LRESULT>(sizeof first)) {
-                SendMessageA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
-            }
-            seen.firstFilter = first;
-        }
-        action(dialog);
-    }
-
-    std::thread thread_;
-};
-
-void PressCancel(HWND dialog)
-{
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
-}
-
-void PressOk(HWND dialog)
-{
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-}
-
-DialogDriver::Action TypeFileName(std::string path)
-{
-    return [path](HWND dialog) {
-        // The file name box is cmb13 in the explorer-style template, edt1 in older ones.
-        HWND box = GetDlgItem(dialog, 0x47c);
-        if (box == nullptr) {
-            box = GetDlgItem(dialog, 0x480);
-        }
-        SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        PressOk(dialog);
-    };
-}
-
-DialogDriver::Action PickFolder(std::string path, HWND closeAfterwards = nullptr)
-{
-    return [path, closeAfterwards](HWND dialog) {
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
-        Sleep(200);
-        PressOk(dialog);
-        if (closeAfterwards != nullptr) {
-            PostMessageA(closeAfterwards, WM_CLOSE, 0, 0);
-        }
-    };
-}
 
 class Dialogs : public ShellFixture {
 protected:

@@ -1,5 +1,7 @@
 // Starts the real TempoScout.exe, finds its window, asks it to close or quit, and
 // checks that it ends with exit code 0.
+#include "ProgramDriver.h"
+
 #include "platform/ScopedWin.h"
 #include "shell/MainWindow.h"
 
@@ -7,45 +9,17 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 class ProgramSmoke : public ::testing::TestWithParam<bool> {};
 
-HWND WaitForMainWindow(DWORD processId)
-{
-    for (int attempt = 0; attempt < 300; ++attempt) {
-        HWND found = nullptr;
-        while ((found = FindWindowExA(nullptr, found, shell::kWindowClass, shell::kWindowTitle)) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(found, &owner);
-            if (owner == processId) {
-                return found;
-            }
-        }
-        Sleep(100);
-    }
-    return nullptr;
-}
-
 TEST_P(ProgramSmoke, StartsShowsItsWindowAndEndsWithExitCodeZero)
 {
-    char self[MAX_PATH * 4] = {};
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string program(self);
-    program = program.substr(0, program.rfind('\\') + 1) + "TempoScout.exe";
+    shell_test::RunningProgram program;
+    ASSERT_TRUE(shell_test::StartProgram(program));
+    platform::UniqueHandle& process = program.process;
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + program + "\"";
-    ASSERT_TRUE(CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
-    platform::UniqueHandle process(info.hProcess);
-    platform::UniqueHandle thread(info.hThread);
-
-    HWND window = WaitForMainWindow(info.dwProcessId);
+    HWND window = shell_test::WaitForMainWindow(program.processId);
     if (window == nullptr) {
         TerminateProcess(process.Get(), 1);
         FAIL() << "the program showed no main window";
