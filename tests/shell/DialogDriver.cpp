@@ -108,8 +108,8 @@ std::string SelectedFolderName(HWND dialog)
 }
 
 // Selects path, again until the tree shows its last folder selected: while the dialog
-// is still filling its tree a selection can be lost.
-void SelectFolder(HWND dialog, const std::string& path)
+// is still filling its tree a selection can be lost. False when it never took.
+bool SelectFolder(HWND dialog, const std::string& path)
 {
     std::string name = path;
     while (!name.empty() && name.back() == '\\') {
@@ -117,21 +117,22 @@ void SelectFolder(HWND dialog, const std::string& path)
     }
     name = name.substr(name.find_last_of('\\') + 1);
     if (name.empty()) {
-        return;
+        return true;
     }
     DialogMemory text(dialog, path.size() + 1);
     if (!text.Write(0, path.c_str(), path.size() + 1)) {
-        return;
+        return false;
     }
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
         SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(text.At(0)));
         Sleep(100);
         // A drive shows as its label followed by the drive in brackets.
         const std::string selected = SelectedFolderName(dialog);
         if (selected == name || (name.back() == ':' && selected.find("(" + name + ")") != std::string::npos)) {
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 }  // namespace
@@ -209,8 +210,13 @@ DialogDriver::Action TypeFileName(std::string path)
 DialogDriver::Action PickFolder(std::string path, HWND closeAfterwards)
 {
     return [path, closeAfterwards](HWND dialog) {
-        SelectFolder(dialog, path);
-        PressOk(dialog);
+        // Never confirm a selection that did not take: the dialog would return the
+        // folder it started on, and a recursive load of that can be a whole home folder.
+        if (SelectFolder(dialog, path)) {
+            PressOk(dialog);
+        } else {
+            PressCancel(dialog);
+        }
         if (closeAfterwards != nullptr) {
             PostMessageA(closeAfterwards, WM_CLOSE, 0, 0);
         }
