@@ -11,11 +11,13 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 endif()
 
-# temposcout_add_test(NAME SOURCES ... [LIBS ...] [TIMEOUT seconds])
+# temposcout_add_test(NAME SOURCES ... [LIBS ...] [TIMEOUT seconds] [DESKTOP])
 # One test executable is one CTest test: starting a process under Wine costs seconds,
 # so cases are grouped per module rather than registered one by one.
+# DESKTOP marks a test that shows windows, opens menus or changes system colours: such
+# tests share one display and focus, so they never run at the same time as each other.
 function(temposcout_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "DESKTOP" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
@@ -24,6 +26,9 @@ function(temposcout_add_test name)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_DESKTOP)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
   if(TEMPOSCOUT_WINE_SESSION)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
