@@ -35,5 +35,5 @@ done
 [[ -n $desktop ]] || { echo "run: the Wine desktop did not appear" >&2; exit 1; }
 sleep 5
 shot="$root/build/win64/screenshot.png"
-import -window root "$shot"
+import -window root -crop 1280x800+0+0 +repage "$shot"
 echo "$shot"
