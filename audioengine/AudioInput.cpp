@@ -58,8 +58,8 @@ class ResampledSource final : public PcmSource {
     size_t done = 0;
     while (done < frames && producedFrames_ < lengthFrames_) {
       if (pendingFrame_ == pendingFrames_ && !Refill()) break;
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(
-          {frames - done, pendingFrames_ - pendingFrame_, lengthFrames_ - producedFrames_}));
+      const size_t take = static_cast<size_t>(
+          std::min<uint64_t>({frames - done, pendingFrames_ - pendingFrame_, lengthFrames_ - producedFrames_}));
       const float* from = out_.data() + 2 * pendingFrame_;
       for (size_t i = 0; i < 2 * take; ++i) {
         stereo[2 * done + i] = RoundToInt16(static_cast<double>(from[i]) * 32768.0);
@@ -109,8 +109,7 @@ class ResampledSource final : public PcmSource {
         // very end; the missing tail is silence, so the length stays exact. An input
         // that ended early (a damaged file) just ends.
         if (consumedFrames_ < input_->LengthFrames()) return false;
-        const size_t pad = static_cast<size_t>(
-            std::min<uint64_t>(lengthFrames_ - producedFrames_, out_.size() / 2));
+        const size_t pad = static_cast<size_t>(std::min<uint64_t>(lengthFrames_ - producedFrames_, out_.size() / 2));
         if (pad == 0) return false;
         std::fill(out_.begin(), out_.begin() + 2 * pad, 0.0f);
         pendingFrames_ = pad;

@@ -46,17 +46,21 @@ void ReleaseFeed(void* user) {
 
 extern "C" {
 
-BASS_API int ENGINEAPI BASS_Init(int32_t, uint32_t, uint32_t, void*, const void*) { return 1; }
+BASS_API int ENGINEAPI BASS_Init(int32_t, uint32_t, uint32_t, void*, const void*) {
+  return 1;
+}
 
 BASS_API int ENGINEAPI BASS_Free(void) {
   FreeAllStreams();
   return 1;
 }
 
-BASS_API int ENGINEAPI BASS_SetVolume(uint32_t volume) { return volume <= 100 ? 1 : 0; }
+BASS_API int ENGINEAPI BASS_SetVolume(uint32_t volume) {
+  return volume <= 100 ? 1 : 0;
+}
 
 BASS_API uint32_t ENGINEAPI BASS_StreamCreateFile(int mem, const void* file, uint64_t offset, uint64_t length,
-                                                 uint32_t /*flags: every stream is a decoding stream*/) {
+                                                  uint32_t /*flags: every stream is a decoding stream*/) {
   // Streams from memory blocks are not offered.
   if (mem != 0 || file == nullptr) return 0;
   std::unique_ptr<PcmSource> source = OpenAudioFile(static_cast<const char*>(file), offset, length);
@@ -64,7 +68,9 @@ BASS_API uint32_t ENGINEAPI BASS_StreamCreateFile(int mem, const void* file, uin
   return AddStream(std::make_shared<Stream>(std::move(source), nullptr, nullptr));
 }
 
-BASS_API int ENGINEAPI BASS_StreamFree(uint32_t stream) { return FreeStream(stream) ? 1 : 0; }
+BASS_API int ENGINEAPI BASS_StreamFree(uint32_t stream) {
+  return FreeStream(stream) ? 1 : 0;
+}
 
 BASS_API int ENGINEAPI BASS_ChannelSetAttributes(uint32_t channel, int32_t, int32_t, int32_t) {
   // Rate, volume and pan only matter for playback; decoded data stays as it is.

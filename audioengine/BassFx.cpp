@@ -7,16 +7,22 @@
 
 namespace {
 
-uint32_t SourceOf(void* user) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(user)); }
+uint32_t SourceOf(void* user) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(user));
+}
 
 uint32_t ENGINEAPI ReadSource(void* user, void* buffer, uint32_t lengthBytes) {
   return BASS_ChannelGetData(SourceOf(user), buffer, lengthBytes);
 }
 
-int ENGINEAPI SeekSource(void* user, uint64_t position) { return BASS_ChannelSetPosition(SourceOf(user), position); }
+int ENGINEAPI SeekSource(void* user, uint64_t position) {
+  return BASS_ChannelSetPosition(SourceOf(user), position);
+}
 
 // The tempo stream owns its source: freeing one frees both.
-void ENGINEAPI FreeSource(void* user) { BASS_StreamFree(SourceOf(user)); }
+void ENGINEAPI FreeSource(void* user) {
+  BASS_StreamFree(SourceOf(user));
+}
 
 const FeedProcs kTempoFeed = {ReadSource, SeekSource, FreeSource};
 

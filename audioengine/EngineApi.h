@@ -41,14 +41,13 @@ extern "C" {
 #define BASS_ACTIVE_STOPPED 0u
 #define BASS_ACTIVE_PLAYING 1u
 
-typedef void(ENGINEAPI* DSPPROC)(uint32_t handle, uint32_t channel, void* buffer, uint32_t lengthBytes,
-                                 void* user);
+typedef void(ENGINEAPI* DSPPROC)(uint32_t handle, uint32_t channel, void* buffer, uint32_t lengthBytes, void* user);
 
 BASS_API int ENGINEAPI BASS_Init(int32_t device, uint32_t freq, uint32_t flags, void* window, const void* classId);
 BASS_API int ENGINEAPI BASS_Free(void);
 BASS_API int ENGINEAPI BASS_SetVolume(uint32_t volume);
 BASS_API uint32_t ENGINEAPI BASS_StreamCreateFile(int mem, const void* file, uint64_t offset, uint64_t length,
-                                                 uint32_t flags);
+                                                  uint32_t flags);
 BASS_API int ENGINEAPI BASS_StreamFree(uint32_t stream);
 BASS_API int ENGINEAPI BASS_ChannelSetAttributes(uint32_t channel, int32_t freq, int32_t volume, int32_t pan);
 BASS_API uint32_t ENGINEAPI BASS_ChannelSetDSP(uint32_t channel, DSPPROC proc, void* user, int32_t priority);

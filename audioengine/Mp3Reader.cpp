@@ -18,9 +18,12 @@ mpg123_ssize_t ReadCallback(void* handle, void* buffer, size_t count) {
 off_t SeekCallback(void* handle, off_t offset, int whence) {
   auto* file = static_cast<FileRange*>(handle);
   long long base = 0;
-  if (whence == SEEK_CUR) base = static_cast<long long>(file->PositionBytes());
-  else if (whence == SEEK_END) base = static_cast<long long>(file->SizeBytes());
-  else if (whence != SEEK_SET) return -1;
+  if (whence == SEEK_CUR)
+    base = static_cast<long long>(file->PositionBytes());
+  else if (whence == SEEK_END)
+    base = static_cast<long long>(file->SizeBytes());
+  else if (whence != SEEK_SET)
+    return -1;
   const long long target = base + static_cast<long long>(offset);
   if (target < 0 || !file->Seek(static_cast<uint64_t>(target))) return -1;
   return static_cast<off_t>(target);

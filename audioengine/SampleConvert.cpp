@@ -9,8 +9,8 @@ namespace audioengine {
 double SampleLevel(const uint8_t* sample, SampleKind kind, unsigned bytesPerSample) {
   if (kind == SampleKind::Float) {
     if (bytesPerSample == 4) {
-      uint32_t bits = uint32_t{sample[0]} | uint32_t{sample[1]} << 8 | uint32_t{sample[2]} << 16 |
-                      uint32_t{sample[3]} << 24;
+      uint32_t bits =
+          uint32_t{sample[0]} | uint32_t{sample[1]} << 8 | uint32_t{sample[2]} << 16 | uint32_t{sample[3]} << 24;
       float value;
       std::memcpy(&value, &bits, sizeof value);
       return static_cast<double>(value) * 32768.0;
@@ -32,8 +32,8 @@ double SampleLevel(const uint8_t* sample, SampleKind kind, unsigned bytesPerSamp
       return static_cast<int32_t>(raw) / 65536.0;
     }
     default: {
-      const uint32_t raw = uint32_t{sample[0]} | uint32_t{sample[1]} << 8 | uint32_t{sample[2]} << 16 |
-                           uint32_t{sample[3]} << 24;
+      const uint32_t raw =
+          uint32_t{sample[0]} | uint32_t{sample[1]} << 8 | uint32_t{sample[2]} << 16 | uint32_t{sample[3]} << 24;
       return static_cast<int32_t>(raw) / 65536.0;
     }
   }
@@ -48,15 +48,24 @@ int16_t RoundToInt16(double level) {
 
 uint32_t DefaultChannelMask(unsigned channels) {
   switch (channels) {
-    case 1: return 0x4;     // centre
-    case 2: return 0x3;     // front left, front right
-    case 3: return 0x7;     // + centre
-    case 4: return 0x33;    // front pair, back pair
-    case 5: return 0x37;    // front pair, centre, back pair
-    case 6: return 0x3F;    // 5.1
-    case 7: return 0x13F;   // 5.1 + back centre
-    case 8: return 0x63F;   // 7.1: 5.1 + side pair
-    default: return 0;
+    case 1:
+      return 0x4;  // centre
+    case 2:
+      return 0x3;  // front left, front right
+    case 3:
+      return 0x7;  // + centre
+    case 4:
+      return 0x33;  // front pair, back pair
+    case 5:
+      return 0x37;  // front pair, centre, back pair
+    case 6:
+      return 0x3F;  // 5.1
+    case 7:
+      return 0x13F;  // 5.1 + back centre
+    case 8:
+      return 0x63F;  // 7.1: 5.1 + side pair
+    default:
+      return 0;
   }
 }
 

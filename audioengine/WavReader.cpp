@@ -19,7 +19,9 @@ constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80
                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr size_t kBlockFrames = 4096;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t Le32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -108,8 +110,8 @@ class WavInput final : public StereoInput {
   size_t Convert(size_t frames, Store store) {
     size_t done = 0;
     while (done < frames && positionFrames_ < lengthFrames_) {
-      const size_t block = static_cast<size_t>(
-          std::min<uint64_t>({frames - done, kBlockFrames, lengthFrames_ - positionFrames_}));
+      const size_t block =
+          static_cast<size_t>(std::min<uint64_t>({frames - done, kBlockFrames, lengthFrames_ - positionFrames_}));
       block_.resize(block * frameBytes_);
       const size_t got = file_->Read(block_.data(), block_.size()) / frameBytes_;
       for (size_t i = 0; i < got; ++i) {
@@ -117,8 +119,8 @@ class WavInput final : public StereoInput {
         double left = 0.0;
         double right = 0.0;
         for (unsigned channel = 0; channel < format_.channels; ++channel) {
-          const double level = SampleLevel(frame + channel * format_.bytesPerSample, format_.kind,
-                                           format_.bytesPerSample);
+          const double level =
+              SampleLevel(frame + channel * format_.bytesPerSample, format_.kind, format_.bytesPerSample);
           left += weights_[channel].left * level;
           right += weights_[channel].right * level;
         }

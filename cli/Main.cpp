@@ -25,7 +25,9 @@ constexpr const char* kUsage =
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void OnInterrupt(int) { interrupted = true; }
+extern "C" void OnInterrupt(int) {
+  interrupted = true;
+}
 
 // Remembers the result text of each pass for --raw.
 class RecordingAnalyser : public tempo::TrackAnalyser {

@@ -35,10 +35,16 @@ std::atomic<uintptr_t> gEngineFxLibrary{0};
 
 }  // namespace
 
-void SetLibraryLoader(LibraryLoader* loader) { gLoader = loader != nullptr ? loader : &gPlatformLoader; }
+void SetLibraryLoader(LibraryLoader* loader) {
+  gLoader = loader != nullptr ? loader : &gPlatformLoader;
+}
 
-uintptr_t EngineLibrary() { return gEngineLibrary.load(); }
-uintptr_t EngineFxLibrary() { return gEngineFxLibrary.load(); }
+uintptr_t EngineLibrary() {
+  return gEngineLibrary.load();
+}
+uintptr_t EngineFxLibrary() {
+  return gEngineFxLibrary.load();
+}
 
 LibraryLoader::Symbol FindEntryPoint(uintptr_t library, const char* name) {
   // Only the two open references are searched: asking the loader about a closed or
@@ -80,9 +86,8 @@ uint32_t BASS_Init(int32_t device, uint32_t freq, uint32_t flags, void* window, 
 }
 
 uint32_t BASS_StreamCreateFile(uint32_t mem, const char* file, uint32_t offset, uint32_t length, uint32_t flags) {
-  return CallByName<abi::StreamCreateFileFn>(gEngineLibrary.load(), "BASS_StreamCreateFile",
-                                             static_cast<int>(mem), static_cast<const void*>(file),
-                                             uint64_t{offset}, uint64_t{length}, flags);
+  return CallByName<abi::StreamCreateFileFn>(gEngineLibrary.load(), "BASS_StreamCreateFile", static_cast<int>(mem),
+                                             static_cast<const void*>(file), uint64_t{offset}, uint64_t{length}, flags);
 }
 
 uint32_t BASS_SetVolume(uint32_t volume) {
@@ -99,8 +104,7 @@ uint32_t BASS_ChannelSetAttributes(uint32_t channel, int32_t freq, int32_t volum
 }
 
 uint32_t BASS_ChannelSetDSP(uint32_t channel, DspProc proc, void* user, int32_t priority) {
-  return CallByName<abi::ChannelSetDspFn>(gEngineLibrary.load(), "BASS_ChannelSetDSP", channel, proc, user,
-                                          priority);
+  return CallByName<abi::ChannelSetDspFn>(gEngineLibrary.load(), "BASS_ChannelSetDSP", channel, proc, user, priority);
 }
 
 uint32_t BASS_ChannelGetLength(uint32_t channel) {
@@ -109,8 +113,8 @@ uint32_t BASS_ChannelGetLength(uint32_t channel) {
 }
 
 uint32_t BASS_ChannelSetPosition(uint32_t channel, uint32_t position) {
-  return static_cast<uint32_t>(CallByName<abi::ChannelSetPositionFn>(
-      gEngineLibrary.load(), "BASS_ChannelSetPosition", channel, uint64_t{position}));
+  return static_cast<uint32_t>(CallByName<abi::ChannelSetPositionFn>(gEngineLibrary.load(), "BASS_ChannelSetPosition",
+                                                                     channel, uint64_t{position}));
 }
 
 uint32_t BASS_ChannelIsActive(uint32_t channel) {
@@ -118,8 +122,7 @@ uint32_t BASS_ChannelIsActive(uint32_t channel) {
 }
 
 uint32_t BASS_ChannelGetData(uint32_t channel, void* buffer, uint32_t lengthBytes) {
-  return CallByName<abi::ChannelGetDataFn>(gEngineLibrary.load(), "BASS_ChannelGetData", channel, buffer,
-                                           lengthBytes);
+  return CallByName<abi::ChannelGetDataFn>(gEngineLibrary.load(), "BASS_ChannelGetData", channel, buffer, lengthBytes);
 }
 
 uint32_t BASS_ChannelGetPosition(uint32_t channel) {

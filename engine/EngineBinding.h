@@ -22,17 +22,16 @@ using DspProc = void (*)(uint32_t handle, uint32_t channel, void* buffer, uint32
 // are int, pointers stay pointer-sized, offsets, lengths and positions are 64-bit.
 namespace abi {
 using InitFn = int(TEMPOSCOUT_ENGINE_CALL*)(int32_t device, uint32_t freq, uint32_t flags, void* window,
-                                           const void* classId);
+                                            const void* classId);
 using FreeFn = int(TEMPOSCOUT_ENGINE_CALL*)();
 using StreamCreateFileFn = uint32_t(TEMPOSCOUT_ENGINE_CALL*)(int mem, const void* file, uint64_t offset,
-                                                            uint64_t length, uint32_t flags);
+                                                             uint64_t length, uint32_t flags);
 using StreamFreeFn = int(TEMPOSCOUT_ENGINE_CALL*)(uint32_t stream);
 using SetVolumeFn = int(TEMPOSCOUT_ENGINE_CALL*)(uint32_t volume);
 using TempoCreateFn = uint32_t(TEMPOSCOUT_ENGINE_CALL*)(uint32_t channel, uint32_t flags);
 using ChannelSetAttributesFn = int(TEMPOSCOUT_ENGINE_CALL*)(uint32_t channel, int32_t freq, int32_t volume,
-                                                           int32_t pan);
-using ChannelSetDspFn = uint32_t(TEMPOSCOUT_ENGINE_CALL*)(uint32_t channel, DspProc proc, void* user,
-                                                         int32_t priority);
+                                                            int32_t pan);
+using ChannelSetDspFn = uint32_t(TEMPOSCOUT_ENGINE_CALL*)(uint32_t channel, DspProc proc, void* user, int32_t priority);
 using ChannelGetLengthFn = uint64_t(TEMPOSCOUT_ENGINE_CALL*)(uint32_t channel);
 using ChannelSetPositionFn = int(TEMPOSCOUT_ENGINE_CALL*)(uint32_t channel, uint64_t position);
 using ChannelIsActiveFn = uint32_t(TEMPOSCOUT_ENGINE_CALL*)(uint32_t channel);

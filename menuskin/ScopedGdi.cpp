@@ -6,11 +6,17 @@ namespace {
 int liveCount = 0;
 }  // namespace
 
-int LiveScopedGdiCount() { return liveCount; }
+int LiveScopedGdiCount() {
+  return liveCount;
+}
 
 namespace detail {
-void NoteAcquired() { ++liveCount; }
-void NoteReleased() { --liveCount; }
+void NoteAcquired() {
+  ++liveCount;
+}
+void NoteReleased() {
+  --liveCount;
+}
 }  // namespace detail
 
 }  // namespace menuskin

@@ -24,10 +24,10 @@ inline constexpr char kPopupMenuClassName[] = "#32768";
 
 // Attached to every skinned item as its item data.
 struct MenuItemRecord {
-    HMENU Menu = nullptr;   // the menu that holds the item
-    ULONG_PTR Icon = 0;     // the item data the item carried before: drawn as its icon
-    bool IsBar = false;     // a top-level item of a menu bar
-    std::string Text;       // the text of a bar item; popup items read theirs from the menu
+  HMENU Menu = nullptr;  // the menu that holds the item
+  ULONG_PTR Icon = 0;    // the item data the item carried before: drawn as its icon
+  bool IsBar = false;    // a top-level item of a menu bar
+  std::string Text;      // the text of a bar item; popup items read theirs from the menu
 };
 
 // Popup items drawn since the last reset; the first paint of a popup shows no
@@ -43,10 +43,10 @@ std::size_t LiveMenuItemRecordCount();
 
 // Property values are pointer-sized on x86-64.
 inline ULONG_PTR GetPropValue(HWND window, const char* name) {
-    return reinterpret_cast<ULONG_PTR>(GetPropA(window, name));
+  return reinterpret_cast<ULONG_PTR>(GetPropA(window, name));
 }
 inline void SetPropValue(HWND window, const char* name, ULONG_PTR value) {
-    SetPropA(window, name, reinterpret_cast<HANDLE>(value));
+  SetPropA(window, name, reinterpret_cast<HANDLE>(value));
 }
 
 LRESULT CALLBACK MenuSkinWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -75,12 +75,12 @@ void DrawMenuItem(HWND window, const DRAWITEMSTRUCT* draw);
 // Everything the popup test looks at, gathered from the desktop by the one-argument
 // form.
 struct PopupPlacement {
-    RECT popup{};          // the popup window
-    RECT active{};         // the active window, zeros when there is none
-    POINT cursor{};
-    RECT taskbar{};        // zeros when there is no taskbar
-    int captionHeight = 0; // SM_CYCAPTION
-    int borderHeight = 0;  // SM_CYBORDER
+  RECT popup{};   // the popup window
+  RECT active{};  // the active window, zeros when there is none
+  POINT cursor{};
+  RECT taskbar{};         // zeros when there is no taskbar
+  int captionHeight = 0;  // SM_CYCAPTION
+  int borderHeight = 0;   // SM_CYBORDER
 };
 bool IsSkinnablePopup(const PopupPlacement& placement);
 bool IsSkinnablePopup(HWND popup);

@@ -9,10 +9,10 @@
 namespace platform {
 
 struct ControlRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
 };
 
 // Registers the list view, progress bar and standard control classes.

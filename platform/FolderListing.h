@@ -20,33 +20,33 @@ inline constexpr char kFolderSeparator = '/';
 // The entries of one folder that match a pattern, in the file system's order,
 // including "." and "..". An empty pattern matches every entry.
 class FolderListing {
-public:
-    // folder must end with a separator. A folder that cannot be listed (missing,
-    // denied, a path longer than the system accepts) gives a listing with no entries.
-    // Outside Windows only the match-all patterns "" and "*.*" are understood.
-    FolderListing(const std::string& folder, const std::string& pattern);
-    ~FolderListing();
-    FolderListing(const FolderListing&) = delete;
-    FolderListing& operator=(const FolderListing&) = delete;
+ public:
+  // folder must end with a separator. A folder that cannot be listed (missing,
+  // denied, a path longer than the system accepts) gives a listing with no entries.
+  // Outside Windows only the match-all patterns "" and "*.*" are understood.
+  FolderListing(const std::string& folder, const std::string& pattern);
+  ~FolderListing();
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
 
-    bool IsOpen() const;
-    bool HasEntry() const { return hasEntry_; }
-    void Next();
+  bool IsOpen() const;
+  bool HasEntry() const { return hasEntry_; }
+  void Next();
 
-    const char* EntryName() const;
-    // Folders and links to folders count as folders.
-    bool EntryIsFolder() const;
+  const char* EntryName() const;
+  // Folders and links to folders count as folders.
+  bool EntryIsFolder() const;
 
-private:
-    struct Handle;
-    std::unique_ptr<Handle> handle_;
-    bool hasEntry_ = false;
+ private:
+  struct Handle;
+  std::unique_ptr<Handle> handle_;
+  bool hasEntry_ = false;
 };
 
 struct FolderIdentity {
-    uint64_t volume = 0;
-    uint64_t index = 0;
-    bool operator==(const FolderIdentity&) const = default;
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FolderIdentity&) const = default;
 };
 
 // The volume and file index of the folder a path leads to (after following links),

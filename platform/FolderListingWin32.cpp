@@ -10,57 +10,58 @@
 namespace platform {
 
 struct FolderListing::Handle {
-    UniqueFind find;
-    WIN32_FIND_DATAA data{};
+  UniqueFind find;
+  WIN32_FIND_DATAA data{};
 };
 
 FolderListing::FolderListing(const std::string& folder, const std::string& pattern)
-    : handle_(std::make_unique<Handle>())
-{
-    const std::string query = folder + (pattern.empty() ? std::string("*") : pattern);
-    handle_->find.Reset(FindFirstFileA(query.c_str(), &handle_->data));
-    hasEntry_ = handle_->find.IsValid();
+    : handle_(std::make_unique<Handle>()) {
+  const std::string query = folder + (pattern.empty() ? std::string("*") : pattern);
+  handle_->find.Reset(FindFirstFileA(query.c_str(), &handle_->data));
+  hasEntry_ = handle_->find.IsValid();
 }
 
 FolderListing::~FolderListing() = default;
 
-bool FolderListing::IsOpen() const { return handle_->find.IsValid(); }
-
-void FolderListing::Next()
-{
-    hasEntry_ = hasEntry_ && FindNextFileA(handle_->find.Get(), &handle_->data) != FALSE;
+bool FolderListing::IsOpen() const {
+  return handle_->find.IsValid();
 }
 
-const char* FolderListing::EntryName() const { return handle_->data.cFileName; }
-
-bool FolderListing::EntryIsFolder() const
-{
-    return (handle_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+void FolderListing::Next() {
+  hasEntry_ = hasEntry_ && FindNextFileA(handle_->find.Get(), &handle_->data) != FALSE;
 }
 
-std::optional<FolderIdentity> ReadFolderIdentity(const std::string& folder)
-{
-    // Backup semantics is what lets CreateFile open a folder; no access right is
-    // asked for, so a folder the user may not read can still be identified.
-    UniqueFile handle(CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle) {
-        return std::nullopt;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle.Get(), &info)) {
-        return std::nullopt;
-    }
-    return FolderIdentity{info.dwVolumeSerialNumber,
-                          (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+const char* FolderListing::EntryName() const {
+  return handle_->data.cFileName;
 }
 
-bool IsExistingFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+bool FolderListing::EntryIsFolder() const {
+  return (handle_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::string WithTrailingSeparator(std::string path) { return WithTrailingBackslash(std::move(path)); }
+std::optional<FolderIdentity> ReadFolderIdentity(const std::string& folder) {
+  // Backup semantics is what lets CreateFile open a folder; no access right is
+  // asked for, so a folder the user may not read can still be identified.
+  UniqueFile handle(CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) {
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle.Get(), &info)) {
+    return std::nullopt;
+  }
+  return FolderIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+bool IsExistingFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string WithTrailingSeparator(std::string path) {
+  return WithTrailingBackslash(std::move(path));
+}
 
 }  // namespace platform

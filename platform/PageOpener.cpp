@@ -6,9 +6,8 @@
 
 namespace platform {
 
-void ShellPageOpener::Open(const std::string& address)
-{
-    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+void ShellPageOpener::Open(const std::string& address) {
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace platform

@@ -7,16 +7,16 @@
 namespace platform {
 
 class PageOpener {
-public:
-    virtual ~PageOpener() = default;
-    // Returns at once; whether a browser came up is not reported.
-    virtual void Open(const std::string& address) = 0;
+ public:
+  virtual ~PageOpener() = default;
+  // Returns at once; whether a browser came up is not reported.
+  virtual void Open(const std::string& address) = 0;
 };
 
 // Hands the address to the shell's "open" action with no parameters and no working folder.
 class ShellPageOpener final : public PageOpener {
-public:
-    void Open(const std::string& address) override;
+ public:
+  void Open(const std::string& address) override;
 };
 
 }  // namespace platform

@@ -7,17 +7,15 @@
 
 namespace platform {
 
-UiSession::UiSession()
-{
-    comStarted_ = SUCCEEDED(OleInitialize(nullptr));
-    InitialiseCommonControls();
+UiSession::UiSession() {
+  comStarted_ = SUCCEEDED(OleInitialize(nullptr));
+  InitialiseCommonControls();
 }
 
-UiSession::~UiSession()
-{
-    if (comStarted_) {
-        OleUninitialize();
-    }
+UiSession::~UiSession() {
+  if (comStarted_) {
+    OleUninitialize();
+  }
 }
 
 }  // namespace platform

@@ -5,16 +5,16 @@
 namespace platform {
 
 class UiSession {
-public:
-    // Initialises COM as a single-threaded apartment (the folder browser needs it)
-    // and registers the common control classes.
-    UiSession();
-    ~UiSession();
-    UiSession(const UiSession&) = delete;
-    UiSession& operator=(const UiSession&) = delete;
+ public:
+  // Initialises COM as a single-threaded apartment (the folder browser needs it)
+  // and registers the common control classes.
+  UiSession();
+  ~UiSession();
+  UiSession(const UiSession&) = delete;
+  UiSession& operator=(const UiSession&) = delete;
 
-private:
-    bool comStarted_ = false;
+ private:
+  bool comStarted_ = false;
 };
 
 }  // namespace platform

@@ -10,35 +10,35 @@
 namespace platform {
 
 class WorkerThread {
-public:
-    // The job polls the flag and returns soon after it becomes true.
-    using Job = std::function<void(const std::atomic<bool>& stopRequested)>;
+ public:
+  // The job polls the flag and returns soon after it becomes true.
+  using Job = std::function<void(const std::atomic<bool>& stopRequested)>;
 
-    WorkerThread() = default;
-    ~WorkerThread();
-    WorkerThread(const WorkerThread&) = delete;
-    WorkerThread& operator=(const WorkerThread&) = delete;
+  WorkerThread() = default;
+  ~WorkerThread();
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // Starts job on a new thread and returns at once. False, and nothing started,
-    // while an earlier job is still running or when no thread can be created.
-    bool Start(Job job);
+  // Starts job on a new thread and returns at once. False, and nothing started,
+  // while an earlier job is still running or when no thread can be created.
+  bool Start(Job job);
 
-    bool IsRunning() const { return running_.load(); }
+  bool IsRunning() const { return running_.load(); }
 
-    void RequestStop() { stopRequested_.store(true); }
+  void RequestStop() { stopRequested_.store(true); }
 
-    // Asks a running job to stop and waits for its thread to end. Messages sent from
-    // the worker to this thread are handled meanwhile, since the worker waits for
-    // them; posted messages and input stay queued.
-    void StopAndWait();
+  // Asks a running job to stop and waits for its thread to end. Messages sent from
+  // the worker to this thread are handled meanwhile, since the worker waits for
+  // them; posted messages and input stay queued.
+  void StopAndWait();
 
-private:
-    static DWORD WINAPI ThreadMain(void* parameter);
+ private:
+  static DWORD WINAPI ThreadMain(void* parameter);
 
-    UniqueHandle thread_;
-    std::atomic<bool> running_{false};
-    std::atomic<bool> stopRequested_{false};
-    Job job_;
+  UniqueHandle thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> stopRequested_{false};
+  Job job_;
 };
 
 }  // namespace platform

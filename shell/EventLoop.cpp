@@ -8,68 +8,64 @@
 
 namespace shell {
 
-void RunEventLoop(Shell& shell)
-{
-    for (;;) {
-        shell.currentEvent = shell.window->WaitEvent();
-        if (HandleEvent(shell, shell.currentEvent)) {
-            return;
-        }
+void RunEventLoop(Shell& shell) {
+  for (;;) {
+    shell.currentEvent = shell.window->WaitEvent();
+    if (HandleEvent(shell, shell.currentEvent)) {
+      return;
     }
+  }
 }
 
-bool HandleEvent(Shell& shell, platform::Event event)
-{
-    switch (event.kind) {
+bool HandleEvent(Shell& shell, platform::Event event) {
+  switch (event.kind) {
     case platform::EventKind::ControlNotification:
-        if (event.id == kFindBpmButtonId) {
-            StartBatch(shell);
-        }
-        break;
+      if (event.id == kFindBpmButtonId) {
+        StartBatch(shell);
+      }
+      break;
     case platform::EventKind::MenuCommand:
-        RunMenuCommand(shell, event.id);
-        break;
+      RunMenuCommand(shell, event.id);
+      break;
     case platform::EventKind::CloseRequest:
     case platform::EventKind::None:
-        break;
-    }
-    return event.kind == platform::EventKind::CloseRequest || shell.quitFlag == 1;
+      break;
+  }
+  return event.kind == platform::EventKind::CloseRequest || shell.quitFlag == 1;
 }
 
-void RunMenuCommand(Shell& shell, int id)
-{
-    switch (id) {
+void RunMenuCommand(Shell& shell, int id) {
+  switch (id) {
     case kLoadFileCommand:
-        LoadFile(shell);
-        break;
+      LoadFile(shell);
+      break;
     case kLoadFolderCommand:
-        LoadFolder(shell);
-        break;
+      LoadFolder(shell);
+      break;
     case kLoadFolderRecursiveCommand:
-        LoadFolderRecursive(shell);
-        break;
+      LoadFolderRecursive(shell);
+      break;
     case kGotoWebPageCommand:
     case kHelpCommand:
-        shell.pageOpener->Open(ProductPageAddress());
-        break;
+      shell.pageOpener->Open(ProductPageAddress());
+      break;
     case kMakerPageCommand:
-        shell.pageOpener->Open(MakerPageAddress());
-        break;
+      shell.pageOpener->Open(MakerPageAddress());
+      break;
     case kQuitCommand:
-        shell.quitFlag = 1;
-        break;
+      shell.quitFlag = 1;
+      break;
     default:
-        break;
-    }
+      break;
+  }
 }
 
-void StartBatch(Shell& shell)
-{
-    if (shell.batchJob) {
-        shell.worker.Start(shell.batchJob);
-        return;
-    }
-    shell.worker.Start([&shell](const std::atomic<bool>& stopRequested) { RunBatchOnWorker(shell, stopRequested); });
+void StartBatch(Shell& shell) {
+  if (shell.batchJob) {
+    shell.worker.Start(shell.batchJob);
+    return;
+  }
+  shell.worker.Start([&shell](const std::atomic<bool>& stopRequested) { RunBatchOnWorker(shell, stopRequested); });
 }
 
 }  // namespace shell

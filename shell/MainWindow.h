@@ -27,12 +27,12 @@ inline constexpr int kQuitCommand = 6;
 inline constexpr int kHelpCommand = 7;
 
 struct ControlLayout {
-    platform::ControlRect trackList;
-    platform::ControlRect findBpmButton;
-    platform::ControlRect progressBar;
-    platform::ControlRect statusLabel;
-    int fileColumnWidth = 0;
-    int bpmColumnWidth = 0;
+  platform::ControlRect trackList;
+  platform::ControlRect findBpmButton;
+  platform::ControlRect progressBar;
+  platform::ControlRect statusLabel;
+  int fileColumnWidth = 0;
+  int bpmColumnWidth = 0;
 };
 
 // Positions for inner width W and inner height H (client height plus one menu-bar line).

@@ -16,28 +16,28 @@
 namespace shell {
 
 struct Shell {
-    HINSTANCE instance = nullptr;
-    std::unique_ptr<platform::FrameWindow> window;
-    HWND trackList = nullptr;
-    HWND findBpmButton = nullptr;
-    HWND progressBar = nullptr;
-    HWND statusLabel = nullptr;
+  HINSTANCE instance = nullptr;
+  std::unique_ptr<platform::FrameWindow> window;
+  HWND trackList = nullptr;
+  HWND findBpmButton = nullptr;
+  HWND progressBar = nullptr;
+  HWND statusLabel = nullptr;
 
-    platform::Event currentEvent;
-    std::string filePath;
-    std::string folderPath;
-    int quitFlag = 0;
+  platform::Event currentEvent;
+  std::string filePath;
+  std::string folderPath;
+  int quitFlag = 0;
 
-    platform::PageOpener* pageOpener = nullptr;
+  platform::PageOpener* pageOpener = nullptr;
 
-    // Changes every time the track list is cleared, so a run in progress can tell
-    // that the rows it is walking are gone.
-    std::atomic<uint64_t> listGeneration{0};
+  // Changes every time the track list is cleared, so a run in progress can tell
+  // that the rows it is walking are gone.
+  std::atomic<uint64_t> listGeneration{0};
 
-    // What a Find BPM press runs on the worker thread, one run at a time; empty means
-    // the batch driver.
-    platform::WorkerThread::Job batchJob;
-    platform::WorkerThread worker;
+  // What a Find BPM press runs on the worker thread, one run at a time; empty means
+  // the batch driver.
+  platform::WorkerThread::Job batchJob;
+  platform::WorkerThread worker;
 };
 
 }  // namespace shell

@@ -14,60 +14,55 @@ namespace {
 // and whatever the user asked for meanwhile (close, "Quit", Find BPM) is dropped on
 // purpose: the event a turn yields is never carried out.
 class TrackListSink final : public TrackSink {
-public:
-    explicit TrackListSink(Shell& shell) : shell_(shell) {}
-    void AppendRow(const std::string& path) override { platform::AppendListRow(shell_.trackList, path); }
-    void TakeTurn() override { shell_.window->TakeTurn(); }
+ public:
+  explicit TrackListSink(Shell& shell) : shell_(shell) {}
+  void AppendRow(const std::string& path) override { platform::AppendListRow(shell_.trackList, path); }
+  void TakeTurn() override { shell_.window->TakeTurn(); }
 
-private:
-    Shell& shell_;
+ private:
+  Shell& shell_;
 };
 
 }  // namespace
 
-void LoadFile(Shell& shell)
-{
-    std::string chosen = platform::ChooseFileToOpen(shell.window->Handle(), kFileDialogTitle, kFileDialogFilter);
-    if (chosen.empty()) {
-        return;
-    }
-    shell.filePath = std::move(chosen);
-    ClearTrackList(shell);
-    platform::AppendListRow(shell.trackList, shell.filePath);
+void LoadFile(Shell& shell) {
+  std::string chosen = platform::ChooseFileToOpen(shell.window->Handle(), kFileDialogTitle, kFileDialogFilter);
+  if (chosen.empty()) {
+    return;
+  }
+  shell.filePath = std::move(chosen);
+  ClearTrackList(shell);
+  platform::AppendListRow(shell.trackList, shell.filePath);
 }
 
-void LoadFolder(Shell& shell)
-{
-    std::string chosen = platform::ChooseFolder(shell.window->Handle(), kFolderDialogText);
-    if (chosen.empty()) {
-        return;
-    }
-    shell.folderPath = std::move(chosen);
-    ClearTrackList(shell);
-    ScanFolder(shell, shell.folderPath);
+void LoadFolder(Shell& shell) {
+  std::string chosen = platform::ChooseFolder(shell.window->Handle(), kFolderDialogText);
+  if (chosen.empty()) {
+    return;
+  }
+  shell.folderPath = std::move(chosen);
+  ClearTrackList(shell);
+  ScanFolder(shell, shell.folderPath);
 }
 
-void LoadFolderRecursive(Shell& shell)
-{
-    std::string chosen = platform::ChooseFolder(shell.window->Handle(), kFolderDialogText);
-    if (chosen.empty()) {
-        return;
-    }
-    shell.folderPath = std::move(chosen);
-    ClearTrackList(shell);
-    ScanFolderTree(shell, shell.folderPath, 1);
+void LoadFolderRecursive(Shell& shell) {
+  std::string chosen = platform::ChooseFolder(shell.window->Handle(), kFolderDialogText);
+  if (chosen.empty()) {
+    return;
+  }
+  shell.folderPath = std::move(chosen);
+  ClearTrackList(shell);
+  ScanFolderTree(shell, shell.folderPath, 1);
 }
 
-void ScanFolder(Shell& shell, const std::string& folder)
-{
-    TrackListSink sink(shell);
-    ScanFolder(sink, folder);
+void ScanFolder(Shell& shell, const std::string& folder) {
+  TrackListSink sink(shell);
+  ScanFolder(sink, folder);
 }
 
-int ScanFolderTree(Shell& shell, const std::string& path, int descend)
-{
-    TrackListSink sink(shell);
-    return ScanFolderTree(sink, path, descend);
+int ScanFolderTree(Shell& shell, const std::string& path, int descend) {
+  TrackListSink sink(shell);
+  return ScanFolderTree(sink, path, descend);
 }
 
 }  // namespace shell

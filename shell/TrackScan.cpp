@@ -11,27 +11,24 @@ namespace shell {
 
 namespace {
 
-char AsciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+char AsciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+      return false;
     }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
-            return false;
-        }
-    }
-    return true;
+  }
+  return true;
 }
 
-bool IsDotEntry(const char* name)
-{
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+bool IsDotEntry(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
 // Folders on the current descent path, by identity: a link back to one of them would
@@ -39,67 +36,63 @@ bool IsDotEntry(const char* name)
 // again on every round.
 using DescentPath = std::vector<platform::FolderIdentity>;
 
-void ScanTree(TrackSink& sink, const std::string& path, int descend, DescentPath& ancestors)
-{
-    const std::string folder = platform::WithTrailingSeparator(path);
+void ScanTree(TrackSink& sink, const std::string& path, int descend, DescentPath& ancestors) {
+  const std::string folder = platform::WithTrailingSeparator(path);
 
-    const std::optional<platform::FolderIdentity> identity = platform::ReadFolderIdentity(folder);
-    if (identity) {
-        for (const platform::FolderIdentity& ancestor : ancestors) {
-            if (ancestor == *identity) {
-                return;
-            }
-        }
-    }
-
-    // First pass: names only. The entry kind is not looked at, so a folder named
-    // "live.mp3" becomes a row as well.
-    for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
-        std::string candidate = folder + listing.EntryName();
-        if (PassesAudioNameTest(candidate)) {
-            sink.AppendRow(candidate);
-        }
-    }
-    if (descend == 0) {
+  const std::optional<platform::FolderIdentity> identity = platform::ReadFolderIdentity(folder);
+  if (identity) {
+    for (const platform::FolderIdentity& ancestor : ancestors) {
+      if (ancestor == *identity) {
         return;
+      }
     }
+  }
 
-    if (identity) {
-        ancestors.push_back(*identity);
+  // First pass: names only. The entry kind is not looked at, so a folder named
+  // "live.mp3" becomes a row as well.
+  for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
+    std::string candidate = folder + listing.EntryName();
+    if (PassesAudioNameTest(candidate)) {
+      sink.AppendRow(candidate);
     }
-    for (platform::FolderListing listing(folder, ""); listing.HasEntry(); listing.Next()) {
-        sink.TakeTurn();
-        if (listing.EntryIsFolder() && !IsDotEntry(listing.EntryName())) {
-            ScanTree(sink, folder + listing.EntryName(), 1, ancestors);
-        }
+  }
+  if (descend == 0) {
+    return;
+  }
+
+  if (identity) {
+    ancestors.push_back(*identity);
+  }
+  for (platform::FolderListing listing(folder, ""); listing.HasEntry(); listing.Next()) {
+    sink.TakeTurn();
+    if (listing.EntryIsFolder() && !IsDotEntry(listing.EntryName())) {
+      ScanTree(sink, folder + listing.EntryName(), 1, ancestors);
     }
-    if (identity) {
-        ancestors.pop_back();
-    }
+  }
+  if (identity) {
+    ancestors.pop_back();
+  }
 }
 
 }  // namespace
 
-bool PassesAudioNameTest(std::string_view name)
-{
-    const std::string_view tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
-    return EqualsIgnoringAsciiCase(tail, ".MP3") || EqualsIgnoringAsciiCase(tail, ".WAV");
+bool PassesAudioNameTest(std::string_view name) {
+  const std::string_view tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
+  return EqualsIgnoringAsciiCase(tail, ".MP3") || EqualsIgnoringAsciiCase(tail, ".WAV");
 }
 
-void ScanFolder(TrackSink& sink, const std::string& folder)
-{
-    for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
-        if (!listing.EntryIsFolder() && PassesAudioNameTest(listing.EntryName())) {
-            sink.AppendRow(folder + listing.EntryName());
-        }
+void ScanFolder(TrackSink& sink, const std::string& folder) {
+  for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
+    if (!listing.EntryIsFolder() && PassesAudioNameTest(listing.EntryName())) {
+      sink.AppendRow(folder + listing.EntryName());
     }
+  }
 }
 
-int ScanFolderTree(TrackSink& sink, const std::string& path, int descend)
-{
-    DescentPath ancestors;
-    ScanTree(sink, path, descend, ancestors);
-    return 1;
+int ScanFolderTree(TrackSink& sink, const std::string& path, int descend) {
+  DescentPath ancestors;
+  ScanTree(sink, path, descend, ancestors);
+  return 1;
 }
 
 }  // namespace shell

@@ -12,12 +12,12 @@ bool PassesAudioNameTest(std::string_view name);
 
 // Where the scans put what they find.
 class TrackSink {
-public:
-    virtual ~TrackSink() = default;
-    virtual void AppendRow(const std::string& path) = 0;
-    // Called once per entry of the recursive scan's second pass: one non-blocking turn
-    // of the window system, so the window keeps painting during a long scan.
-    virtual void TakeTurn() = 0;
+ public:
+  virtual ~TrackSink() = default;
+  virtual void AppendRow(const std::string& path) = 0;
+  // Called once per entry of the recursive scan's second pass: one non-blocking turn
+  // of the window system, so the window keeps painting during a long scan.
+  virtual void TakeTurn() = 0;
 };
 
 // The flat scan: the files directly in folder (which ends with a separator) that

@@ -6,14 +6,12 @@
 
 namespace shell {
 
-std::string ProductPageAddress()
-{
-    return platform::ModuleFolder() + kProductPageFile;
+std::string ProductPageAddress() {
+  return platform::ModuleFolder() + kProductPageFile;
 }
 
-std::string MakerPageAddress()
-{
-    return platform::ModuleFolder() + kMakerPageFile;
+std::string MakerPageAddress() {
+  return platform::ModuleFolder() + kMakerPageFile;
 }
 
 }  // namespace shell

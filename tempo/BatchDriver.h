@@ -19,8 +19,7 @@ class BatchHost {
   virtual std::string RowPath(int row) = 0;
   // Writes columns 1 and 2 of the row, unless the list was reloaded after `generation`:
   // then nothing is written and the result is false.
-  virtual bool WriteTempi(int row, uint64_t generation, const std::string& primary,
-                          const std::string& alternative) = 0;
+  virtual bool WriteTempi(int row, uint64_t generation, const std::string& primary, const std::string& alternative) = 0;
   virtual void SetStatus(const std::string& text) = 0;
 
   // Read directly from the worker, without waiting for the user interface.

@@ -30,11 +30,7 @@ struct ClipRow {
 };
 
 constexpr ClipRow kClipTable[] = {
-    {1.5f, 0.94f, 0.94},
-    {1.4f, 0.945f, 0.945},
-    {1.3f, 0.74f, 0.74},
-    {1.25f, 0.9f, 0.84},
-    {1.1f, 0.94f, 0.9},
+    {1.5f, 0.94f, 0.94}, {1.4f, 0.945f, 0.945}, {1.3f, 0.74f, 0.74}, {1.25f, 0.9f, 0.84}, {1.1f, 0.94f, 0.9},
 };
 
 constexpr double kClipLevelFactor = 0.9;
@@ -56,8 +52,7 @@ float LookUpGain(const AnalysisState& state, float level, float gain) {
     const float threshold = state.Threshold(row);
     if (threshold > level) {
       const float ratio = static_cast<float>(static_cast<double>(level) / threshold);
-      const float difference =
-          static_cast<float>(static_cast<double>(state.Gain(row + 1)) - state.Gain(row));
+      const float difference = static_cast<float>(static_cast<double>(state.Gain(row + 1)) - state.Gain(row));
       return static_cast<float>(state.Gain(row) + static_cast<double>(difference) * ratio);
     }
   }
@@ -184,7 +179,6 @@ void RunGainStage(AnalysisState& state, void* buffer, uint32_t lengthBytes) {
   }
 }
 
-void GainStage(uint32_t /*handle*/, uint32_t /*channel*/, void* buffer, uint32_t lengthBytes,
-               void* /*user*/) {
+void GainStage(uint32_t /*handle*/, uint32_t /*channel*/, void* buffer, uint32_t lengthBytes, void* /*user*/) {
   RunGainStage(TheAnalysisState(), buffer, lengthBytes);
 }

@@ -15,8 +15,7 @@ HistogramSet::HistogramSet(int32_t histogramSize) {
   }
   // calloc hands back zeroed pages without touching them, so a long track's set
   // (tens of megabytes) costs nothing until the analysis writes into it.
-  auto* counts = static_cast<int32_t*>(
-      std::calloc(BinsPerClass(histogramSize) * kClassCount, sizeof(int32_t)));
+  auto* counts = static_cast<int32_t*>(std::calloc(BinsPerClass(histogramSize) * kClassCount, sizeof(int32_t)));
   if (counts == nullptr) {
     return;
   }

@@ -28,9 +28,7 @@ struct Candidate {
 
 int32_t Partition(std::span<PeakRecord> peaks, int32_t lo, int32_t hi) {
   auto count = [&](int32_t position) { return peaks[static_cast<size_t>(position)].count; };
-  auto swapAt = [&](int32_t a, int32_t b) {
-    std::swap(peaks[static_cast<size_t>(a)], peaks[static_cast<size_t>(b)]);
-  };
+  auto swapAt = [&](int32_t a, int32_t b) { std::swap(peaks[static_cast<size_t>(a)], peaks[static_cast<size_t>(b)]); };
   const int32_t mid = (lo + hi) / 2;
   int32_t pivotPosition = mid;
   if (count(lo) < count(hi)) {
@@ -67,8 +65,7 @@ void Sort(std::span<PeakRecord> peaks, int32_t lo, int32_t hi) {
 }
 
 bool IsArtefactPeriod(int32_t periodMs) {
-  return std::find(kArtefactPeriodsMs.begin(), kArtefactPeriodsMs.end(), periodMs) !=
-         kArtefactPeriodsMs.end();
+  return std::find(kArtefactPeriodsMs.begin(), kArtefactPeriodsMs.end(), periodMs) != kArtefactPeriodsMs.end();
 }
 
 }  // namespace
@@ -122,12 +119,10 @@ TempoPeriods EstimateTempo(const HistogramSet& histograms, int32_t histogramSize
             otherMs < kHighestPartnerFactor * candidate.periodMs)) {
         continue;
       }
-      const float ratio =
-          static_cast<float>(static_cast<double>(otherMs) / candidate.periodMs * 100.0);
+      const float ratio = static_cast<float>(static_cast<double>(otherMs) / candidate.periodMs * 100.0);
       pairFound = true;
       if (!candidate.hasPartner ||
-          std::fabs(kDoublePeriodPercent - ratio) <
-              std::fabs(kDoublePeriodPercent - candidate.partnerRatio)) {
+          std::fabs(kDoublePeriodPercent - ratio) < std::fabs(kDoublePeriodPercent - candidate.partnerRatio)) {
         candidate.partnerMs = otherMs;
         candidate.partnerRatio = ratio;
         candidate.hasPartner = true;

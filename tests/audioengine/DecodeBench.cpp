@@ -13,8 +13,8 @@ namespace {
 
 double DecodeSeconds(const char* path, uint32_t requestBytes, uint64_t& lengthBytes) {
   const auto start = std::chrono::steady_clock::now();
-  const uint32_t stream = BASS_FX_TempoCreate(BASS_StreamCreateFile(0, path, 0, 0, BASS_STREAM_DECODE),
-                                              BASS_STREAM_DECODE);
+  const uint32_t stream =
+      BASS_FX_TempoCreate(BASS_StreamCreateFile(0, path, 0, 0, BASS_STREAM_DECODE), BASS_STREAM_DECODE);
   if (stream == 0) return -1.0;
   lengthBytes = BASS_ChannelGetLength(stream);
   std::vector<uint8_t> buffer(requestBytes);

@@ -24,7 +24,9 @@ Bytes Pcm16Data(int frames, int channels) {
   return data;
 }
 
-Bytes WavWithFormat(const Bytes& format) { return RiffWave({Chunk("fmt ", format), Chunk("data", Pcm16Data(10, 2))}); }
+Bytes WavWithFormat(const Bytes& format) {
+  return RiffWave({Chunk("fmt ", format), Chunk("data", Pcm16Data(10, 2))});
+}
 
 // A valid MPEG 1 layer III header (128 kbit/s, 44100 Hz, stereo) and then noise.
 Bytes Mp3HeaderThenGarbage() {
@@ -39,7 +41,11 @@ Bytes Mp3HeaderThenGarbage() {
 
 const MalformedCase kCases[] = {
     {"EmptyFile", [] { return Bytes{}; }, -1},
-    {"RiffOnly", [] { return Bytes{'R', 'I', 'F', 'F'}; }, -1},
+    {"RiffOnly",
+     [] {
+       return Bytes{'R', 'I', 'F', 'F'};
+     },
+     -1},
     {"HeaderWithoutChunks", [] { return RiffWave({}); }, -1},
     {"TruncatedFormatChunk",
      [] {
@@ -99,7 +105,10 @@ const MalformedCase kCases[] = {
      },
      -1},
     {"DataSmallerThanOneFrame",
-     [] { return RiffWave({Chunk("fmt ", FormatChunk(1, 2, 44100, 24)), Chunk("data", Bytes{1, 2, 3})}); }, 0},
+     [] {
+       return RiffWave({Chunk("fmt ", FormatChunk(1, 2, 44100, 24)), Chunk("data", Bytes{1, 2, 3})});
+     },
+     0},
     {"TextRenamedMp3",
      [] {
        const std::string text = "This is not audio at all, just a note saved with the wrong name.\n";

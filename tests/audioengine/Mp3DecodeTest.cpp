@@ -78,14 +78,14 @@ TEST_P(Mp3Files, MatchMpg123AtItsRateOrKeepTheBeatWhenResampled) {
   BASS_StreamFree(tempo);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Engine, Mp3Files,
-    ::testing::Values(Mp3Case{"Stereo44kCbr", 44100, 2, "-b 128"}, Mp3Case{"Mono44kVbr", 44100, 1, "-V 4"},
-                      Mp3Case{"Stereo48kMpeg1", 48000, 2, "-b 192"},
-                      Mp3Case{"Mono22kMpeg2", 22050, 1, "-b 64"},
-                      Mp3Case{"Mono8kMpeg25", 8000, 1, "-b 32"},
-                      Mp3Case{"Stereo44kWithId3v2", 44100, 2, "-b 128 --add-id3v2 --tt Title"}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Engine, Mp3Files,
+                         ::testing::Values(Mp3Case{"Stereo44kCbr", 44100, 2, "-b 128"},
+                                           Mp3Case{"Mono44kVbr", 44100, 1, "-V 4"},
+                                           Mp3Case{"Stereo48kMpeg1", 48000, 2, "-b 192"},
+                                           Mp3Case{"Mono22kMpeg2", 22050, 1, "-b 64"},
+                                           Mp3Case{"Mono8kMpeg25", 8000, 1, "-b 32"},
+                                           Mp3Case{"Stereo44kWithId3v2", 44100, 2, "-b 128 --add-id3v2 --tt Title"}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(Mp3Tags, Id3v2AndId3v1TagsAroundTheAudioDoNotChangeIt) {
   if (!HaveTool("lame") || !HaveTool("mpg123")) GTEST_SKIP() << "lame and mpg123 are needed";
@@ -93,11 +93,11 @@ TEST(Mp3Tags, Id3v2AndId3v1TagsAroundTheAudioDoNotChangeIt) {
   const std::vector<int16_t> mono = ClickTrack(44100, 3.0, 500.0);
   WriteFile(dir.File("in.wav"), Wav16(1, 44100, mono));
   ASSERT_EQ(RunCommand("lame --quiet -b 96 '" + dir.File("in.wav") + "' '" + dir.File("plain.mp3") + "'"), 0);
-  ASSERT_EQ(RunCommand("lame --quiet -b 96 --id3v2-only --tt 'A long title' --ta Artist '" + dir.File("in.wav") + "' '" +
-                dir.File("v2.mp3") + "'"),
+  ASSERT_EQ(RunCommand("lame --quiet -b 96 --id3v2-only --tt 'A long title' --ta Artist '" + dir.File("in.wav") +
+                       "' '" + dir.File("v2.mp3") + "'"),
             0);
-  ASSERT_EQ(RunCommand("lame --quiet -b 96 --id3v1-only --tt Title '" + dir.File("in.wav") + "' '" + dir.File("v1.mp3") +
-                "'"),
+  ASSERT_EQ(RunCommand("lame --quiet -b 96 --id3v1-only --tt Title '" + dir.File("in.wav") + "' '" +
+                       dir.File("v1.mp3") + "'"),
             0);
   std::vector<std::vector<int16_t>> decoded;
   for (const char* name : {"plain.mp3", "v2.mp3", "v1.mp3"}) {

@@ -53,7 +53,9 @@ void AppendDouble(Bytes& bytes, double value) {
   Append32(bytes, static_cast<uint32_t>(bits));
   Append32(bytes, static_cast<uint32_t>(bits >> 32));
 }
-void AppendTag(Bytes& bytes, const char* fourChars) { bytes.insert(bytes.end(), fourChars, fourChars + 4); }
+void AppendTag(Bytes& bytes, const char* fourChars) {
+  bytes.insert(bytes.end(), fourChars, fourChars + 4);
+}
 
 Bytes FormatChunk(uint16_t tag, uint16_t channels, uint32_t rateHz, uint16_t bits) {
   Bytes body;
@@ -67,8 +69,7 @@ Bytes FormatChunk(uint16_t tag, uint16_t channels, uint32_t rateHz, uint16_t bit
   return body;
 }
 
-Bytes ExtensibleFormatChunk(uint16_t subTag, uint16_t channels, uint32_t rateHz, uint16_t bits,
-                            uint32_t channelMask) {
+Bytes ExtensibleFormatChunk(uint16_t subTag, uint16_t channels, uint32_t rateHz, uint16_t bits, uint32_t channelMask) {
   Bytes body = FormatChunk(0xFFFE, channels, rateHz, bits);
   Append16(body, 22);
   Append16(body, bits);
@@ -152,7 +153,9 @@ bool HaveTool(const char* name) {
 #endif
 }
 
-int RunCommand(const std::string& command) { return std::system(command.c_str()); }
+int RunCommand(const std::string& command) {
+  return std::system(command.c_str());
+}
 
 std::vector<int16_t> ReadToEnd(uint32_t stream, uint32_t requestBytes, size_t maxReads) {
   std::vector<int16_t> samples;

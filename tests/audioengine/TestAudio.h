@@ -33,8 +33,7 @@ void AppendTag(Bytes& bytes, const char* fourChars);
 
 // A "fmt " chunk body. With a channel mask (extensible), the sub-format is the tag.
 Bytes FormatChunk(uint16_t tag, uint16_t channels, uint32_t rateHz, uint16_t bits);
-Bytes ExtensibleFormatChunk(uint16_t subTag, uint16_t channels, uint32_t rateHz, uint16_t bits,
-                            uint32_t channelMask);
+Bytes ExtensibleFormatChunk(uint16_t subTag, uint16_t channels, uint32_t rateHz, uint16_t bits, uint32_t channelMask);
 // One chunk: id, size, body and the pad byte after an odd-sized body.
 Bytes Chunk(const char* id, const Bytes& body);
 // "RIFF", size, "WAVE", then the chunks.

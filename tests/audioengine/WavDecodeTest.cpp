@@ -13,8 +13,8 @@ namespace {
 
 struct FormatCase {
   const char* name;
-  Bytes format;               // "fmt " body
-  std::function<Bytes()> data;  // "data" body
+  Bytes format;                   // "fmt " body
+  std::function<Bytes()> data;    // "data" body
   std::vector<int16_t> expected;  // stereo frames at 44100 Hz
 };
 
@@ -42,17 +42,22 @@ TEST_P(WavFormats, DecodeToExpectedStereoSamples) {
 // Levels are in 16-bit units. 24-bit x decodes to x / 256 and 32-bit x to x / 65536,
 // rounded to nearest with ties to even; floats are scaled by 32768 and clipped.
 const FormatCase kFormatCases[] = {
-    {"Pcm8Mono", FormatChunk(1, 1, 44100, 8),
-     [] { return Bytes{0, 128, 255, 129}; },
+    {"Pcm8Mono",
+     FormatChunk(1, 1, 44100, 8),
+     [] {
+       return Bytes{0, 128, 255, 129};
+     },
      {-32768, -32768, 0, 0, 32512, 32512, 256, 256}},
-    {"Pcm16Stereo", FormatChunk(1, 2, 44100, 16),
+    {"Pcm16Stereo",
+     FormatChunk(1, 2, 44100, 16),
      [] {
        Bytes b;
        for (int v : {-32768, 32767, -1, 1, 1234, -4321}) Append16(b, static_cast<uint16_t>(v));
        return b;
      },
      {-32768, 32767, -1, 1, 1234, -4321}},
-    {"Pcm24StereoRounds", FormatChunk(1, 2, 44100, 24),
+    {"Pcm24StereoRounds",
+     FormatChunk(1, 2, 44100, 24),
      [] {
        Bytes b;
        // 2.5 -> 2 and 3.5 -> 4 (ties to even), 100.39 -> 100, -100.78 -> -101,
@@ -62,7 +67,8 @@ const FormatCase kFormatCases[] = {
        return b;
      },
      {2, 4, 100, -101, 32767, -32768}},
-    {"Pcm32Mono", FormatChunk(1, 1, 44100, 32),
+    {"Pcm32Mono",
+     FormatChunk(1, 1, 44100, 32),
      [] {
        Bytes b;
        for (int64_t v : {int64_t{1000} * 65536 + 30000, int64_t{-1000} * 65536 - 40000, int64_t{0x7FFFFFFF}})
@@ -70,21 +76,24 @@ const FormatCase kFormatCases[] = {
        return b;
      },
      {1000, 1000, -1001, -1001, 32767, 32767}},
-    {"Float32StereoClips", FormatChunk(3, 2, 44100, 32),
+    {"Float32StereoClips",
+     FormatChunk(3, 2, 44100, 32),
      [] {
        Bytes b;
        for (float v : {0.5f, -0.25f, 1.5f, -2.0f, 1000.0f / 32768.0f, 0.0f}) AppendFloat(b, v);
        return b;
      },
      {16384, -8192, 32767, -32768, 1000, 0}},
-    {"Float64Mono", FormatChunk(3, 1, 44100, 64),
+    {"Float64Mono",
+     FormatChunk(3, 1, 44100, 64),
      [] {
        Bytes b;
        for (double v : {-0.5, 100.4 / 32768.0}) AppendDouble(b, v);
        return b;
      },
      {-16384, -16384, 100, 100}},
-    {"Extensible24ThreeChannels", ExtensibleFormatChunk(1, 3, 44100, 24, 0x7),
+    {"Extensible24ThreeChannels",
+     ExtensibleFormatChunk(1, 3, 44100, 24, 0x7),
      [] {
        Bytes b;
        // Front left 300, front right 600, centre 900: each side gets its own speaker
@@ -93,14 +102,16 @@ const FormatCase kFormatCases[] = {
        return b;
      },
      {500, 700}},
-    {"ExtensibleFloatStereo", ExtensibleFormatChunk(3, 2, 44100, 32, 0x3),
+    {"ExtensibleFloatStereo",
+     ExtensibleFormatChunk(3, 2, 44100, 32, 0x3),
      [] {
        Bytes b;
        for (float v : {0.125f, -0.125f}) AppendFloat(b, v);
        return b;
      },
      {4096, -4096}},
-    {"FivePointOne", FormatChunk(1, 6, 44100, 16),
+    {"FivePointOne",
+     FormatChunk(1, 6, 44100, 16),
      [] {
        Bytes b;
        // FL FR C LFE BL BR: left = (FL + C/2 + LFE/2 + BL) / 3, right likewise.
@@ -108,7 +119,8 @@ const FormatCase kFormatCases[] = {
        return b;
      },
      {650, 350}},
-    {"SevenPointOne", FormatChunk(1, 8, 44100, 16),
+    {"SevenPointOne",
+     FormatChunk(1, 8, 44100, 16),
      [] {
        Bytes b;
        // FL FR C LFE BL BR SL SR: each side has three speakers and two halves.

@@ -36,12 +36,16 @@ struct Calls {
   std::string file;
 } gCalls;
 
-int FakeFree() { return ++gCalls.free; }
+int FakeFree() {
+  return ++gCalls.free;
+}
 uint64_t FakeGetLength(uint32_t channel) {
   gCalls.channel = channel;
   return 0x1'8765'4321ull;
 }
-uint64_t FakeGetPosition(uint32_t) { return 0x2'0000'0010ull; }
+uint64_t FakeGetPosition(uint32_t) {
+  return 0x2'0000'0010ull;
+}
 int FakeSetPosition(uint32_t channel, uint64_t position) {
   gCalls.channel = channel;
   gCalls.position = position;
@@ -53,8 +57,12 @@ uint32_t FakeCreateFile(int, const void* file, uint64_t offset, uint64_t length,
   gCalls.length = length;
   return flags == 0x200000 ? 77 : 0;
 }
-uint32_t FakeGetData(uint32_t, void*, uint32_t) { return 0xFFFFFFFFu; }
-uint32_t FakeTempoCreate(uint32_t channel, uint32_t) { return channel + 1; }
+uint32_t FakeGetData(uint32_t, void*, uint32_t) {
+  return 0xFFFFFFFFu;
+}
+uint32_t FakeTempoCreate(uint32_t channel, uint32_t) {
+  return channel + 1;
+}
 
 class FakeLoader final : public engine::LibraryLoader {
  public:

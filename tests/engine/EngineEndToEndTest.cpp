@@ -42,7 +42,9 @@ std::vector<uint8_t> CountingWav(int frames) {
 }
 
 int gDspBlocks = 0;
-void CountBlocks(uint32_t, uint32_t, void*, uint32_t, void*) { ++gDspBlocks; }
+void CountBlocks(uint32_t, uint32_t, void*, uint32_t, void*) {
+  ++gDspBlocks;
+}
 
 TEST(EngineEndToEnd, LoadsBothLibrariesAndDecodesAFile) {
   engine::SetLibraryLoader(nullptr);

@@ -17,9 +17,9 @@ HWND CreateMainWindow();
 
 // "File" and "About" with their items, attached to the window.
 struct MainMenu {
-    HMENU bar = nullptr;
-    HMENU file = nullptr;
-    HMENU about = nullptr;
+  HMENU bar = nullptr;
+  HMENU file = nullptr;
+  HMENU about = nullptr;
 };
 MainMenu AttachMainMenu(HWND window);
 

@@ -9,21 +9,21 @@
 namespace menuskintest {
 
 class ReferenceColors {
-public:
-    ReferenceColors() {
-        for (std::size_t i = 0; i < kElements.size(); ++i) saved_[i] = GetSysColor(kElements[i]);
-        const std::array<COLORREF, 5> reference{RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128),
-                                                RGB(0, 0, 0), RGB(0, 0, 128)};
-        SetSysColors(static_cast<int>(kElements.size()), kElements.data(), reference.data());
-    }
-    ~ReferenceColors() { SetSysColors(static_cast<int>(kElements.size()), kElements.data(), saved_.data()); }
-    ReferenceColors(const ReferenceColors&) = delete;
-    ReferenceColors& operator=(const ReferenceColors&) = delete;
+ public:
+  ReferenceColors() {
+    for (std::size_t i = 0; i < kElements.size(); ++i) saved_[i] = GetSysColor(kElements[i]);
+    const std::array<COLORREF, 5> reference{RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128), RGB(0, 0, 0),
+                                            RGB(0, 0, 128)};
+    SetSysColors(static_cast<int>(kElements.size()), kElements.data(), reference.data());
+  }
+  ~ReferenceColors() { SetSysColors(static_cast<int>(kElements.size()), kElements.data(), saved_.data()); }
+  ReferenceColors(const ReferenceColors&) = delete;
+  ReferenceColors& operator=(const ReferenceColors&) = delete;
 
-private:
-    static constexpr std::array<INT, 5> kElements{COLOR_BTNHIGHLIGHT, COLOR_BTNFACE, COLOR_GRAYTEXT,
-                                                  COLOR_3DDKSHADOW, COLOR_ACTIVECAPTION};
-    std::array<COLORREF, 5> saved_{};
+ private:
+  static constexpr std::array<INT, 5> kElements{COLOR_BTNHIGHLIGHT, COLOR_BTNFACE, COLOR_GRAYTEXT, COLOR_3DDKSHADOW,
+                                                COLOR_ACTIVECAPTION};
+  std::array<COLORREF, 5> saved_{};
 };
 
 // The palette under the reference scheme, worked out by hand from the blend weights:

@@ -14,144 +14,132 @@ using platform::Event;
 using platform::EventKind;
 
 class FrameWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        platform::FrameDescription description;
-        description.className = "FrameWindowTest";
-        description.title = "Frame window test";
-        description.x = 100;
-        description.y = 150;
-        description.clientWidth = 450;
-        description.clientHeight = 200;
-        description.style = WS_CAPTION | WS_SYSMENU | WS_MAXIMIZEBOX | WS_MAXIMIZE;
-        frame_ = platform::FrameWindow::Create(GetModuleHandleA(nullptr), description);
-        ASSERT_NE(frame_, nullptr);
-        DrainQueue();
-    }
+ protected:
+  void SetUp() override {
+    platform::FrameDescription description;
+    description.className = "FrameWindowTest";
+    description.title = "Frame window test";
+    description.x = 100;
+    description.y = 150;
+    description.clientWidth = 450;
+    description.clientHeight = 200;
+    description.style = WS_CAPTION | WS_SYSMENU | WS_MAXIMIZEBOX | WS_MAXIMIZE;
+    frame_ = platform::FrameWindow::Create(GetModuleHandleA(nullptr), description);
+    ASSERT_NE(frame_, nullptr);
+    DrainQueue();
+  }
 
-    void DrainQueue()
-    {
-        while (frame_->TakeTurn().kind != EventKind::None || HasMessage()) {
-        }
+  void DrainQueue() {
+    while (frame_->TakeTurn().kind != EventKind::None || HasMessage()) {
     }
+  }
 
-    static bool HasMessage()
-    {
-        MSG msg;
-        return PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
-    }
+  static bool HasMessage() {
+    MSG msg;
+    return PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) != FALSE;
+  }
 
-    HWND Button(int id, int x)
-    {
-        return CreateWindowExA(0, "Button", "b", WS_CHILD | WS_VISIBLE | WS_TABSTOP, x, 0, 50, 20, frame_->Handle(),
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-    }
+  HWND Button(int id, int x) {
+    return CreateWindowExA(0, "Button", "b", WS_CHILD | WS_VISIBLE | WS_TABSTOP, x, 0, 50, 20, frame_->Handle(),
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  }
 
-    std::unique_ptr<platform::FrameWindow> frame_;
+  std::unique_ptr<platform::FrameWindow> frame_;
 };
 
-TEST_F(FrameWindowTest, PostedMessagesBecomeTheThreeEventKinds)
-{
-    HWND button = Button(1, 0);
-    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(5, 0), 0);
-    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-    PostMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
+TEST_F(FrameWindowTest, PostedMessagesBecomeTheThreeEventKinds) {
+  HWND button = Button(1, 0);
+  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(5, 0), 0);
+  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  PostMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
 
-    Event menu = frame_->WaitEvent();
-    EXPECT_EQ(menu.kind, EventKind::MenuCommand);
-    EXPECT_EQ(menu.id, 5);
-    Event click = frame_->WaitEvent();
-    EXPECT_EQ(click.kind, EventKind::ControlNotification);
-    EXPECT_EQ(click.id, 1);
-    EXPECT_EQ(frame_->WaitEvent().kind, EventKind::CloseRequest);
-    EXPECT_TRUE(IsWindow(frame_->Handle())) << "a close request must not destroy the window";
+  Event menu = frame_->WaitEvent();
+  EXPECT_EQ(menu.kind, EventKind::MenuCommand);
+  EXPECT_EQ(menu.id, 5);
+  Event click = frame_->WaitEvent();
+  EXPECT_EQ(click.kind, EventKind::ControlNotification);
+  EXPECT_EQ(click.id, 1);
+  EXPECT_EQ(frame_->WaitEvent().kind, EventKind::CloseRequest);
+  EXPECT_TRUE(IsWindow(frame_->Handle())) << "a close request must not destroy the window";
 }
 
-TEST_F(FrameWindowTest, ButtonClickMadeByTheButtonItselfIsReported)
-{
-    HWND button = Button(1, 0);
-    // BM_CLICK makes the button send BN_CLICKED to its parent, as a mouse click does.
-    PostMessageA(button, BM_CLICK, 0, 0);
-    Event event = frame_->WaitEvent();
-    EXPECT_EQ(event.kind, EventKind::ControlNotification);
-    EXPECT_EQ(event.id, 1);
+TEST_F(FrameWindowTest, ButtonClickMadeByTheButtonItselfIsReported) {
+  HWND button = Button(1, 0);
+  // BM_CLICK makes the button send BN_CLICKED to its parent, as a mouse click does.
+  PostMessageA(button, BM_CLICK, 0, 0);
+  Event event = frame_->WaitEvent();
+  EXPECT_EQ(event.kind, EventKind::ControlNotification);
+  EXPECT_EQ(event.id, 1);
 }
 
-TEST_F(FrameWindowTest, OtherNotificationsAndMessagesAreNotEvents)
-{
-    HWND button = Button(1, 0);
-    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_SETFOCUS), reinterpret_cast<LPARAM>(button));
-    PostMessageA(frame_->Handle(), WM_MOVE, 0, 0);
-    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(6, 0), 0);
-    Event event = frame_->WaitEvent();
-    EXPECT_EQ(event.kind, EventKind::MenuCommand);
-    EXPECT_EQ(event.id, 6);
+TEST_F(FrameWindowTest, OtherNotificationsAndMessagesAreNotEvents) {
+  HWND button = Button(1, 0);
+  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_SETFOCUS), reinterpret_cast<LPARAM>(button));
+  PostMessageA(frame_->Handle(), WM_MOVE, 0, 0);
+  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(6, 0), 0);
+  Event event = frame_->WaitEvent();
+  EXPECT_EQ(event.kind, EventKind::MenuCommand);
+  EXPECT_EQ(event.id, 6);
 }
 
-TEST_F(FrameWindowTest, EventsArisingOutsideTheWaitAreDropped)
-{
-    // Sent directly, as a modal dialog's own loop would deliver it while a command runs.
-    SendMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
-    SendMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(2, 0), 0);
-    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(7, 0), 0);
-    Event event = frame_->WaitEvent();
-    EXPECT_EQ(event.kind, EventKind::MenuCommand);
-    EXPECT_EQ(event.id, 7);
+TEST_F(FrameWindowTest, EventsArisingOutsideTheWaitAreDropped) {
+  // Sent directly, as a modal dialog's own loop would deliver it while a command runs.
+  SendMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
+  SendMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(2, 0), 0);
+  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(7, 0), 0);
+  Event event = frame_->WaitEvent();
+  EXPECT_EQ(event.kind, EventKind::MenuCommand);
+  EXPECT_EQ(event.id, 7);
 }
 
-TEST_F(FrameWindowTest, TurnReportsAtMostOneMessageAndDiscardsItsEvent)
-{
-    PostMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
-    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(6, 0), 0);
-    EXPECT_EQ(frame_->TakeTurn().kind, EventKind::CloseRequest);
-    Event second = frame_->TakeTurn();
-    EXPECT_EQ(second.kind, EventKind::MenuCommand);
-    EXPECT_EQ(second.id, 6);
-    EXPECT_EQ(frame_->TakeTurn().kind, EventKind::None);
+TEST_F(FrameWindowTest, TurnReportsAtMostOneMessageAndDiscardsItsEvent) {
+  PostMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
+  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(6, 0), 0);
+  EXPECT_EQ(frame_->TakeTurn().kind, EventKind::CloseRequest);
+  Event second = frame_->TakeTurn();
+  EXPECT_EQ(second.kind, EventKind::MenuCommand);
+  EXPECT_EQ(second.id, 6);
+  EXPECT_EQ(frame_->TakeTurn().kind, EventKind::None);
 
-    // Nothing the turns consumed comes back to the wait.
-    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(4, 0), 0);
-    EXPECT_EQ(frame_->WaitEvent().id, 4);
+  // Nothing the turns consumed comes back to the wait.
+  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(4, 0), 0);
+  EXPECT_EQ(frame_->WaitEvent().id, 4);
 }
 
-TEST_F(FrameWindowTest, TabMovesFocusToTheNextTabStop)
-{
-    HWND first = Button(10, 0);
-    HWND second = Button(11, 60);
-    SetFocus(first);
-    ASSERT_EQ(GetFocus(), first);
-    PostMessageA(first, WM_KEYDOWN, VK_TAB, 0);
-    frame_->TakeTurn();
-    EXPECT_EQ(GetFocus(), second);
-    PostMessageA(second, WM_KEYDOWN, VK_TAB, 0);
-    frame_->TakeTurn();
-    EXPECT_EQ(GetFocus(), first) << "Tab wraps around to the first control";
+TEST_F(FrameWindowTest, TabMovesFocusToTheNextTabStop) {
+  HWND first = Button(10, 0);
+  HWND second = Button(11, 60);
+  SetFocus(first);
+  ASSERT_EQ(GetFocus(), first);
+  PostMessageA(first, WM_KEYDOWN, VK_TAB, 0);
+  frame_->TakeTurn();
+  EXPECT_EQ(GetFocus(), second);
+  PostMessageA(second, WM_KEYDOWN, VK_TAB, 0);
+  frame_->TakeTurn();
+  EXPECT_EQ(GetFocus(), first) << "Tab wraps around to the first control";
 }
 
-TEST_F(FrameWindowTest, EnterAndEscapeAreNotTurnedIntoCommands)
-{
-    HWND button = Button(1, 0);
-    SetFocus(button);
-    PostMessageA(button, WM_KEYDOWN, VK_RETURN, 0);
-    PostMessageA(button, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(frame_->TakeTurn().kind, EventKind::None);
-    EXPECT_EQ(frame_->TakeTurn().kind, EventKind::None);
+TEST_F(FrameWindowTest, EnterAndEscapeAreNotTurnedIntoCommands) {
+  HWND button = Button(1, 0);
+  SetFocus(button);
+  PostMessageA(button, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageA(button, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(frame_->TakeTurn().kind, EventKind::None);
+  EXPECT_EQ(frame_->TakeTurn().kind, EventKind::None);
 }
 
-TEST_F(FrameWindowTest, MenuBarAddsOneMenuLineToTheInnerHeight)
-{
-    platform::InnerSize before = frame_->MeasureInner();
-    RECT client{};
-    GetClientRect(frame_->Handle(), &client);
-    EXPECT_EQ(before.width, client.right);
-    EXPECT_EQ(before.height, client.bottom);
+TEST_F(FrameWindowTest, MenuBarAddsOneMenuLineToTheInnerHeight) {
+  platform::InnerSize before = frame_->MeasureInner();
+  RECT client{};
+  GetClientRect(frame_->Handle(), &client);
+  EXPECT_EQ(before.width, client.right);
+  EXPECT_EQ(before.height, client.bottom);
 
-    ASSERT_TRUE(frame_->AttachMenuBar({{"File", {{1, "One"}, {}, {2, "Two"}}}}));
-    GetClientRect(frame_->Handle(), &client);
-    platform::InnerSize after = frame_->MeasureInner();
-    EXPECT_EQ(after.width, client.right);
-    EXPECT_EQ(after.height, client.bottom + GetSystemMetrics(SM_CYMENU));
+  ASSERT_TRUE(frame_->AttachMenuBar({{"File", {{1, "One"}, {}, {2, "Two"}}}}));
+  GetClientRect(frame_->Handle(), &client);
+  platform::InnerSize after = frame_->MeasureInner();
+  EXPECT_EQ(after.width, client.right);
+  EXPECT_EQ(after.height, client.bottom + GetSystemMetrics(SM_CYMENU));
 }
 
 }  // namespace

@@ -8,15 +8,14 @@
 namespace {
 
 struct BackslashCase {
-    const char* path;
-    const char* expected;
+  const char* path;
+  const char* expected;
 };
 
 class TrailingBackslash : public ::testing::TestWithParam<BackslashCase> {};
 
-TEST_P(TrailingBackslash, AppendsOnlyWhenMissing)
-{
-    EXPECT_EQ(platform::WithTrailingBackslash(GetParam().path), GetParam().expected);
+TEST_P(TrailingBackslash, AppendsOnlyWhenMissing) {
+  EXPECT_EQ(platform::WithTrailingBackslash(GetParam().path), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, TrailingBackslash,
@@ -26,18 +25,16 @@ INSTANTIATE_TEST_SUITE_P(Paths, TrailingBackslash,
                                            BackslashCase{"\\\\server\\share", "\\\\server\\share\\"},
                                            BackslashCase{"C:\\a b ", "C:\\a b \\"}));
 
-TEST(Paths, EndsWithBackslashLooksAtTheLastCharacter)
-{
-    EXPECT_TRUE(platform::EndsWithBackslash("C:\\"));
-    EXPECT_FALSE(platform::EndsWithBackslash("C:\\x"));
-    EXPECT_FALSE(platform::EndsWithBackslash(""));
+TEST(Paths, EndsWithBackslashLooksAtTheLastCharacter) {
+  EXPECT_TRUE(platform::EndsWithBackslash("C:\\"));
+  EXPECT_FALSE(platform::EndsWithBackslash("C:\\x"));
+  EXPECT_FALSE(platform::EndsWithBackslash(""));
 }
 
-TEST(Paths, ModuleFolderHoldsThisExecutable)
-{
-    const std::string folder = platform::ModuleFolder();
-    ASSERT_TRUE(platform::EndsWithBackslash(folder));
-    EXPECT_NE(GetFileAttributesA((folder + "platform_test.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+TEST(Paths, ModuleFolderHoldsThisExecutable) {
+  const std::string folder = platform::ModuleFolder();
+  ASSERT_TRUE(platform::EndsWithBackslash(folder));
+  EXPECT_NE(GetFileAttributesA((folder + "platform_test.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

@@ -37,314 +37,294 @@ using shell_test::ShellFixture;
 constexpr int kPeriodToleranceMs = 2;
 
 // 5 ms 1 kHz clicks every periodMs over faint noise, 16-bit stereo at 44.1 kHz.
-void WriteClickTrack(const std::string& path, int periodMs, double seconds)
-{
-    const std::vector<int16_t> clicks = testaudio::ClickTrack(44100, seconds, periodMs);
-    std::mt19937 random(static_cast<unsigned>(periodMs));
-    std::uniform_int_distribution<int> noise(-100, 100);
-    std::vector<int16_t> stereo;
-    stereo.reserve(clicks.size() * 2);
-    for (int16_t click : clicks) {
-        const auto value = static_cast<int16_t>(click + noise(random));
-        stereo.push_back(value);
-        stereo.push_back(value);
-    }
-    testaudio::WriteFile(path, testaudio::Wav16(2, 44100, stereo));
+void WriteClickTrack(const std::string& path, int periodMs, double seconds) {
+  const std::vector<int16_t> clicks = testaudio::ClickTrack(44100, seconds, periodMs);
+  std::mt19937 random(static_cast<unsigned>(periodMs));
+  std::uniform_int_distribution<int> noise(-100, 100);
+  std::vector<int16_t> stereo;
+  stereo.reserve(clicks.size() * 2);
+  for (int16_t click : clicks) {
+    const auto value = static_cast<int16_t>(click + noise(random));
+    stereo.push_back(value);
+    stereo.push_back(value);
+  }
+  testaudio::WriteFile(path, testaudio::Wav16(2, 44100, stereo));
 }
 
-std::string FileNameOf(const std::string& path)
-{
-    return path.substr(path.find_last_of("\\/") + 1);
+std::string FileNameOf(const std::string& path) {
+  return path.substr(path.find_last_of("\\/") + 1);
 }
 
 // A folder of generated files and, for each, the beat period it was made with (0 for
 // a file that holds no audio).
 class TrackFolder {
-public:
-    void AddClicks(const std::string& name, int periodMs, double seconds = 20.0)
-    {
-        WriteClickTrack(dir_.File(name), periodMs, seconds);
-        periods_[dir_.File(name)] = periodMs;
-    }
-    void AddNotAudio(const std::string& name)
-    {
-        testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o', '\n'});
-        periods_[dir_.File(name)] = 0;
-    }
-    void AddOther(const std::string& name) { testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'x'}); }
+ public:
+  void AddClicks(const std::string& name, int periodMs, double seconds = 20.0) {
+    WriteClickTrack(dir_.File(name), periodMs, seconds);
+    periods_[dir_.File(name)] = periodMs;
+  }
+  void AddNotAudio(const std::string& name) {
+    testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o', '\n'});
+    periods_[dir_.File(name)] = 0;
+  }
+  void AddOther(const std::string& name) { testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'x'}); }
 
-    // Without the trailing backslash, as a user would pick it.
-    std::string Path() const
-    {
-        std::string path = dir_.File("");
-        while (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
-            path.pop_back();
-        }
-        return path;
+  // Without the trailing backslash, as a user would pick it.
+  std::string Path() const {
+    std::string path = dir_.File("");
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) {
+      path.pop_back();
     }
-    bool Holds(const std::string& path) const { return periods_.count(path) != 0; }
-    int PeriodOf(const std::string& path) const { return periods_.at(path); }
-    size_t AudioNameCount() const { return periods_.size(); }
+    return path;
+  }
+  bool Holds(const std::string& path) const { return periods_.count(path) != 0; }
+  int PeriodOf(const std::string& path) const { return periods_.at(path); }
+  size_t AudioNameCount() const { return periods_.size(); }
 
-private:
-    testaudio::ScratchDir dir_;
-    std::map<std::string, int> periods_;
+ private:
+  testaudio::ScratchDir dir_;
+  std::map<std::string, int> periods_;
 };
 
 // The primary tempo text of a file clicking every periodMs: two decimals, within what
 // the analysis can resolve of the period.
-::testing::AssertionResult ShowsTempoOf(const std::string& text, int periodMs)
-{
-    if (periodMs == 0) {
-        if (text == "0.00") {
-            return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << '"' << text << "\" for a file without audio";
+::testing::AssertionResult ShowsTempoOf(const std::string& text, int periodMs) {
+  if (periodMs == 0) {
+    if (text == "0.00") {
+      return ::testing::AssertionSuccess();
     }
-    const size_t dot = text.find('.');
-    if (dot == std::string::npos || dot == 0 || text.size() != dot + 3 ||
-        text.find_first_not_of("0123456789.") != std::string::npos) {
-        return ::testing::AssertionFailure() << '"' << text << "\" is not a tempo with two decimals";
-    }
-    const double bpm = std::atof(text.c_str());
-    const double slowest = 60000.0 / (periodMs + kPeriodToleranceMs);
-    const double fastest = 60000.0 / (periodMs - kPeriodToleranceMs);
-    if (bpm < slowest - 0.005 || bpm > fastest + 0.005) {
-        return ::testing::AssertionFailure() << text << " BPM for clicks every " << periodMs << " ms (expected "
-                                             << 60000.0 / periodMs << ")";
-    }
-    return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << '"' << text << "\" for a file without audio";
+  }
+  const size_t dot = text.find('.');
+  if (dot == std::string::npos || dot == 0 || text.size() != dot + 3 ||
+      text.find_first_not_of("0123456789.") != std::string::npos) {
+    return ::testing::AssertionFailure() << '"' << text << "\" is not a tempo with two decimals";
+  }
+  const double bpm = std::atof(text.c_str());
+  const double slowest = 60000.0 / (periodMs + kPeriodToleranceMs);
+  const double fastest = 60000.0 / (periodMs - kPeriodToleranceMs);
+  if (bpm < slowest - 0.005 || bpm > fastest + 0.005) {
+    return ::testing::AssertionFailure() << text << " BPM for clicks every " << periodMs << " ms (expected "
+                                         << 60000.0 / periodMs << ")";
+  }
+  return ::testing::AssertionSuccess();
 }
 
 // One write of a BPM cell, with the path its row held at that moment.
 struct CellWrite {
-    int row = 0;
-    int column = 0;
-    std::string text;
-    std::string rowPath;
+  int row = 0;
+  int column = 0;
+  std::string text;
+  std::string rowPath;
 };
 
 // Watches the three controls a run writes to. Every write arrives on the main thread
 // (the worker sends it there), so the records need no lock, and a hook may act at an
 // exact point of the run while the worker waits for the write to be carried out.
 class RunRecorder {
-public:
-    RunRecorder(HWND trackList, HWND statusLabel, HWND progressBar) : trackList_(trackList)
-    {
-        SetWindowSubclass(trackList, &RunRecorder::Watch, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        SetWindowSubclass(statusLabel, &RunRecorder::Watch, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        SetWindowSubclass(progressBar, &RunRecorder::Watch, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
-        statusLabel_ = statusLabel;
-        progressBar_ = progressBar;
+ public:
+  RunRecorder(HWND trackList, HWND statusLabel, HWND progressBar) : trackList_(trackList) {
+    SetWindowSubclass(trackList, &RunRecorder::Watch, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(statusLabel, &RunRecorder::Watch, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(progressBar, &RunRecorder::Watch, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    statusLabel_ = statusLabel;
+    progressBar_ = progressBar;
+  }
+  ~RunRecorder() {
+    RemoveWindowSubclass(trackList_, &RunRecorder::Watch, kSubclassId);
+    RemoveWindowSubclass(statusLabel_, &RunRecorder::Watch, kSubclassId);
+    RemoveWindowSubclass(progressBar_, &RunRecorder::Watch, kSubclassId);
+  }
+  RunRecorder(const RunRecorder&) = delete;
+  RunRecorder& operator=(const RunRecorder&) = delete;
+
+  std::vector<std::string> statuses;
+  std::vector<CellWrite> writes;
+  std::vector<int> progress;
+  // Called after the control has taken the new text or position.
+  std::function<void(const std::string& status)> onStatus;
+  std::function<void(int percent)> onProgress;
+
+ private:
+  static constexpr UINT_PTR kSubclassId = 0x7e57;
+
+  static LRESULT CALLBACK Watch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+    auto* recorder = reinterpret_cast<RunRecorder*>(self);
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    recorder->Seen(window, message, wParam, lParam);
+    return result;
+  }
+
+  void Seen(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window == trackList_ && message == LVM_SETITEMTEXTA) {
+      const auto* item = reinterpret_cast<const LVITEMA*>(lParam);
+      const int row = static_cast<int>(wParam);
+      writes.push_back({row, item->iSubItem, item->pszText, platform::ListItemText(trackList_, row, 0)});
+    } else if (window == statusLabel_ && message == WM_SETTEXT) {
+      // A subclassed window gets WM_SETTEXT in its wide form, so the text is read
+      // back the way the program itself reads it.
+      char text[1024] = {};
+      GetWindowTextA(window, text, sizeof text);
+      statuses.emplace_back(text);
+      if (onStatus) {
+        onStatus(statuses.back());
+      }
+    } else if (window == progressBar_ && message == PBM_SETPOS) {
+      progress.push_back(static_cast<int>(wParam));
+      if (onProgress) {
+        onProgress(progress.back());
+      }
     }
-    ~RunRecorder()
-    {
-        RemoveWindowSubclass(trackList_, &RunRecorder::Watch, kSubclassId);
-        RemoveWindowSubclass(statusLabel_, &RunRecorder::Watch, kSubclassId);
-        RemoveWindowSubclass(progressBar_, &RunRecorder::Watch, kSubclassId);
-    }
-    RunRecorder(const RunRecorder&) = delete;
-    RunRecorder& operator=(const RunRecorder&) = delete;
+  }
 
-    std::vector<std::string> statuses;
-    std::vector<CellWrite> writes;
-    std::vector<int> progress;
-    // Called after the control has taken the new text or position.
-    std::function<void(const std::string& status)> onStatus;
-    std::function<void(int percent)> onProgress;
-
-private:
-    static constexpr UINT_PTR kSubclassId = 0x7e57;
-
-    static LRESULT CALLBACK Watch(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                  DWORD_PTR self)
-    {
-        auto* recorder = reinterpret_cast<RunRecorder*>(self);
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-        recorder->Seen(window, message, wParam, lParam);
-        return result;
-    }
-
-    void Seen(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (window == trackList_ && message == LVM_SETITEMTEXTA) {
-            const auto* item = reinterpret_cast<const LVITEMA*>(lParam);
-            const int row = static_cast<int>(wParam);
-            writes.push_back({row, item->iSubItem, item->pszText, platform::ListItemText(trackList_, row, 0)});
-        } else if (window == statusLabel_ && message == WM_SETTEXT) {
-            // A subclassed window gets WM_SETTEXT in its wide form, so the text is read
-            // back the way the program itself reads it.
-            char text[1024] = {};
-            GetWindowTextA(window, text, sizeof text);
-            statuses.emplace_back(text);
-            if (onStatus) {
-                onStatus(statuses.back());
-            }
-        } else if (window == progressBar_ && message == PBM_SETPOS) {
-            progress.push_back(static_cast<int>(wParam));
-            if (onProgress) {
-                onProgress(progress.back());
-            }
-        }
-    }
-
-    HWND trackList_;
-    HWND statusLabel_ = nullptr;
-    HWND progressBar_ = nullptr;
+  HWND trackList_;
+  HWND statusLabel_ = nullptr;
+  HWND progressBar_ = nullptr;
 };
 
 class BatchRun : public ShellFixture {
-protected:
-    void SetUp() override
-    {
-        ShellFixture::SetUp();
-        ASSERT_NE(engine::LoadEngine(), 0u) << "bass.dll not found beside the test";
-        ASSERT_NE(engine::LoadEngineFx(), 0u) << "bass_fx.dll not found beside the test";
-        InitGainCurve();
-        engine::BASS_Init(-1, 44100, 0, shell_->window->Handle(), nullptr);
-        recorder_ = std::make_unique<RunRecorder>(shell_->trackList, shell_->statusLabel, shell_->progressBar);
+ protected:
+  void SetUp() override {
+    ShellFixture::SetUp();
+    ASSERT_NE(engine::LoadEngine(), 0u) << "bass.dll not found beside the test";
+    ASSERT_NE(engine::LoadEngineFx(), 0u) << "bass_fx.dll not found beside the test";
+    InitGainCurve();
+    engine::BASS_Init(-1, 44100, 0, shell_->window->Handle(), nullptr);
+    recorder_ = std::make_unique<RunRecorder>(shell_->trackList, shell_->statusLabel, shell_->progressBar);
 
-        // The real batch job, counted, and ending the test's event loop once it is over.
-        HWND window = shell_->window->Handle();
-        shell_->batchJob = [this, window](const std::atomic<bool>& stopRequested) {
-            ++runs_;
-            shell::RunBatchOnWorker(*shell_, stopRequested);
-            PostMessageA(window, WM_CLOSE, 0, 0);
-        };
+    // The real batch job, counted, and ending the test's event loop once it is over.
+    HWND window = shell_->window->Handle();
+    shell_->batchJob = [this, window](const std::atomic<bool>& stopRequested) {
+      ++runs_;
+      shell::RunBatchOnWorker(*shell_, stopRequested);
+      PostMessageA(window, WM_CLOSE, 0, 0);
+    };
+  }
+
+  void TearDown() override {
+    if (shell_) {
+      shell_->worker.StopAndWait();
     }
+    recorder_.reset();
+    ShellFixture::TearDown();
+    engine::FreeEngine();
+    engine::UnloadEngineFx();
+  }
 
-    void TearDown() override
-    {
-        if (shell_) {
-            shell_->worker.StopAndWait();
-        }
-        recorder_.reset();
-        ShellFixture::TearDown();
-        engine::FreeEngine();
-        engine::UnloadEngineFx();
+  // "Load Folder" from the menu, answered in the real dialog.
+  void LoadFolder(const TrackFolder& folder) {
+    DialogDriver driver(GetCurrentThreadId(), PickFolder(folder.Path()));
+    shell::RunMenuCommand(*shell_, shell::kLoadFolderCommand);
+    driver.Join();
+    ASSERT_TRUE(driver.found) << "no folder dialog appeared";
+    ASSERT_EQ(shell_->folderPath, folder.Path() + "\\");
+  }
+
+  void PressFindBpm() { PostMessageA(shell_->findBpmButton, BM_CLICK, 0, 0); }
+
+  // Presses Find BPM and serves the event loop until the run has ended.
+  void RunToTheEnd() {
+    PressFindBpm();
+    shell::RunEventLoop(*shell_);
+    shell_->worker.StopAndWait();
+  }
+
+  std::string Status() const {
+    char text[1024] = {};
+    GetWindowTextA(shell_->statusLabel, text, sizeof text);
+    return text;
+  }
+
+  int ProgressPosition() const { return static_cast<int>(SendMessageA(shell_->progressBar, PBM_GETPOS, 0, 0)); }
+
+  // Every row of the list shows the tempo of its own file, and nothing else.
+  void ExpectEveryRowShowsItsTempo(const TrackFolder& folder) {
+    const std::vector<std::string> paths = Rows(0);
+    const std::vector<std::string> primary = Rows(1);
+    const std::vector<std::string> alternative = Rows(2);
+    ASSERT_EQ(paths.size(), folder.AudioNameCount());
+    for (size_t row = 0; row < paths.size(); ++row) {
+      ASSERT_TRUE(folder.Holds(paths[row])) << paths[row];
+      EXPECT_TRUE(ShowsTempoOf(primary[row], folder.PeriodOf(paths[row]))) << paths[row];
+      EXPECT_EQ(alternative[row], "0.00") << paths[row];
     }
+  }
 
-    // "Load Folder" from the menu, answered in the real dialog.
-    void LoadFolder(const TrackFolder& folder)
-    {
-        DialogDriver driver(GetCurrentThreadId(), PickFolder(folder.Path()));
-        shell::RunMenuCommand(*shell_, shell::kLoadFolderCommand);
-        driver.Join();
-        ASSERT_TRUE(driver.found) << "no folder dialog appeared";
-        ASSERT_EQ(shell_->folderPath, folder.Path() + "\\");
+  // The status texts and cell writes of exactly one pass over paths, in row order.
+  void ExpectOnePassOver(const std::vector<std::string>& paths, const std::vector<std::string>& statuses,
+                         const std::vector<CellWrite>& writes) {
+    std::vector<std::string> expectedStatuses;
+    std::vector<std::pair<int, int>> expectedCells;
+    for (size_t row = 0; row < paths.size(); ++row) {
+      expectedStatuses.push_back("Calculating " + FileNameOf(paths[row]));
+      expectedStatuses.push_back(FileNameOf(paths[row]) + " done");
+      expectedCells.emplace_back(static_cast<int>(row), 1);
+      expectedCells.emplace_back(static_cast<int>(row), 2);
     }
-
-    void PressFindBpm() { PostMessageA(shell_->findBpmButton, BM_CLICK, 0, 0); }
-
-    // Presses Find BPM and serves the event loop until the run has ended.
-    void RunToTheEnd()
-    {
-        PressFindBpm();
-        shell::RunEventLoop(*shell_);
-        shell_->worker.StopAndWait();
+    EXPECT_EQ(statuses, expectedStatuses);
+    std::vector<std::pair<int, int>> cells;
+    for (const CellWrite& write : writes) {
+      cells.emplace_back(write.row, write.column);
     }
+    EXPECT_EQ(cells, expectedCells);
+  }
 
-    std::string Status() const
-    {
-        char text[1024] = {};
-        GetWindowTextA(shell_->statusLabel, text, sizeof text);
-        return text;
-    }
-
-    int ProgressPosition() const { return static_cast<int>(SendMessageA(shell_->progressBar, PBM_GETPOS, 0, 0)); }
-
-    // Every row of the list shows the tempo of its own file, and nothing else.
-    void ExpectEveryRowShowsItsTempo(const TrackFolder& folder)
-    {
-        const std::vector<std::string> paths = Rows(0);
-        const std::vector<std::string> primary = Rows(1);
-        const std::vector<std::string> alternative = Rows(2);
-        ASSERT_EQ(paths.size(), folder.AudioNameCount());
-        for (size_t row = 0; row < paths.size(); ++row) {
-            ASSERT_TRUE(folder.Holds(paths[row])) << paths[row];
-            EXPECT_TRUE(ShowsTempoOf(primary[row], folder.PeriodOf(paths[row]))) << paths[row];
-            EXPECT_EQ(alternative[row], "0.00") << paths[row];
-        }
-    }
-
-    // The status texts and cell writes of exactly one pass over paths, in row order.
-    void ExpectOnePassOver(const std::vector<std::string>& paths, const std::vector<std::string>& statuses,
-                           const std::vector<CellWrite>& writes)
-    {
-        std::vector<std::string> expectedStatuses;
-        std::vector<std::pair<int, int>> expectedCells;
-        for (size_t row = 0; row < paths.size(); ++row) {
-            expectedStatuses.push_back("Calculating " + FileNameOf(paths[row]));
-            expectedStatuses.push_back(FileNameOf(paths[row]) + " done");
-            expectedCells.emplace_back(static_cast<int>(row), 1);
-            expectedCells.emplace_back(static_cast<int>(row), 2);
-        }
-        EXPECT_EQ(statuses, expectedStatuses);
-        std::vector<std::pair<int, int>> cells;
-        for (const CellWrite& write : writes) {
-            cells.emplace_back(write.row, write.column);
-        }
-        EXPECT_EQ(cells, expectedCells);
-    }
-
-    std::unique_ptr<RunRecorder> recorder_;
-    std::atomic<int> runs_{0};
+  std::unique_ptr<RunRecorder> recorder_;
+  std::atomic<int> runs_{0};
 };
 
-TEST_F(BatchRun, FindBpmFillsEveryRowWithTheTempoItsFileWasMadeWith)
-{
-    TrackFolder folder;
-    folder.AddClicks("beat 120.wav", 500);
-    folder.AddClicks("beat 100.WAV", 600);
-    folder.AddNotAudio("not audio.mp3");
-    folder.AddOther("notes.txt");
-    LoadFolder(folder);
-    ASSERT_EQ(Rows(1), std::vector<std::string>(3, "")) << "no tempo before the run";
+TEST_F(BatchRun, FindBpmFillsEveryRowWithTheTempoItsFileWasMadeWith) {
+  TrackFolder folder;
+  folder.AddClicks("beat 120.wav", 500);
+  folder.AddClicks("beat 100.WAV", 600);
+  folder.AddNotAudio("not audio.mp3");
+  folder.AddOther("notes.txt");
+  LoadFolder(folder);
+  ASSERT_EQ(Rows(1), std::vector<std::string>(3, "")) << "no tempo before the run";
 
-    RunToTheEnd();
+  RunToTheEnd();
 
-    EXPECT_EQ(runs_.load(), 1);
-    ExpectEveryRowShowsItsTempo(folder);
-    const std::vector<std::string> paths = Rows(0);
-    EXPECT_EQ(Status(), FileNameOf(paths.back()) + " done");
-    EXPECT_EQ(ProgressPosition(), 100);
-    ExpectOnePassOver(paths, recorder_->statuses, recorder_->writes);
-    for (const CellWrite& write : recorder_->writes) {
-        EXPECT_EQ(write.rowPath, paths[static_cast<size_t>(write.row)]) << "a write into a row of another file";
-    }
-    ASSERT_FALSE(recorder_->progress.empty());
-    for (int percent : recorder_->progress) {
-        EXPECT_GE(percent, 0);
-        EXPECT_LE(percent, 100);
-    }
+  EXPECT_EQ(runs_.load(), 1);
+  ExpectEveryRowShowsItsTempo(folder);
+  const std::vector<std::string> paths = Rows(0);
+  EXPECT_EQ(Status(), FileNameOf(paths.back()) + " done");
+  EXPECT_EQ(ProgressPosition(), 100);
+  ExpectOnePassOver(paths, recorder_->statuses, recorder_->writes);
+  for (const CellWrite& write : recorder_->writes) {
+    EXPECT_EQ(write.rowPath, paths[static_cast<size_t>(write.row)]) << "a write into a row of another file";
+  }
+  ASSERT_FALSE(recorder_->progress.empty());
+  for (int percent : recorder_->progress) {
+    EXPECT_GE(percent, 0);
+    EXPECT_LE(percent, 100);
+  }
 }
 
-TEST_F(BatchRun, PressesDuringARunAreIgnored)
-{
-    TrackFolder folder;
-    folder.AddClicks("first.wav", 500);
-    folder.AddClicks("second.wav", 400);
-    folder.AddClicks("third.wav", 750);
-    LoadFolder(folder);
-    // Press again every time a row starts and every time its progress moves.
-    int presses = 0;
-    recorder_->onStatus = [&](const std::string& status) {
-        if (status.rfind("Calculating ", 0) == 0) {
-            PressFindBpm();
-            ++presses;
-        }
-    };
-    recorder_->onProgress = [&](int) {
-        PressFindBpm();
-        ++presses;
-    };
+TEST_F(BatchRun, PressesDuringARunAreIgnored) {
+  TrackFolder folder;
+  folder.AddClicks("first.wav", 500);
+  folder.AddClicks("second.wav", 400);
+  folder.AddClicks("third.wav", 750);
+  LoadFolder(folder);
+  // Press again every time a row starts and every time its progress moves.
+  int presses = 0;
+  recorder_->onStatus = [&](const std::string& status) {
+    if (status.rfind("Calculating ", 0) == 0) {
+      PressFindBpm();
+      ++presses;
+    }
+  };
+  recorder_->onProgress = [&](int) {
+    PressFindBpm();
+    ++presses;
+  };
 
-    RunToTheEnd();
+  RunToTheEnd();
 
-    EXPECT_GE(presses, 3);
-    EXPECT_EQ(runs_.load(), 1) << "a press during the run started another one";
-    ExpectOnePassOver(Rows(0), recorder_->statuses, recorder_->writes);
-    ExpectEveryRowShowsItsTempo(folder);
+  EXPECT_GE(presses, 3);
+  EXPECT_EQ(runs_.load(), 1) << "a press during the run started another one";
+  ExpectOnePassOver(Rows(0), recorder_->statuses, recorder_->writes);
+  ExpectEveryRowShowsItsTempo(folder);
 }
 
 // Where in the run the list is reloaded.
@@ -352,145 +332,142 @@ enum class ReloadPoint { MidAnalysisOfTheSecondRow, AfterTheSecondRowIsDone };
 
 class BatchRunReload : public BatchRun, public ::testing::WithParamInterface<ReloadPoint> {};
 
-TEST_P(BatchRunReload, RunStartsOverOnTheNewListAndNoResultLandsInAnotherFilesRow)
-{
-    TrackFolder before;
-    before.AddClicks("old 120.wav", 500);
-    before.AddClicks("old 100.wav", 600);
-    before.AddClicks("old 150.wav", 400);
-    TrackFolder after;
-    after.AddClicks("new 80.wav", 750);
-    after.AddClicks("new 125.wav", 480);
-    LoadFolder(before);
-    const std::vector<std::string> oldPaths = Rows(0);
-    const std::string secondName = FileNameOf(oldPaths[1]);
+TEST_P(BatchRunReload, RunStartsOverOnTheNewListAndNoResultLandsInAnotherFilesRow) {
+  TrackFolder before;
+  before.AddClicks("old 120.wav", 500);
+  before.AddClicks("old 100.wav", 600);
+  before.AddClicks("old 150.wav", 400);
+  TrackFolder after;
+  after.AddClicks("new 80.wav", 750);
+  after.AddClicks("new 125.wav", 480);
+  LoadFolder(before);
+  const std::vector<std::string> oldPaths = Rows(0);
+  const std::string secondName = FileNameOf(oldPaths[1]);
 
-    // The reload happens inside the worker's own control update, so the worker is held
-    // at exactly that point of the run until the new list is in place. A modal dialog
-    // cannot run there, so this is "Load Folder" from the moment its dialog has
-    // returned the folder; the dialog itself is driven by the tests above.
-    bool reloaded = false;
-    size_t writesBeforeReload = 0;
-    size_t statusesBeforeReload = 0;
-    auto reload = [&] {
-        reloaded = true;
-        writesBeforeReload = recorder_->writes.size();
-        statusesBeforeReload = recorder_->statuses.size();
-        shell_->folderPath = after.Path() + "\\";
-        shell::ClearTrackList(*shell_);
-        shell::ScanFolder(*shell_, shell_->folderPath);
+  // The reload happens inside the worker's own control update, so the worker is held
+  // at exactly that point of the run until the new list is in place. A modal dialog
+  // cannot run there, so this is "Load Folder" from the moment its dialog has
+  // returned the folder; the dialog itself is driven by the tests above.
+  bool reloaded = false;
+  size_t writesBeforeReload = 0;
+  size_t statusesBeforeReload = 0;
+  auto reload = [&] {
+    reloaded = true;
+    writesBeforeReload = recorder_->writes.size();
+    statusesBeforeReload = recorder_->statuses.size();
+    shell_->folderPath = after.Path() + "\\";
+    shell::ClearTrackList(*shell_);
+    shell::ScanFolder(*shell_, shell_->folderPath);
+  };
+  if (GetParam() == ReloadPoint::MidAnalysisOfTheSecondRow) {
+    recorder_->onProgress = [&](int percent) {
+      if (!reloaded && percent < 100 && recorder_->statuses.back() == "Calculating " + secondName) {
+        reload();
+      }
     };
-    if (GetParam() == ReloadPoint::MidAnalysisOfTheSecondRow) {
-        recorder_->onProgress = [&](int percent) {
-            if (!reloaded && percent < 100 && recorder_->statuses.back() == "Calculating " + secondName) {
-                reload();
-            }
-        };
+  } else {
+    recorder_->onStatus = [&](const std::string& status) {
+      if (!reloaded && status == secondName + " done") {
+        reload();
+      }
+    };
+  }
+
+  RunToTheEnd();
+
+  ASSERT_TRUE(reloaded) << "the run never reached the reload point";
+  EXPECT_EQ(runs_.load(), 1);
+  ExpectEveryRowShowsItsTempo(after);
+  const std::vector<std::string> newPaths = Rows(0);
+  EXPECT_EQ(Status(), FileNameOf(newPaths.back()) + " done");
+  EXPECT_EQ(ProgressPosition(), 100);
+
+  // Whatever was written, before or after the reload, went into a row of the file it
+  // measured.
+  for (const CellWrite& write : recorder_->writes) {
+    const TrackFolder& owner = before.Holds(write.rowPath) ? before : after;
+    ASSERT_TRUE(owner.Holds(write.rowPath)) << write.rowPath;
+    if (write.column == 1) {
+      EXPECT_TRUE(ShowsTempoOf(write.text, owner.PeriodOf(write.rowPath))) << write.rowPath;
     } else {
-        recorder_->onStatus = [&](const std::string& status) {
-            if (!reloaded && status == secondName + " done") {
-                reload();
-            }
-        };
+      EXPECT_EQ(write.text, "0.00") << write.rowPath;
     }
+  }
+  const size_t oldRowsDone = GetParam() == ReloadPoint::MidAnalysisOfTheSecondRow ? 1 : 2;
+  EXPECT_EQ(writesBeforeReload, 2 * oldRowsDone);
 
-    RunToTheEnd();
-
-    ASSERT_TRUE(reloaded) << "the run never reached the reload point";
-    EXPECT_EQ(runs_.load(), 1);
-    ExpectEveryRowShowsItsTempo(after);
-    const std::vector<std::string> newPaths = Rows(0);
-    EXPECT_EQ(Status(), FileNameOf(newPaths.back()) + " done");
-    EXPECT_EQ(ProgressPosition(), 100);
-
-    // Whatever was written, before or after the reload, went into a row of the file it
-    // measured.
-    for (const CellWrite& write : recorder_->writes) {
-        const TrackFolder& owner = before.Holds(write.rowPath) ? before : after;
-        ASSERT_TRUE(owner.Holds(write.rowPath)) << write.rowPath;
-        if (write.column == 1) {
-            EXPECT_TRUE(ShowsTempoOf(write.text, owner.PeriodOf(write.rowPath))) << write.rowPath;
-        } else {
-            EXPECT_EQ(write.text, "0.00") << write.rowPath;
-        }
-    }
-    const size_t oldRowsDone = GetParam() == ReloadPoint::MidAnalysisOfTheSecondRow ? 1 : 2;
-    EXPECT_EQ(writesBeforeReload, 2 * oldRowsDone);
-
-    // After the reload: one whole pass over the new list from its first row.
-    const std::vector<CellWrite> laterWrites(recorder_->writes.begin() + static_cast<std::ptrdiff_t>(writesBeforeReload),
-                                             recorder_->writes.end());
-    const std::vector<std::string> laterStatuses(
-        recorder_->statuses.begin() + static_cast<std::ptrdiff_t>(statusesBeforeReload), recorder_->statuses.end());
-    ExpectOnePassOver(newPaths, laterStatuses, laterWrites);
+  // After the reload: one whole pass over the new list from its first row.
+  const std::vector<CellWrite> laterWrites(recorder_->writes.begin() + static_cast<std::ptrdiff_t>(writesBeforeReload),
+                                           recorder_->writes.end());
+  const std::vector<std::string> laterStatuses(
+      recorder_->statuses.begin() + static_cast<std::ptrdiff_t>(statusesBeforeReload), recorder_->statuses.end());
+  ExpectOnePassOver(newPaths, laterStatuses, laterWrites);
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, BatchRunReload,
-                         ::testing::Values(ReloadPoint::MidAnalysisOfTheSecondRow, ReloadPoint::AfterTheSecondRowIsDone),
+                         ::testing::Values(ReloadPoint::MidAnalysisOfTheSecondRow,
+                                           ReloadPoint::AfterTheSecondRowIsDone),
                          [](const auto& point) {
-                             return point.param == ReloadPoint::MidAnalysisOfTheSecondRow ? "MidAnalysis"
-                                                                                         : "BetweenRows";
+                           return point.param == ReloadPoint::MidAnalysisOfTheSecondRow ? "MidAnalysis" : "BetweenRows";
                          });
 
-TEST_F(BatchRun, CloseRequestMidAnalysisStopsTheWorkerBeforeTheEngineIsFreed)
-{
-    TrackFolder folder;
-    folder.AddClicks("long.wav", 500, 120.0);
-    LoadFolder(folder);
-    HWND window = shell_->window->Handle();
-    recorder_->onProgress = [&](int percent) {
-        if (percent < 100) {
-            PostMessageA(window, WM_CLOSE, 0, 0);
-            recorder_->onProgress = nullptr;
-        }
-    };
+TEST_F(BatchRun, CloseRequestMidAnalysisStopsTheWorkerBeforeTheEngineIsFreed) {
+  TrackFolder folder;
+  folder.AddClicks("long.wav", 500, 120.0);
+  LoadFolder(folder);
+  HWND window = shell_->window->Handle();
+  recorder_->onProgress = [&](int percent) {
+    if (percent < 100) {
+      PostMessageA(window, WM_CLOSE, 0, 0);
+      recorder_->onProgress = nullptr;
+    }
+  };
 
-    PressFindBpm();
-    shell::RunEventLoop(*shell_);
-    ASSERT_EQ(shell_->currentEvent.kind, platform::EventKind::CloseRequest);
-    // What the program's shutdown does: stop and wait for the worker, then free the engine.
-    shell_->worker.StopAndWait();
-    EXPECT_FALSE(shell_->worker.IsRunning());
-    engine::FreeEngine();
-    engine::UnloadEngineFx();
+  PressFindBpm();
+  shell::RunEventLoop(*shell_);
+  ASSERT_EQ(shell_->currentEvent.kind, platform::EventKind::CloseRequest);
+  // What the program's shutdown does: stop and wait for the worker, then free the engine.
+  shell_->worker.StopAndWait();
+  EXPECT_FALSE(shell_->worker.IsRunning());
+  engine::FreeEngine();
+  engine::UnloadEngineFx();
 
-    EXPECT_TRUE(recorder_->writes.empty()) << "the stopped analysis still wrote a result";
-    EXPECT_EQ(Status(), "Calculating long.wav");
-    EXPECT_EQ(Rows(1), std::vector<std::string>{""});
+  EXPECT_TRUE(recorder_->writes.empty()) << "the stopped analysis still wrote a result";
+  EXPECT_EQ(Status(), "Calculating long.wav");
+  EXPECT_EQ(Rows(1), std::vector<std::string>{""});
 }
 
-TEST(BatchRunProgram, CloseRequestDuringARunEndsTheProgramWithExitCodeZero)
-{
-    TrackFolder folder;
-    folder.AddClicks("long one.wav", 500, 180.0);
-    folder.AddClicks("long two.wav", 600, 180.0);
+TEST(BatchRunProgram, CloseRequestDuringARunEndsTheProgramWithExitCodeZero) {
+  TrackFolder folder;
+  folder.AddClicks("long one.wav", 500, 180.0);
+  folder.AddClicks("long two.wav", 600, 180.0);
 
-    shell_test::RunningProgram program;
-    ASSERT_TRUE(shell_test::StartProgram(program));
-    HWND window = shell_test::WaitForMainWindow(program.processId);
-    if (window == nullptr) {
-        TerminateProcess(program.process.Get(), 1);
-        FAIL() << "the program showed no main window";
-    }
-    ASSERT_TRUE(shell_test::LoadFolderInto(window, folder.Path()));
-    EXPECT_EQ(shell_test::RowCount(window), 2);
+  shell_test::RunningProgram program;
+  ASSERT_TRUE(shell_test::StartProgram(program));
+  HWND window = shell_test::WaitForMainWindow(program.processId);
+  if (window == nullptr) {
+    TerminateProcess(program.process.Get(), 1);
+    FAIL() << "the program showed no main window";
+  }
+  ASSERT_TRUE(shell_test::LoadFolderInto(window, folder.Path()));
+  EXPECT_EQ(shell_test::RowCount(window), 2);
 
-    shell_test::PressFindBpm(window);
-    const bool running = shell_test::WaitForStatus(
-        window, [](const std::string& status) { return status.rfind("Calculating ", 0) == 0; }, 30000);
-    EXPECT_TRUE(running) << "the run did not start";
-    const std::string statusAtClose = shell_test::StatusText(window);
-    PostMessageA(window, WM_CLOSE, 0, 0);
+  shell_test::PressFindBpm(window);
+  const bool running = shell_test::WaitForStatus(
+      window, [](const std::string& status) { return status.rfind("Calculating ", 0) == 0; }, 30000);
+  EXPECT_TRUE(running) << "the run did not start";
+  const std::string statusAtClose = shell_test::StatusText(window);
+  PostMessageA(window, WM_CLOSE, 0, 0);
 
-    // A stopped analysis gives up within one chunk; ten seconds only rule out a hang.
-    if (WaitForSingleObject(program.process.Get(), 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(program.process.Get(), 1);
-        FAIL() << "the program did not end after the close request";
-    }
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(program.process.Get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(statusAtClose.rfind("Calculating ", 0), 0u) << "the run was over before the close request";
+  // A stopped analysis gives up within one chunk; ten seconds only rule out a hang.
+  if (WaitForSingleObject(program.process.Get(), 10000) != WAIT_OBJECT_0) {
+    TerminateProcess(program.process.Get(), 1);
+    FAIL() << "the program did not end after the close request";
+  }
+  DWORD exitCode = 1234;
+  GetExitCodeProcess(program.process.Get(), &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(statusAtClose.rfind("Calculating ", 0), 0u) << "the run was over before the close request";
 }
 
 }  // namespace

@@ -15,31 +15,31 @@ std::string TextOf(HWND window);
 
 // What the helper saw of the dialog before acting on it.
 struct DialogSeen {
-    std::string title;
-    std::vector<std::string> childTexts;
-    std::string firstFilter;
+  std::string title;
+  std::vector<std::string> childTexts;
+  std::string firstFilter;
 };
 
 class DialogDriver {
-public:
-    using Action = std::function<void(HWND dialog)>;
+ public:
+  using Action = std::function<void(HWND dialog)>;
 
-    // Waits up to 30 s for a visible dialog of uiThread, then carries out action on it.
-    DialogDriver(DWORD uiThread, Action action);
-    ~DialogDriver();
-    DialogDriver(const DialogDriver&) = delete;
-    DialogDriver& operator=(const DialogDriver&) = delete;
+  // Waits up to 30 s for a visible dialog of uiThread, then carries out action on it.
+  DialogDriver(DWORD uiThread, Action action);
+  ~DialogDriver();
+  DialogDriver(const DialogDriver&) = delete;
+  DialogDriver& operator=(const DialogDriver&) = delete;
 
-    void Join();
+  void Join();
 
-    bool found = false;
-    HWND dialog = nullptr;
-    DialogSeen seen;
+  bool found = false;
+  HWND dialog = nullptr;
+  DialogSeen seen;
 
-private:
-    void Run(DWORD uiThread, const Action& action);
+ private:
+  void Run(DWORD uiThread, const Action& action);
 
-    std::thread thread_;
+  std::thread thread_;
 };
 
 void PressCancel(HWND dialog);

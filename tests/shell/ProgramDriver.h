@@ -11,9 +11,9 @@
 namespace shell_test {
 
 struct RunningProgram {
-    platform::UniqueHandle process;
-    platform::UniqueHandle thread;
-    DWORD processId = 0;
+  platform::UniqueHandle process;
+  platform::UniqueHandle thread;
+  DWORD processId = 0;
 };
 
 // False when the program could not be started.
@@ -35,16 +35,15 @@ int RowCount(HWND mainWindow);
 
 // Polls until the status label satisfies done, for at most timeoutMs.
 template <typename Predicate>
-bool WaitForStatus(HWND mainWindow, Predicate done, DWORD timeoutMs)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (GetTickCount64() < end) {
-        if (done(StatusText(mainWindow))) {
-            return true;
-        }
-        Sleep(20);
+bool WaitForStatus(HWND mainWindow, Predicate done, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (GetTickCount64() < end) {
+    if (done(StatusText(mainWindow))) {
+      return true;
     }
-    return false;
+    Sleep(20);
+  }
+  return false;
 }
 
 }  // namespace shell_test

@@ -16,74 +16,72 @@
 namespace {
 
 struct Track {
-    const char* name;
-    int periodMs;
+  const char* name;
+  int periodMs;
 };
 
 // 5 ms clicks every periodMs over faint noise, 16-bit stereo at 44.1 kHz.
-void WriteTrack(const std::string& path, int periodMs, double seconds)
-{
-    const std::vector<int16_t> clicks = testaudio::ClickTrack(44100, seconds, periodMs);
-    std::mt19937 random(static_cast<unsigned>(periodMs));
-    std::uniform_int_distribution<int> noise(-150, 150);
-    std::vector<int16_t> stereo;
-    stereo.reserve(clicks.size() * 2);
-    for (int16_t click : clicks) {
-        const auto value = static_cast<int16_t>(click + noise(random));
-        stereo.push_back(value);
-        stereo.push_back(value);
-    }
-    testaudio::WriteFile(path, testaudio::Wav16(2, 44100, stereo));
+void WriteTrack(const std::string& path, int periodMs, double seconds) {
+  const std::vector<int16_t> clicks = testaudio::ClickTrack(44100, seconds, periodMs);
+  std::mt19937 random(static_cast<unsigned>(periodMs));
+  std::uniform_int_distribution<int> noise(-150, 150);
+  std::vector<int16_t> stereo;
+  stereo.reserve(clicks.size() * 2);
+  for (int16_t click : clicks) {
+    const auto value = static_cast<int16_t>(click + noise(random));
+    stereo.push_back(value);
+    stereo.push_back(value);
+  }
+  testaudio::WriteFile(path, testaudio::Wav16(2, 44100, stereo));
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: screenshot_driver FOLDER RESULT_FILE\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
-    const std::string resultFile = argv[2];
-    const std::vector<Track> tracks = {
-        {"Deep House 124.wav", 484}, {"Techno 130.wav", 462},    {"Drum and Bass 174.wav", 345},
-        {"Hip Hop 90.wav", 667},     {"Downtempo 100.wav", 600}, {"Disco 118.wav", 508},
-    };
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const Track& track : tracks) {
-        WriteTrack(folder + "\\" + track.name, track.periodMs, 45.0);
-    }
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: screenshot_driver FOLDER RESULT_FILE\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const std::string resultFile = argv[2];
+  const std::vector<Track> tracks = {
+      {"Deep House 124.wav", 484}, {"Techno 130.wav", 462},    {"Drum and Bass 174.wav", 345},
+      {"Hip Hop 90.wav", 667},     {"Downtempo 100.wav", 600}, {"Disco 118.wav", 508},
+  };
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const Track& track : tracks) {
+    WriteTrack(folder + "\\" + track.name, track.periodMs, 45.0);
+  }
 
-    HWND window = nullptr;
-    for (int attempt = 0; attempt < 300 && window == nullptr; ++attempt) {
-        window = FindWindowA(shell::kWindowClass, shell::kWindowTitle);
-        Sleep(100);
-    }
-    if (window == nullptr) {
-        std::fprintf(stderr, "screenshot_driver: no TempoScout window\n");
-        return 1;
-    }
-    if (!shell_test::LoadFolderInto(window, folder)) {
-        std::fprintf(stderr, "screenshot_driver: the folder dialog did not appear or did not close\n");
-        return 1;
-    }
-    shell_test::PressFindBpm(window);
-    // Done when the label has said "... done" for a while: the next row would have
-    // replaced it with "Calculating ..." at once.
-    std::string last;
-    DWORD steadyMs = 0;
-    for (int waitedMs = 0; waitedMs < 120000 && steadyMs < 2000; waitedMs += 50) {
-        Sleep(50);
-        const std::string status = shell_test::StatusText(window);
-        const bool done = status.size() > 5 && status.compare(status.size() - 5, 5, " done") == 0;
-        steadyMs = (done && status == last) ? steadyMs + 50 : 0;
-        last = status;
-    }
-    // Run on another desktop, the driver's exit code does not reach the caller; the
-    // file written last tells it that the run is over and how it ended.
-    const bool finished = steadyMs >= 2000;
-    testaudio::WriteFile(resultFile, testaudio::Bytes(last.begin(), last.end()));
-    std::printf("%s\n", last.c_str());
-    return finished ? 0 : 1;
+  HWND window = nullptr;
+  for (int attempt = 0; attempt < 300 && window == nullptr; ++attempt) {
+    window = FindWindowA(shell::kWindowClass, shell::kWindowTitle);
+    Sleep(100);
+  }
+  if (window == nullptr) {
+    std::fprintf(stderr, "screenshot_driver: no TempoScout window\n");
+    return 1;
+  }
+  if (!shell_test::LoadFolderInto(window, folder)) {
+    std::fprintf(stderr, "screenshot_driver: the folder dialog did not appear or did not close\n");
+    return 1;
+  }
+  shell_test::PressFindBpm(window);
+  // Done when the label has said "... done" for a while: the next row would have
+  // replaced it with "Calculating ..." at once.
+  std::string last;
+  DWORD steadyMs = 0;
+  for (int waitedMs = 0; waitedMs < 120000 && steadyMs < 2000; waitedMs += 50) {
+    Sleep(50);
+    const std::string status = shell_test::StatusText(window);
+    const bool done = status.size() > 5 && status.compare(status.size() - 5, 5, " done") == 0;
+    steadyMs = (done && status == last) ? steadyMs + 50 : 0;
+    last = status;
+  }
+  // Run on another desktop, the driver's exit code does not reach the caller; the
+  // file written last tells it that the run is over and how it ended.
+  const bool finished = steadyMs >= 2000;
+  testaudio::WriteFile(resultFile, testaudio::Bytes(last.begin(), last.end()));
+  std::printf("%s\n", last.c_str());
+  return finished ? 0 : 1;
 }

@@ -14,22 +14,22 @@
 namespace shell_test {
 
 class RecordingOpener final : public platform::PageOpener {
-public:
-    void Open(const std::string& address) override { opened.push_back(address); }
-    std::vector<std::string> opened;
+ public:
+  void Open(const std::string& address) override { opened.push_back(address); }
+  std::vector<std::string> opened;
 };
 
 class ShellFixture : public ::testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
+ protected:
+  void SetUp() override;
+  void TearDown() override;
 
-    // Removes whatever is queued for this thread without acting on it.
-    void DrainQueue();
-    std::vector<std::string> Rows(int column = 0) const;
+  // Removes whatever is queued for this thread without acting on it.
+  void DrainQueue();
+  std::vector<std::string> Rows(int column = 0) const;
 
-    std::unique_ptr<shell::Shell> shell_;
-    RecordingOpener opener_;
+  std::unique_ptr<shell::Shell> shell_;
+  RecordingOpener opener_;
 };
 
 }  // namespace shell_test

@@ -5,18 +5,17 @@
 
 namespace shell_test {
 
-inline std::string TreesFolder()
-{
+inline std::string TreesFolder() {
 #ifdef TEMPOSCOUT_TEST_TREES
-    std::string path = "Z:" + std::string(TEMPOSCOUT_TEST_TREES) + "\\";
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
+  std::string path = "Z:" + std::string(TEMPOSCOUT_TEST_TREES) + "\\";
+  for (char& c : path) {
+    if (c == '/') {
+      c = '\\';
     }
-    return path;
+  }
+  return path;
 #else
-    return {};
+  return {};
 #endif
 }
 

@@ -73,16 +73,11 @@ TEST(TempoText, FileNameIsWhatFollowsTheLastSeparator) {
 // A track list in memory, recording every write and status text in order.
 class FakeList : public BatchHost {
  public:
-  explicit FakeList(std::vector<std::string> paths) : rows_(std::move(paths)) {
-    cells_.assign(rows_.size(), {"", ""});
-  }
+  explicit FakeList(std::vector<std::string> paths) : rows_(std::move(paths)) { cells_.assign(rows_.size(), {"", ""}); }
 
   int RowCount() override { return static_cast<int>(rows_.size()); }
-  std::string RowPath(int row) override {
-    return row < RowCount() ? rows_[static_cast<size_t>(row)] : std::string();
-  }
-  bool WriteTempi(int row, uint64_t generation, const std::string& primary,
-                  const std::string& alternative) override {
+  std::string RowPath(int row) override { return row < RowCount() ? rows_[static_cast<size_t>(row)] : std::string(); }
+  bool WriteTempi(int row, uint64_t generation, const std::string& primary, const std::string& alternative) override {
     if (generation != generation_) return false;
     cells_[static_cast<size_t>(row)] = {primary, alternative};
     log.push_back("write " + std::to_string(row) + " " + primary + " " + alternative);
@@ -141,9 +136,9 @@ TEST(RunBatch, FillsRowsAndStatusInOrder) {
   EXPECT_EQ(list.Cells(1), std::make_pair(std::string("120.00"), std::string("0.00")));
   EXPECT_EQ(list.Cells(2), std::make_pair(std::string("0.00"), std::string("0.00")));
   const std::vector<std::string> expected = {
-      "status Calculating one.mp3", "write 0 60.00 120.00",  "status one.mp3 done",
-      "status Calculating two.wav", "write 1 120.00 0.00",   "status two.wav done",
-      "status Calculating bad.mp3", "write 2 0.00 0.00",     "status bad.mp3 done"};
+      "status Calculating one.mp3", "write 0 60.00 120.00", "status one.mp3 done",
+      "status Calculating two.wav", "write 1 120.00 0.00",  "status two.wav done",
+      "status Calculating bad.mp3", "write 2 0.00 0.00",    "status bad.mp3 done"};
   EXPECT_EQ(list.log, expected);
   const std::vector<std::string> calls = {"C:\\a\\one.mp3#0", "C:\\b\\two.wav#0", "C:\\c\\bad.mp3#0",
                                           "C:\\c\\bad.mp3#1"};

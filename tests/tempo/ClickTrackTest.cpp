@@ -25,8 +25,8 @@ using testaudio::ScratchDir;
 
 // 5 ms 1 kHz clicks every periodMs over faint white noise, written as a 16-bit WAV.
 std::string WriteClicks(const ScratchDir& dir, const std::string& name, double periodMs = 500.0,
-                        uint32_t rateHz = 44100, uint16_t channels = 2, double seconds = 60.0,
-                        int noiseAmplitude = 100, bool clicks = true) {
+                        uint32_t rateHz = 44100, uint16_t channels = 2, double seconds = 60.0, int noiseAmplitude = 100,
+                        bool clicks = true) {
   std::vector<int16_t> mono = testaudio::ClickTrack(rateHz, seconds, periodMs);
   std::mt19937 random(7);
   std::uniform_int_distribution<int> noise(-noiseAmplitude, noiseAmplitude);

@@ -69,10 +69,17 @@ void RunHistogramSets() {
       for (int32_t e = 0; e < entries; ++e) {
         int32_t periodMs = random.Between(290, 1215);
         switch (random.Between(0, 3)) {
-          case 0: periodMs = beatMs + random.Between(-3, 3); break;
-          case 1: periodMs = 2 * beatMs + random.Between(-60, 60); break;
-          case 2: periodMs = 325 + 23 * random.Between(0, 4); break;
-          default: break;
+          case 0:
+            periodMs = beatMs + random.Between(-3, 3);
+            break;
+          case 1:
+            periodMs = 2 * beatMs + random.Between(-60, 60);
+            break;
+          case 2:
+            periodMs = 325 + 23 * random.Between(0, 4);
+            break;
+          default:
+            break;
         }
         if (periodMs >= 0 && periodMs <= histogramSize) {
           bins[static_cast<size_t>(periodMs)] += random.Between(0, 14);
@@ -86,14 +93,17 @@ void RunHistogramSets() {
 
 int16_t MakeSample(Generator& random, int32_t kind, int32_t index, int32_t amplitude) {
   switch (kind) {
-    case 0: return static_cast<int16_t>(random.Between(-amplitude, amplitude));
+    case 0:
+      return static_cast<int16_t>(random.Between(-amplitude, amplitude));
     case 1: {  // triangle wave
       const int32_t phase = index % 100;
       const int32_t ramp = phase < 50 ? phase : 100 - phase;
       return static_cast<int16_t>(amplitude * (ramp - 25) / 25);
     }
-    case 2: return static_cast<int16_t>(index % 24 == 23 ? 0 : random.Between(-amplitude, amplitude));
-    default: return static_cast<int16_t>(index % 2 == 0 ? amplitude : -amplitude - 1);
+    case 2:
+      return static_cast<int16_t>(index % 24 == 23 ? 0 : random.Between(-amplitude, amplitude));
+    default:
+      return static_cast<int16_t>(index % 2 == 0 ? amplitude : -amplitude - 1);
   }
 }
 

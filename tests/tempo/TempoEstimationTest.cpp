@@ -74,7 +74,11 @@ const EstimateCase kEstimateCases[] = {
     {"RangeEndsIncluded305", kThreeMinutesH, kThreeMinutesH, Candidates({{305, 12}}), {305, 0}},
     {"RangeEndsIncluded1200", kThreeMinutesH, kThreeMinutesH, Candidates({{1200, 12}}), {1200, 0}},
     {"PartnerInLaterPosition", kThreeMinutesH, kThreeMinutesH, Candidates({{600, 12}, {1200, 10}}), {1200, 600}},
-    {"PartnerInEarlierPositionIsNoPair", kThreeMinutesH, kThreeMinutesH, Candidates({{1200, 12}, {600, 10}}), {1200, 0}},
+    {"PartnerInEarlierPositionIsNoPair",
+     kThreeMinutesH,
+     kThreeMinutesH,
+     Candidates({{1200, 12}, {600, 10}}),
+     {1200, 0}},
     // 1.9 x 500 = 950 and 2.1 x 500 = 1050 are excluded, strictly.
     {"LowerBoundExcluded950", kThreeMinutesH, kThreeMinutesH, Candidates({{500, 12}, {950, 10}}), {500, 0}},
     {"LowerBoundInside951", kThreeMinutesH, kThreeMinutesH, Candidates({{500, 12}, {951, 10}}), {951, 500}},

@@ -73,7 +73,9 @@ int SetPosition(uint32_t channel, uint64_t position) {
   fake->calls.push_back("SetPosition " + std::to_string(channel) + " " + std::to_string(position));
   return 1;
 }
-uint32_t IsActive(uint32_t channel) { return channel == 22 && fake->next < fake->script.chunks.size() ? 1 : 0; }
+uint32_t IsActive(uint32_t channel) {
+  return channel == 22 && fake->next < fake->script.chunks.size() ? 1 : 0;
+}
 uint32_t GetData(uint32_t, void* buffer, uint32_t lengthBytes) {
   if (lengthBytes != 441) fake->calls.push_back("GetData asked for " + std::to_string(lengthBytes));
   const Chunk& chunk = fake->script.chunks[fake->next++];
@@ -90,7 +92,9 @@ uint32_t GetData(uint32_t, void* buffer, uint32_t lengthBytes) {
   fake->position = chunk.positionAfter;
   return delivered;
 }
-uint64_t GetPosition(uint32_t) { return fake->position; }
+uint64_t GetPosition(uint32_t) {
+  return fake->position;
+}
 int StreamFree(uint32_t stream) {
   fake->freed.push_back(stream);
   return 1;
@@ -130,7 +134,9 @@ class RecordingHost : public QuietAnalysisHost {
 };
 
 // Bytes of decoded audio for a time in seconds (176400 bytes per second).
-constexpr uint32_t Bytes(double seconds) { return static_cast<uint32_t>(seconds * 176400.0 + 0.5); }
+constexpr uint32_t Bytes(double seconds) {
+  return static_cast<uint32_t>(seconds * 176400.0 + 0.5);
+}
 
 class TrackAnalysisTest : public ::testing::Test {
  protected:
@@ -172,9 +178,13 @@ TEST_F(TrackAnalysisTest, CallsTheEngineInOrderAndReleasesTheStream) {
   engine_.script.lengthBytes = Bytes(60);
   Quiet(3);
   EXPECT_EQ(Run(1), "0|0");
-  const std::vector<std::string> expected = {
-      "StreamCreateFile 0 C:\\music\\a.mp3 0 0 2097152", "SetVolume 100", "TempoCreate 11 2097152",
-      "SetAttributes 22 -1 100 -101", "SetDSP 22 0 0", "GetLength 22", "SetPosition 22 0"};
+  const std::vector<std::string> expected = {"StreamCreateFile 0 C:\\music\\a.mp3 0 0 2097152",
+                                             "SetVolume 100",
+                                             "TempoCreate 11 2097152",
+                                             "SetAttributes 22 -1 100 -101",
+                                             "SetDSP 22 0 0",
+                                             "GetLength 22",
+                                             "SetPosition 22 0"};
   EXPECT_EQ(engine_.calls, expected);
   EXPECT_EQ(engine_.freed, std::vector<uint32_t>{22});
   EXPECT_EQ(host_.progress, std::vector<int>{100});
