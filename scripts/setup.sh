@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 wine xvfb xauth x11-utils xdotool imagemagick
   libmpg123-dev mpg123 lame sox libsox-fmt-mp3
-  dpkg-dev curl zip util-linux
+  dpkg-dev curl util-linux python3
 )
 
 missing=()
@@ -22,7 +22,7 @@ if ((${#missing[@]})); then
   sudo_cmd=""
   [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
   $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
 fi
 
 "$here/build-mpg123-mingw.sh" >/dev/null
