@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <numbers>
+#include <random>
 
 #include "audioengine/EngineApi.h"
 
@@ -128,6 +129,19 @@ std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs
     }
   }
   return samples;
+}
+
+void WriteClickWav(const std::string& path, const ClickWav& shape) {
+  const std::vector<int16_t> clicks = ClickTrack(shape.rateHz, shape.seconds, shape.periodMs);
+  std::mt19937 random(static_cast<unsigned>(shape.periodMs));
+  std::uniform_int_distribution<int> noise(-shape.noiseAmplitude, shape.noiseAmplitude);
+  std::vector<int16_t> samples;
+  samples.reserve(clicks.size() * shape.channels);
+  for (int16_t click : clicks) {
+    const auto value = static_cast<int16_t>((shape.clicks ? click : 0) + noise(random));
+    for (uint16_t c = 0; c < shape.channels; ++c) samples.push_back(value);
+  }
+  WriteFile(path, Wav16(shape.channels, shape.rateHz, samples));
 }
 
 std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames) {

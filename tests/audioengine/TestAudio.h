@@ -46,6 +46,20 @@ Bytes ReadFile(const std::string& path);
 
 // Mono 16-bit samples: a 5 ms 1 kHz burst at 20000 every `periodMs`, silence between.
 std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs);
+// What WriteClickWav writes: a click every periodMs (none when clickAmplitude is 0)
+// over white noise of noiseAmplitude, the same in every channel.
+struct ClickWav {
+  double periodMs = 500.0;
+  double seconds = 20.0;
+  int noiseAmplitude = 100;
+  bool clicks = true;
+  uint32_t rateHz = 44100;
+  uint16_t channels = 2;
+};
+// Writes the click track as a 16-bit WAV file; the noise is seeded by the period, so
+// the same description always gives the same file.
+void WriteClickWav(const std::string& path, const ClickWav& shape);
+
 // Frame indices where the left channel rises above `threshold` after at least
 // `quietFrames` frames below it.
 std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames);

@@ -41,13 +41,7 @@ CliRun RunCli(const std::string& arguments, const ScratchDir& dir) {
 
 // A 20-second click track: 5 ms clicks every periodMs.
 void WriteClicks(const std::string& path, double periodMs) {
-  const std::vector<int16_t> mono = testaudio::ClickTrack(44100, 20.0, periodMs);
-  std::vector<int16_t> stereo;
-  for (int16_t s : mono) {
-    stereo.push_back(s);
-    stereo.push_back(s);
-  }
-  testaudio::WriteFile(path, testaudio::Wav16(2, 44100, stereo));
+  testaudio::WriteClickWav(path, {.periodMs = periodMs});
 }
 
 // Tempo column of a line "path\tprimary\talternative..."

@@ -38,17 +38,7 @@ constexpr int kPeriodToleranceMs = 2;
 
 // 5 ms 1 kHz clicks every periodMs over faint noise, 16-bit stereo at 44.1 kHz.
 void WriteClickTrack(const std::string& path, int periodMs, double seconds) {
-  const std::vector<int16_t> clicks = testaudio::ClickTrack(44100, seconds, periodMs);
-  std::mt19937 random(static_cast<unsigned>(periodMs));
-  std::uniform_int_distribution<int> noise(-100, 100);
-  std::vector<int16_t> stereo;
-  stereo.reserve(clicks.size() * 2);
-  for (int16_t click : clicks) {
-    const auto value = static_cast<int16_t>(click + noise(random));
-    stereo.push_back(value);
-    stereo.push_back(value);
-  }
-  testaudio::WriteFile(path, testaudio::Wav16(2, 44100, stereo));
+  testaudio::WriteClickWav(path, {.periodMs = static_cast<double>(periodMs), .seconds = seconds});
 }
 
 std::string FileNameOf(const std::string& path) {

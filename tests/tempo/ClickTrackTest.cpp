@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -24,20 +23,9 @@ using testaudio::RunCommand;
 using testaudio::ScratchDir;
 
 // 5 ms 1 kHz clicks every periodMs over faint white noise, written as a 16-bit WAV.
-std::string WriteClicks(const ScratchDir& dir, const std::string& name, double periodMs = 500.0,
-                        uint32_t rateHz = 44100, uint16_t channels = 2, double seconds = 60.0, int noiseAmplitude = 100,
-                        bool clicks = true) {
-  std::vector<int16_t> mono = testaudio::ClickTrack(rateHz, seconds, periodMs);
-  std::mt19937 random(7);
-  std::uniform_int_distribution<int> noise(-noiseAmplitude, noiseAmplitude);
-  std::vector<int16_t> samples;
-  samples.reserve(mono.size() * channels);
-  for (int16_t click : mono) {
-    const int value = (clicks ? click : 0) + noise(random);
-    for (uint16_t c = 0; c < channels; ++c) samples.push_back(static_cast<int16_t>(value));
-  }
+std::string WriteClicks(const ScratchDir& dir, const std::string& name, testaudio::ClickWav shape) {
   const std::string path = dir.File(name);
-  testaudio::WriteFile(path, testaudio::Wav16(channels, rateHz, samples));
+  testaudio::WriteClickWav(path, shape);
   return path;
 }
 
@@ -70,12 +58,12 @@ void ExpectHalfSecondBeat(const std::string& result) {
 }
 
 TEST_F(ClickTrackTest, ClicksEveryHalfSecondReadAs120BpmFromWav) {
-  ExpectHalfSecondBeat(Analyse(WriteClicks(dir_, "clicks.wav")));
+  ExpectHalfSecondBeat(Analyse(WriteClicks(dir_, "clicks.wav", {.seconds = 60.0})));
 }
 
 TEST_F(ClickTrackTest, ClicksEveryHalfSecondReadAs120BpmFromMp3) {
   if (!testaudio::HaveTool("lame")) GTEST_SKIP() << "lame is needed";
-  const std::string wav = WriteClicks(dir_, "clicks.wav");
+  const std::string wav = WriteClicks(dir_, "clicks.wav", {.seconds = 60.0});
   const std::string mp3 = dir_.File("clicks.mp3");
   ASSERT_EQ(RunCommand("lame --quiet -b 192 '" + wav + "' '" + mp3 + "'"), 0);
   ExpectHalfSecondBeat(Analyse(mp3));
@@ -83,12 +71,12 @@ TEST_F(ClickTrackTest, ClicksEveryHalfSecondReadAs120BpmFromMp3) {
 
 // The engine resamples and duplicates channels, so a 48 kHz mono file is timed right.
 TEST_F(ClickTrackTest, OtherRatesAndMonoAreTimedAs44100Stereo) {
-  ExpectHalfSecondBeat(Analyse(WriteClicks(dir_, "mono48k.wav", 500.0, 48000, 1)));
+  ExpectHalfSecondBeat(Analyse(WriteClicks(dir_, "mono48k.wav", {.seconds = 60.0, .rateHz = 48000, .channels = 1})));
 }
 
 // 100 BPM: a beat every 600 ms.
 TEST_F(ClickTrackTest, SlowerTempoGivesItsOwnPeriod) {
-  const std::string result = Analyse(WriteClicks(dir_, "clicks600.wav", 600.0));
+  const std::string result = Analyse(WriteClicks(dir_, "clicks600.wav", {.periodMs = 600.0, .seconds = 60.0}));
   const auto primary = FieldPeriodMs(ResultField(result, 1));
   ASSERT_TRUE(primary.has_value()) << result;
   EXPECT_NEAR(*primary, 600, 2) << result;
@@ -123,7 +111,7 @@ class CountingAnalyser : public TrackAnalyser {
 };
 
 TEST_F(ClickTrackTest, FilesWithoutABeatShowZeroAfterTheGainStagePass) {
-  const std::string quiet = WriteClicks(dir_, "silence.wav", 500.0, 44100, 2, 10.0, 0, false);
+  const std::string quiet = WriteClicks(dir_, "silence.wav", {.seconds = 10.0, .noiseAmplitude = 0, .clicks = false});
   const std::string text = dir_.File("notes.mp3");
   std::ofstream(text) << "these are liner notes, not audio\n";
   const std::string missing = dir_.File("missing.wav");
@@ -159,7 +147,7 @@ TEST_F(ClickTrackTest, MemoryStaysFlatOverManyAnalyses) {
 #if defined(TEMPOSCOUT_ASAN) || !defined(__linux__)
   GTEST_SKIP() << "resident size is only meaningful natively without AddressSanitizer";
 #else
-  const std::string wav = WriteClicks(dir_, "short.wav", 500.0, 44100, 2, 2.0);
+  const std::string wav = WriteClicks(dir_, "short.wav", {.seconds = 2.0});
   for (int i = 0; i < 50; ++i) Analyse(wav, i % 2);
   const long before = ResidentKilobytes();
   for (int i = 0; i < 450; ++i) Analyse(wav, i % 2);
