@@ -21,19 +21,9 @@ if [[ -n ${DISPLAY:-} ]]; then
   exec $run "$app"
 fi
 
-$run --start
-export DISPLAY=$(cat "$session/display") WINEPREFIX="$session/prefix" WINEDEBUG=-all
-trap '$run --stop' EXIT
-$run explorer /desktop=TempoScout,1280x800 "$app" &
-# The virtual desktop is the only X window; the program's own windows live inside it.
-desktop=""
-for _ in $(seq 150); do
-  desktop=$(xdotool search --name "TempoScout - Wine desktop" 2>/dev/null | head -n1 || true)
-  [[ -n $desktop ]] && break
-  sleep 0.2
-done
-[[ -n $desktop ]] || { echo "run: the Wine desktop did not appear" >&2; exit 1; }
+source "$root/scripts/wine-desktop.sh"
+start_wine_desktop "$session" "$app"
 sleep 5
 shot="$root/build/win64/screenshot.png"
-import -window root -crop 1280x800+0+0 +repage "$shot"
+save_wine_desktop "$shot"
 echo "$shot"
