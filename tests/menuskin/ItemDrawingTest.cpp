@@ -3,6 +3,7 @@
 #include "menuskin/ScopedGdi.h"
 #include "menuskin/SkinShared.h"
 #include "tests/menuskin/ReferenceColors.h"
+#include "tests/menuskin/MenuItemData.h"
 
 #include <gtest/gtest.h>
 
@@ -64,13 +65,7 @@ class ItemDrawing : public ::testing::Test {
     DeleteObject(brush);
   }
 
-  ULONG_PTR Record(int position) {
-    MENUITEMINFOA info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_DATA;
-    GetMenuItemInfoA(menu_, static_cast<UINT>(position), TRUE, &info);
-    return info.dwItemData;
-  }
+  ULONG_PTR Record(int position) { return menuskintest::ItemData(menu_, position); }
 
   // drawCountBefore > item count draws as a later paint, 0 as the first paint.
   void Draw(int position, UINT id, UINT state, int bottom = 22, int drawCountBefore = 100) {

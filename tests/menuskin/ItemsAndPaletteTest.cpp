@@ -4,6 +4,7 @@
 #include "menuskin/ScopedGdi.h"
 #include "menuskin/SkinShared.h"
 #include "tests/menuskin/ReferenceColors.h"
+#include "tests/menuskin/MenuItemData.h"
 
 #include <gtest/gtest.h>
 
@@ -53,22 +54,6 @@ HMENU CreateFileMenu() {
     }
   }
   return menu;
-}
-
-ULONG_PTR ItemData(HMENU menu, int position) {
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIIM_DATA;
-  GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
-  return info.dwItemData;
-}
-
-void SetItemData(HMENU menu, int position, ULONG_PTR data) {
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIIM_DATA;
-  info.dwItemData = data;
-  SetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
 }
 
 // The width a text has in the platform's menu font, measured apart from the skin.

@@ -4,6 +4,7 @@
 #include "menuskin/ScopedGdi.h"
 #include "menuskin/SkinShared.h"
 #include "tests/menuskin/MainWindowForTests.h"
+#include "tests/menuskin/MenuItemData.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 namespace {
 
 using namespace menuskin;
+using menuskintest::ItemData;
 using menuskintest::MainMenu;
 
 constexpr UINT_PTR kStepTimer = 1;
@@ -82,14 +84,6 @@ int CountItemsWithRecord(HMENU menu, int* ownerDrawn) {
     if (info.fType & MFT_OWNERDRAW) ++*ownerDrawn;
   }
   return withRecord;
-}
-
-ULONG_PTR ItemData(HMENU menu, int position) {
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIIM_DATA;
-  GetMenuItemInfoA(menu, static_cast<UINT>(position), TRUE, &info);
-  return info.dwItemData;
 }
 
 enum class Phase { EnterMenuBar, OpenFile, WaitFile, WaitAbout, WaitClosed, Finished };

@@ -21,17 +21,14 @@ using shell_test::DialogDriver;
 using shell_test::DialogSeen;
 using shell_test::PickFolder;
 using shell_test::PressCancel;
-using shell_test::ShellFixture;
-using shell_test::TreesFolder;
 using shell_test::TypeFileName;
 
-class Dialogs : public ShellFixture {
+class Dialogs : public shell_test::TreesFixture {
  protected:
   void SetUp() override {
-    ShellFixture::SetUp();
-    root_ = TreesFolder();
-    if (root_.empty()) {
-      GTEST_SKIP() << "the folder trees are built by the Wine test fixture";
+    TreesFixture::SetUp();
+    if (IsSkipped()) {
+      return;
     }
     platform::AppendListRow(shell_->trackList, "C:\\first.mp3");
     platform::SetListItemText(shell_->trackList, 0, 1, "120.00");
@@ -50,8 +47,6 @@ class Dialogs : public ShellFixture {
   static bool Shows(const DialogSeen& seen, const std::string& text) {
     return std::find(seen.childTexts.begin(), seen.childTexts.end(), text) != seen.childTexts.end();
   }
-
-  std::string root_;
 };
 
 TEST_F(Dialogs, FileDialogShowsTitleAndFilterAndCancelChangesNothing) {

@@ -15,8 +15,6 @@
 
 namespace {
 
-using shell_test::ShellFixture;
-using shell_test::TreesFolder;
 
 struct NameCase {
   const char* name;
@@ -42,17 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Names, AudioNameTest,
                                                     "3",
                                                     false}));
 
-class Scan : public ShellFixture {
- protected:
-  void SetUp() override {
-    ShellFixture::SetUp();
-    root_ = TreesFolder();
-    if (root_.empty()) {
-      GTEST_SKIP() << "the folder trees are built by the Wine test fixture";
-    }
-  }
-  std::string root_;
-};
+class Scan : public shell_test::TreesFixture {};
 
 TEST_F(Scan, FlatScanListsAudioFilesOfOneFolderInListingOrder) {
   const std::string folder = root_ + "flat\\";

@@ -1,6 +1,8 @@
 // Where the Linux-side fixture built the folder trees, as Wine's drive Z: shows it.
 #pragma once
 
+#include "ShellFixture.h"
+
 #include <string>
 
 namespace shell_test {
@@ -18,5 +20,18 @@ inline std::string TreesFolder() {
   return {};
 #endif
 }
+
+// A main window plus the folder trees; skipped where the trees were not built.
+class TreesFixture : public ShellFixture {
+ protected:
+  void SetUp() override {
+    ShellFixture::SetUp();
+    root_ = TreesFolder();
+    if (root_.empty()) {
+      GTEST_SKIP() << "the folder trees are built by the Wine test fixture";
+    }
+  }
+  std::string root_;
+};
 
 }  // namespace shell_test
