@@ -34,7 +34,8 @@ HWND WaitForMainWindow(DWORD processId) {
     while ((found = FindWindowExA(nullptr, found, shell::kWindowClass, shell::kWindowTitle)) != nullptr) {
       DWORD owner = 0;
       GetWindowThreadProcessId(found, &owner);
-      if (owner == processId) {
+      // Found as soon as it is created; ready once shown with its controls in place.
+      if (owner == processId && IsWindowVisible(found) && GetDlgItem(found, shell::kFindBpmButtonId) != nullptr) {
         return found;
       }
     }

@@ -19,7 +19,8 @@ struct RunningProgram {
 // False when the program could not be started.
 bool StartProgram(RunningProgram& program);
 
-// The program's main window once it exists, or null after 30 s.
+// The program's main window once start-up has shown it with its controls, or null
+// after 30 s.
 HWND WaitForMainWindow(DWORD processId);
 
 // Chooses "Load Folder" in the program's menu and picks folder in the dialog it shows;
