@@ -8,7 +8,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 "$root/scripts/setup.sh"
-export MPG123_ROOT=$("$root/scripts/build-mpg123-mingw.sh")
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$(nproc)" >/dev/null
 cmake --build --preset win64 --target portable >/dev/null

@@ -6,7 +6,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 "$root/scripts/setup.sh" || exit 1
-export MPG123_ROOT=$("$root/scripts/build-mpg123-mingw.sh") || exit 1
 
 jobs=$(nproc)
 passed=0
