@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@ struct ShippedFile {
   const char* description;
   DWORD fileType;
 };
+
+void PrintTo(const ShippedFile& file, std::ostream* out) {
+  *out << file.name;
+}
 
 // One file's version resource, loaded whole.
 class VersionResource {
