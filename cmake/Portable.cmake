@@ -1,13 +1,46 @@
-# The portable folder for Windows users (program, pages, engine libraries, licence
-# notices) and a zip of it: `cmake --build <dir> --target portable`.
+# The package for Windows users, made from the install rules: the portable folder
+# <build>/TempoScout/ and its zip TempoScout-<version>-win64.zip, built by CPack.
+#   cmake --build <build> --target portable    both
+#   cpack --config <build>/CPackConfig.cmake   the zip alone (after a build)
+# Each module installs its own targets into the folder's root (the program, the
+# command-line tool, the engine libraries, the pages); the files below are the rest.
 if(WIN32)
-  add_custom_target(portable
-    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${TEMPOSCOUT_PORTABLE_DIR}
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/TempoScout-${PROJECT_VERSION}-win64.zip --format=zip TempoScout
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    COMMENT "Laying out the portable folder and its zip"
-    VERBATIM)
+  # TempoScout's own licence.
+  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+
+  # Third-party licences, one text per library in licenses/.
   if(EXISTS ${MPG123_LICENSE_FILE})
     install(FILES ${MPG123_LICENSE_FILE} DESTINATION licenses RENAME mpg123-COPYING.txt)
   endif()
+  # The mingw-w64 runtime (start-up code, winpthreads) is linked into every executable
+  # and library; its notices come from the cross compiler's Debian package.
+  set(MINGW_RUNTIME_NOTICES /usr/share/doc/mingw-w64-x86-64-dev/copyright)
+  if(MINGW AND EXISTS ${MINGW_RUNTIME_NOTICES})
+    install(FILES ${MINGW_RUNTIME_NOTICES} DESTINATION licenses RENAME mingw-w64-runtime.txt)
+  endif()
+
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TEMPOSCOUT_PLATFORM win64)
+  else()
+    set(TEMPOSCOUT_PLATFORM win32)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME TempoScout)
+  set(CPACK_PACKAGE_VENDOR "TempoScout developers")
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_FILE_NAME TempoScout-${PROJECT_VERSION}-${TEMPOSCOUT_PLATFORM})
+  set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+  # The zip unpacks into one folder named like the portable folder.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /TempoScout)
+  set(CPACK_VERBATIM_VARIABLES ON)
+  include(CPack)
+
+  add_custom_target(portable
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${TEMPOSCOUT_PORTABLE_DIR}
+    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${TEMPOSCOUT_PORTABLE_DIR}
+    COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    COMMENT "Laying out the portable folder and packing its zip"
+    VERBATIM)
 endif()

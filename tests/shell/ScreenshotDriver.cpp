@@ -1,6 +1,7 @@
-// Fills a folder with click tracks at a few dance tempi, loads it into the running
-// TempoScout through its own menu and dialog, presses Find BPM and waits for the run
-// to finish: the scene of the README's screenshot.
+// Fills a folder with generated click tracks at a few dance tempi, named for their
+// tempo (click-124bpm.wav), loads it into the running TempoScout through its own menu
+// and dialog, presses Find BPM and waits for the run to finish: the scene of the
+// README's screenshot.
 #include "ProgramDriver.h"
 
 #include "shell/MainWindow.h"
@@ -36,8 +37,8 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   const std::string resultFile = argv[2];
   const std::vector<Track> tracks = {
-      {"Deep House 124.wav", 484}, {"Techno 130.wav", 462},    {"Drum and Bass 174.wav", 345},
-      {"Hip Hop 90.wav", 667},     {"Downtempo 100.wav", 600}, {"Disco 118.wav", 508},
+      {"click-124bpm.wav", 484}, {"click-130bpm.wav", 462}, {"click-174bpm.wav", 345},
+      {"click-90bpm.wav", 667},  {"click-100bpm.wav", 600}, {"click-118bpm.wav", 508},
   };
   CreateDirectoryA(folder.c_str(), nullptr);
   for (const Track& track : tracks) {
