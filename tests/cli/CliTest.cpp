@@ -13,6 +13,10 @@
 #include "tests/audioengine/TestAudio.h"
 #include "tests/cli/CliRunner.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 using clitest::CliRun;
@@ -340,6 +344,21 @@ TEST_F(CliTest, QuietLeavesStandardErrorToErrors) {
   EXPECT_EQ(broken.errors.find("files:"), std::string::npos) << broken.errors;
 }
 
+TEST_F(CliTest, PathsAreWrittenInUtf8) {
+  // Created through the wide name, listed by the tool in its own code page.
+  const std::filesystem::path folder = std::filesystem::path(dir_.File("accents"));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path name = folder / std::filesystem::path(u8"caf\u00e9 \u266b.wav");
+  testaudio::WriteClickWav(dir_.File("plain.wav"), {.periodMs = 500.0, .seconds = 5.0});
+  std::filesystem::rename(dir_.File("plain.wav"), name);
+  for (const char* format : {"tsv", "csv"}) {
+    const CliRun run = RunCli({"--format", format, folder.string()});
+    ASSERT_FALSE(run.Lines().empty()) << run.errors;
+    const std::string expected = folder.string() + kSeparator + "caf\xC3\xA9 \xE2\x99\xAB.wav";
+    EXPECT_NE(run.out.find(expected), std::string::npos) << run.out;
+  }
+}
+
 TEST_F(CliTest, MissingEngineLibraryIsNamedOnceWithStatusThree) {
   // The program alone in a folder: the engine libraries beside it are missing.
   const std::string lonely = dir_.File(std::filesystem::path(clitest::CliProgram()).filename().string());
@@ -353,5 +372,50 @@ TEST_F(CliTest, MissingEngineLibraryIsNamedOnceWithStatusThree) {
   EXPECT_EQ(run.errors.find("beat120"), std::string::npos) << run.errors;
   EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
 }
+
+#ifdef _WIN32
+TEST_F(CliTest, ReaderClosingThePipeEndsTheToolQuietly) {
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &security, 0));
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  const std::string errorsPath = dir_.File("errors.txt");
+  HANDLE errors = CreateFileA(errorsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::string commandLine = "temposcout-cli.exe";
+  for (int i = 0; i < 8; ++i) commandLine += " \"" + Music("beat120.wav") + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = errors;
+  PROCESS_INFORMATION process{};
+  const std::string program = clitest::CliProgram();
+  ASSERT_TRUE(CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                             &process));
+  CloseHandle(writeEnd);
+  CloseHandle(errors);
+  // Read the first line, then go away as `head -n 1` does.
+  std::string firstLine;
+  char c = 0;
+  DWORD count = 0;
+  while (firstLine.find('\n') == std::string::npos && ReadFile(readEnd, &c, 1, &count, nullptr) && count == 1) {
+    firstLine += c;
+  }
+  CloseHandle(readEnd);
+  const DWORD waited = WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_NE(firstLine.find("beat120.wav"), std::string::npos) << firstLine;
+  EXPECT_EQ(code, 141u);
+  std::ifstream errorText(errorsPath);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(errorText), std::istreambuf_iterator<char>()), "");
+}
+#endif
 
 }  // namespace
