@@ -374,6 +374,23 @@ TEST_F(CliTest, MissingEngineLibraryIsNamedOnceWithStatusThree) {
 }
 
 #ifdef _WIN32
+TEST_F(CliTest, FolderPathTooLongForTheSystemIsReportedAndFails) {
+  // Made through the wide functions' long-path form; the tool lists with the ANSI ones,
+  // which stop at MAX_PATH characters.
+  std::wstring deep = L"\\\\?\\" + std::filesystem::path(dir_.File("tree")).wstring();
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  for (int level = 0; level < 3; ++level) {
+    deep += L"\\" + std::wstring(120, L'd');
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  std::filesystem::copy_file(Music("beat120.wav"), dir_.File("tree") + "\\beat.wav");
+  const CliRun run = RunCli({"--recursive", dir_.File("tree")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.Lines().size(), 1u) << run.out;
+  EXPECT_NE(run.errors.find("cannot list the folder"), std::string::npos) << run.errors;
+  for (; deep.size() > 130; deep.resize(deep.rfind(L'\\'))) RemoveDirectoryW(deep.c_str());
+}
+
 TEST_F(CliTest, ReaderClosingThePipeEndsTheToolQuietly) {
   SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
   HANDLE readEnd = nullptr;
