@@ -20,11 +20,31 @@ struct OptionSpec {
 
 // New options are one row each.
 constexpr OptionSpec kOptions[] = {
-    {"recursive", "r", false, [](Options& o, const std::string&) { return (o.recursive = true, std::string()); }},
-    {"raw", nullptr, false, [](Options& o, const std::string&) { return (o.raw = true, std::string()); }},
-    {"status", nullptr, false, [](Options& o, const std::string&) { return (o.status = true, std::string()); }},
-    {"quiet", "q", false, [](Options& o, const std::string&) { return (o.quiet = true, std::string()); }},
-    {"null", "0", false, [](Options& o, const std::string&) { return (o.nulSeparated = true, std::string()); }},
+    {"recursive", "r", false,
+     [](Options& o, const std::string&) {
+       o.recursive = true;
+       return std::string();
+     }},
+    {"raw", nullptr, false,
+     [](Options& o, const std::string&) {
+       o.raw = true;
+       return std::string();
+     }},
+    {"status", nullptr, false,
+     [](Options& o, const std::string&) {
+       o.status = true;
+       return std::string();
+     }},
+    {"quiet", "q", false,
+     [](Options& o, const std::string&) {
+       o.quiet = true;
+       return std::string();
+     }},
+    {"null", "0", false,
+     [](Options& o, const std::string&) {
+       o.nulSeparated = true;
+       return std::string();
+     }},
     {"files-from", nullptr, true,
      [](Options& o, const std::string& value) {
        if (value.empty()) return std::string("--files-from needs a file name or -");
