@@ -1,35 +1,118 @@
 // temposcout-cli: measures the tempo of files and folders from the command line with
 // the same engine, analysis and batch driver as the program, one line per file.
-#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "Version.h"
+#include "cli/Interrupt.h"
+#include "cli/Options.h"
+#include "cli/PathList.h"
+#include "cli/Progress.h"
+#include "cli/Range.h"
+#include "cli/ResultFormat.h"
+#include "cli/ResultWriter.h"
+#include "cli/TextEncoding.h"
 #include "cli/TrackSource.h"
 #include "engine/EngineBinding.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
 #include "tempo/GainStage.h"
+#include "tempo/TempoText.h"
 #include "tempo/TrackAnalysis.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: temposcout-cli [--recursive] [--raw] PATH...\n"
-    "Prints one line per audio file: path, primary BPM, alternative BPM (tab-separated).\n"
-    "A folder contributes its .mp3 and .wav files; --recursive includes every folder below it.\n"
-    "--raw adds the analysis result of each pass (primary|alternative period in ms).\n"
-    "Exit status: 0 every file analysed, 1 some could not be read, 2 usage error.\n";
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoEngine = 3;
+// What a shell reports for a process ended by SIGPIPE: the reader closed the pipe.
+constexpr int kExitReaderGone = 141;
 
-std::atomic<bool> interrupted{false};
-
-extern "C" void OnInterrupt(int) {
-  interrupted = true;
+// The folder the engine libraries are loaded from: the program's own.
+std::string ProgramFolder() {
+#ifdef _WIN32
+  char path[MAX_PATH * 4] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string program(path, length);
+  const size_t slash = program.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+#else
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return {};
+  const std::string program(path, static_cast<size_t>(length));
+  return program.substr(0, program.rfind('/') + 1);
+#endif
 }
 
-// Remembers the result text of each pass for --raw.
+// Loads the engine libraries and starts the engine; names the library that is missing.
+bool StartEngine() {
+  const char* missing = nullptr;
+  if (engine::LoadEngine() == 0) {
+    missing = engine::kEngineLibraryName;
+  } else if (engine::LoadEngineFx() == 0) {
+    missing = engine::kEngineFxLibraryName;
+  }
+  if (missing != nullptr) {
+    std::fprintf(stderr,
+                 "temposcout-cli: cannot load the audio engine library %s (looked for beside the program, in %s)\n",
+                 missing, ProgramFolder().c_str());
+    return false;
+  }
+  InitGainCurve();
+  engine::BASS_Init(-1, 44100, 0, nullptr, nullptr);
+  return true;
+}
+
+void StopEngine() {
+  engine::FreeEngine();
+  engine::UnloadEngineFx();
+}
+
+// Standard output carries the records byte for byte; a write to a closed pipe fails
+// with an error the writer recognises instead of ending the process unseen.
+void PrepareStandardStreams() {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#else
+  std::signal(SIGPIPE, SIG_IGN);
+  // A closed standard input or error would be taken over by the next file opened,
+  // and messages or list reads would go to an audio file.
+  for (int fd : {STDIN_FILENO, STDERR_FILENO}) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int opened = open("/dev/null", O_RDWR);
+      if (opened != fd && opened >= 0) close(opened);
+    }
+  }
+#endif
+}
+
+// True when standard output is open; a closed one would be taken over by the next
+// file opened.
+bool StandardOutputIsOpen() {
+#ifdef _WIN32
+  const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+#else
+  return !(fcntl(STDOUT_FILENO, F_GETFD) == -1 && errno == EBADF);
+#endif
+}
+
+// Remembers the result text of each pass for the raw columns and the status.
 class RecordingAnalyser : public tempo::TrackAnalyser {
  public:
   explicit RecordingAnalyser(tempo::AnalysisHost& host) : host_(host) {}
@@ -46,95 +129,157 @@ class RecordingAnalyser : public tempo::TrackAnalyser {
 
 class StopOnInterrupt : public tempo::QuietAnalysisHost {
  public:
-  bool ShouldStop() override { return interrupted; }
+  bool ShouldStop() override { return cli::Interrupted(); }
 };
 
-// The "list" is the command line's files; each result is printed as it is written.
+// The tempi of a pass result as the batch driver computes them: primary, and the
+// alternative only beside a primary.
+std::pair<float, float> TempiOf(const std::string& result) {
+  const auto primaryMs = tempo::FieldPeriodMs(tempo::ResultField(result, 1));
+  if (!primaryMs) return {0.0f, 0.0f};
+  const auto alternativeMs = tempo::FieldPeriodMs(tempo::ResultField(result, 2));
+  return {tempo::TempoFromPeriod(*primaryMs), alternativeMs ? tempo::TempoFromPeriod(*alternativeMs) : 0.0f};
+}
+
+// The "list" is the command line's files; each result goes to the writer as it comes.
 class PrintingList : public tempo::BatchHost {
  public:
-  PrintingList(const std::vector<std::string>& paths, RecordingAnalyser& analyser, bool raw)
-      : paths_(paths), analyser_(analyser), raw_(raw) {}
+  PrintingList(const std::vector<std::string>& paths, const cli::Options& options, RecordingAnalyser& analyser,
+               cli::ResultWriter& writer, cli::ProgressLine& progress, cli::RunCounts& counts)
+      : paths_(paths), options_(options), analyser_(analyser), writer_(writer), progress_(progress), counts_(counts) {}
 
   int RowCount() override { return static_cast<int>(paths_.size()); }
   std::string RowPath(int row) override { return paths_[static_cast<size_t>(row)]; }
   bool WriteTempi(int row, uint64_t, const std::string& primary, const std::string& alternative) override {
     const std::string& path = paths_[static_cast<size_t>(row)];
-    std::string line = path + "\t" + primary + "\t" + alternative;
-    if (raw_) {
-      for (const std::string& pass : analyser_.passes) line += "\t" + (pass.empty() ? std::string("-") : pass);
-    }
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-    // Both passes empty: the engine could not open or decode the file at all.
-    bool anyResult = false;
-    for (const std::string& pass : analyser_.passes) anyResult = anyResult || !pass.empty();
-    if (!anyResult) {
-      ++unreadable;
-      std::fprintf(stderr, "temposcout-cli: %s: %s\n", path.c_str(), cli::DescribeUnreadable(path).c_str());
-    }
+    cli::TrackResult result;
+    result.path = cli::AnsiToUtf8(path);
+    result.primary = primary;
+    result.alternative = alternative;
+    result.passes = std::move(analyser_.passes);
     analyser_.passes.clear();
+
+    // Every pass empty: the engine could not open or decode the file at all.
+    bool anyResult = false;
+    for (const std::string& pass : result.passes) anyResult = anyResult || !pass.empty();
+    const auto [primaryBpm, alternativeBpm] = TempiOf(result.passes.empty() ? std::string() : result.passes.back());
+    if (!anyResult) {
+      result.status = cli::TrackStatus::kUnreadable;
+      result.reason = cli::DescribeUnreadable(path);
+      ++counts_.unreadable;
+      progress_.Clear();
+      std::fprintf(stderr, "temposcout-cli: %s: %s\n", path.c_str(), result.reason.c_str());
+    } else if (primaryBpm == 0.0f) {
+      result.status = cli::TrackStatus::kNoBeat;
+      result.reason = "no beat found";
+      ++counts_.analysed;
+      ++counts_.noBeat;
+    } else {
+      ++counts_.analysed;
+    }
+    if (options_.range) {
+      const std::optional<float> bpm = cli::TempoInRange(primaryBpm, alternativeBpm, *options_.range);
+      result.bpm = bpm ? tempo::FormatTempo(*bpm) : std::string();
+    }
+    writer_.EmitResult(static_cast<size_t>(row), std::move(result));
+    progress_.Update(static_cast<size_t>(row) + 1, paths_.size());
     return true;
   }
   void SetStatus(const std::string&) override {}
   uint64_t ListGeneration() override { return 0; }
-  bool StopRequested() override { return interrupted; }
-
-  int unreadable = 0;
+  bool StopRequested() override { return cli::Interrupted() || writer_.state() != cli::ResultWriter::State::kWriting; }
 
  private:
   const std::vector<std::string>& paths_;
+  const cli::Options& options_;
   RecordingAnalyser& analyser_;
-  bool raw_;
+  cli::ResultWriter& writer_;
+  cli::ProgressLine& progress_;
+  cli::RunCounts& counts_;
 };
+
+// Ends the run after a failed write: quietly when nobody reads any more.
+int WriteFailureStatus(const cli::ResultWriter& writer) {
+  if (writer.state() == cli::ResultWriter::State::kReaderGone) return kExitReaderGone;
+  std::fprintf(stderr, "temposcout-cli: cannot write the results: %s\n", writer.FailureText().c_str());
+  return kExitFailure;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool recursive = false;
-  bool raw = false;
-  std::vector<std::string> arguments;
-  bool optionsDone = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (!optionsDone && std::strcmp(arg, "--") == 0) {
-      optionsDone = true;
-    } else if (!optionsDone && std::strcmp(arg, "--recursive") == 0) {
-      recursive = true;
-    } else if (!optionsDone && std::strcmp(arg, "--raw") == 0) {
-      raw = true;
-    } else if (!optionsDone && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
-      std::fputs(kUsage, stdout);
+  const cli::CommandLine commandLine = cli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (commandLine.action) {
+    case cli::CommandAction::kHelp:
+    case cli::CommandAction::kVersion: {
+      const std::string text = commandLine.action == cli::CommandAction::kHelp
+                                   ? std::string(cli::UsageText())
+                                   : std::string("temposcout-cli " TEMPOSCOUT_VERSION "\n");
+      if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "temposcout-cli: cannot write: %s\n", std::strerror(errno));
+        return kExitFailure;
+      }
       return 0;
-    } else if (!optionsDone && arg[0] == '-' && arg[1] != '\0') {
-      std::fprintf(stderr, "temposcout-cli: unknown option %s\n%s", arg, kUsage);
-      return 2;
-    } else {
-      arguments.emplace_back(arg);
+    }
+    case cli::CommandAction::kUsageError:
+      std::fprintf(stderr, "temposcout-cli: %s\n%s", commandLine.error.c_str(), cli::UsageText());
+      return kExitUsage;
+    case cli::CommandAction::kRun:
+      break;
+  }
+  const cli::Options& options = commandLine.options;
+
+  PrepareStandardStreams();
+  if (!StandardOutputIsOpen()) {
+    std::fprintf(stderr, "temposcout-cli: cannot write the results: standard output is closed\n");
+    return kExitFailure;
+  }
+  cli::InstallInterruptHandling();
+  if (!StartEngine()) return kExitNoEngine;
+
+  std::vector<std::string> arguments = options.paths;
+  if (options.filesFrom) {
+    std::string error;
+    if (!cli::ReadPathList(*options.filesFrom, options.nulSeparated, arguments, error)) {
+      if (cli::Interrupted()) return cli::kInterruptedStatus;
+      std::fprintf(stderr, "temposcout-cli: cannot read the list %s: %s\n", options.filesFrom->c_str(), error.c_str());
+      return kExitUsage;
     }
   }
-  if (arguments.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-
   std::vector<std::string> paths;
-  for (const std::string& argument : arguments) cli::CollectTracks(argument, recursive, paths);
-
-  std::signal(SIGINT, OnInterrupt);
-  if (engine::LoadEngine() == 0 || engine::LoadEngineFx() == 0) {
-    std::fprintf(stderr, "temposcout-cli: cannot load the audio engine (%s, %s beside the program)\n",
-                 engine::kEngineLibraryName, engine::kEngineFxLibraryName);
+  std::vector<cli::UnlistedFolder> unlisted;
+  for (const std::string& argument : arguments) cli::CollectTracks(argument, options.recursive, paths, unlisted);
+  for (const cli::UnlistedFolder& folder : unlisted) {
+    std::fprintf(stderr, "temposcout-cli: %s: cannot list the folder: %s\n", folder.folder.c_str(),
+                 folder.reason.c_str());
   }
-  InitGainCurve();
-  engine::BASS_Init(-1, 44100, 0, nullptr, nullptr);
 
+  cli::Columns columns;
+  columns.range = options.range.has_value();
+  columns.raw = options.raw;
+  columns.status = options.status;
+  cli::ResultWriter writer(stdout, options.format, columns);
+  cli::ProgressLine progress(!options.quiet && cli::StandardErrorIsTerminal());
+  cli::RunCounts counts;
+  counts.files = paths.size();
+  counts.foldersNotListed = unlisted.size();
+
+  writer.Start();
+  progress.Update(0, paths.size());
   StopOnInterrupt host;
   RecordingAnalyser analyser(host);
-  PrintingList list(paths, analyser, raw);
+  PrintingList list(paths, options, analyser, writer, progress, counts);
   tempo::RunBatch(list, analyser);
+  writer.Finish();
+  cli::MarkRunFinished();
+  StopEngine();
 
-  engine::FreeEngine();
-  engine::UnloadEngineFx();
-  if (interrupted) return 130;
-  return list.unreadable > 0 ? 1 : 0;
+  progress.Clear();
+  if (writer.state() != cli::ResultWriter::State::kWriting && !cli::Interrupted()) return WriteFailureStatus(writer);
+  if (!options.quiet) {
+    std::fprintf(stderr, "temposcout-cli: %s%s\n", cli::SummaryText(counts, progress.ElapsedSeconds()).c_str(),
+                 cli::Interrupted() ? ", interrupted" : "");
+  }
+  if (cli::Interrupted()) return cli::kInterruptedStatus;
+  return counts.unreadable > 0 || !unlisted.empty() ? kExitFailure : 0;
 }

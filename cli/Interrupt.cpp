@@ -1,0 +1,85 @@
+// Interrupt handling: a flag set by the signal or console handler, and a watchdog
+// thread that ends the process when the batch cannot notice the flag (it waits inside
+// the engine or the system).
+#include "cli/Interrupt.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+namespace {
+
+std::atomic<int> interruptCount{0};
+std::atomic<bool> runFinished{false};
+
+constexpr auto kGracePeriod = std::chrono::milliseconds(1000);
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
+
+// Every result line has been flushed when it was written, so nothing is lost here.
+[[noreturn]] void EndInterrupted() {
+  std::_Exit(kInterruptedStatus);
+}
+
+void OnInterrupt() {
+  if (interruptCount.fetch_add(1) > 0) EndInterrupted();
+}
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  OnInterrupt();
+  return TRUE;
+}
+#else
+extern "C" void OnInterruptSignal(int) {
+  OnInterrupt();
+}
+#endif
+
+void Watch() {
+  while (interruptCount.load() == 0) std::this_thread::sleep_for(kPollInterval);
+  const auto deadline = std::chrono::steady_clock::now() + kGracePeriod;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (runFinished.load()) return;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  if (!runFinished.load()) EndInterrupted();
+}
+
+}  // namespace
+
+void InstallInterruptHandling() {
+#ifdef _WIN32
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+  struct sigaction action {};
+  action.sa_handler = OnInterruptSignal;
+  sigemptyset(&action.sa_mask);
+  // Calls under way are restarted rather than failed with EINTR: the engine and the
+  // output would take an interrupted read or write for a damaged file or a failed
+  // write. A call that keeps waiting is ended by the watchdog.
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+#endif
+  std::thread(Watch).detach();
+}
+
+bool Interrupted() {
+  return interruptCount.load() > 0;
+}
+
+void MarkRunFinished() {
+  runFinished = true;
+}
+
+}  // namespace cli

@@ -1,0 +1,177 @@
+// Command-line parsing: a table of options, each with the code that applies it.
+#include "cli/Options.h"
+
+#include "cli/Range.h"
+
+namespace cli {
+
+namespace {
+
+// Applies an option's value (empty for a switch) to the options; returns what was
+// wrong with it, or empty text.
+using ApplyOption = std::string (*)(Options& options, const std::string& value);
+
+struct OptionSpec {
+  const char* longName;   // without "--"
+  const char* shortName;  // without "-", or nullptr
+  bool takesValue;
+  ApplyOption apply;
+};
+
+// New options are one row each.
+constexpr OptionSpec kOptions[] = {
+    {"recursive", "r", false,
+     [](Options& o, const std::string&) {
+       o.recursive = true;
+       return std::string();
+     }},
+    {"raw", nullptr, false,
+     [](Options& o, const std::string&) {
+       o.raw = true;
+       return std::string();
+     }},
+    {"status", nullptr, false,
+     [](Options& o, const std::string&) {
+       o.status = true;
+       return std::string();
+     }},
+    {"quiet", "q", false,
+     [](Options& o, const std::string&) {
+       o.quiet = true;
+       return std::string();
+     }},
+    {"null", "0", false,
+     [](Options& o, const std::string&) {
+       o.nulSeparated = true;
+       return std::string();
+     }},
+    {"files-from", nullptr, true,
+     [](Options& o, const std::string& value) {
+       if (value.empty()) return std::string("--files-from needs a file name or -");
+       o.filesFrom = value;
+       return std::string();
+     }},
+    {"format", nullptr, true,
+     [](Options& o, const std::string& value) {
+       if (value == "tsv") {
+         o.format = OutputFormat::kTsv;
+       } else if (value == "csv") {
+         o.format = OutputFormat::kCsv;
+       } else if (value == "jsonl") {
+         o.format = OutputFormat::kJsonl;
+       } else {
+         return "unknown format '" + value + "' (tsv, csv or jsonl)";
+       }
+       return std::string();
+     }},
+    {"range", nullptr, true,
+     [](Options& o, const std::string& value) {
+       o.range = ParseRange(value);
+       if (!o.range) return "invalid range '" + value + "' (MIN-MAX, for example 70-140, with 0 < MIN <= MAX)";
+       return std::string();
+     }},
+};
+
+const OptionSpec* FindLong(const std::string& name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.longName) return &spec;
+  }
+  return nullptr;
+}
+
+const OptionSpec* FindShort(const std::string& name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.shortName != nullptr && name == spec.shortName) return &spec;
+  }
+  return nullptr;
+}
+
+CommandLine UsageError(std::string error) {
+  CommandLine line;
+  line.action = CommandAction::kUsageError;
+  line.error = std::move(error);
+  return line;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine line;
+  bool optionsDone = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (optionsDone || argument.size() < 2 || argument[0] != '-') {
+      line.options.paths.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      optionsDone = true;
+      continue;
+    }
+    if (argument == "--help" || argument == "-h") {
+      line.action = CommandAction::kHelp;
+      return line;
+    }
+    if (argument == "--version") {
+      line.action = CommandAction::kVersion;
+      return line;
+    }
+
+    const OptionSpec* spec = nullptr;
+    std::string name = argument;
+    std::optional<std::string> value;
+    if (argument.rfind("--", 0) == 0) {
+      const size_t equals = argument.find('=');
+      name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+      if (equals != std::string::npos) value = argument.substr(equals + 1);
+      spec = FindLong(name);
+    } else {
+      spec = FindShort(argument.substr(1));
+    }
+    if (spec == nullptr) return UsageError("unknown option " + argument);
+    if (!spec->takesValue && value) return UsageError("option --" + name + " takes no value");
+    if (spec->takesValue && !value) {
+      if (i + 1 >= arguments.size()) return UsageError("option " + argument + " needs a value");
+      value = arguments[++i];
+    }
+    std::string error = spec->apply(line.options, value.value_or(std::string()));
+    if (!error.empty()) return UsageError(std::move(error));
+  }
+  if (line.options.paths.empty() && !line.options.filesFrom) return UsageError("no file or folder given");
+  return line;
+}
+
+const char* UsageText() {
+  return "usage: temposcout-cli [OPTION]... PATH...\n"
+         "       temposcout-cli [OPTION]... --files-from FILE [PATH]...\n"
+         "Measures the tempo of MP3 and WAV files: one line per file with its path, primary BPM\n"
+         "and alternative BPM. A folder contributes its .mp3 and .wav files.\n"
+         "\n"
+         "  -r, --recursive         include every folder below each folder given\n"
+         "      --files-from FILE   read more paths from FILE, one per line (- reads standard input)\n"
+         "  -0, --null              the --files-from list is NUL-separated (as find -print0 writes)\n"
+         "      --format FORMAT     tsv (the default), csv or jsonl\n"
+         "      --range MIN-MAX     add the value bpm: the tempo inside MIN..MAX (for example 70-140):\n"
+         "                          the primary if it lies there, else the alternative, else the primary\n"
+         "                          doubled or halved until it does; empty when nothing lands there\n"
+         "      --raw               add the result of each analysis pass (primary|alternative period\n"
+         "                          in ms; - when the pass found nothing, empty when it did not run)\n"
+         "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
+         "  -q, --quiet             no progress line and no summary on standard error\n"
+         "  -h, --help              show this text and exit\n"
+         "      --version           show the version and exit\n"
+         "\n"
+         "TSV columns, tab-separated, no header: path, primary, alternative, then bpm (--range),\n"
+         "pass1 and pass2 (--raw), status and reason (--status). A tab, newline, carriage return\n"
+         "or backslash in a path is written as \\t, \\n, \\r or \\\\ (on Windows, where names\n"
+         "cannot hold them, the backslash between folders is written as it is).\n"
+         "CSV (RFC 4180) has the same columns after a header row and always status and reason.\n"
+         "JSON Lines: one object per file with path, primary, alternative, bpm (--range), raw,\n"
+         "status and reason. Paths are written in UTF-8.\n"
+         "\n"
+         "Exit status: 0 every file analysed, 1 some file or folder could not be read or the\n"
+         "results could not be written, 2 usage error, 3 the audio engine libraries could not\n"
+         "be loaded, 130 interrupted.\n";
+}
+
+}  // namespace cli

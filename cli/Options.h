@@ -1,0 +1,48 @@
+// The command line of temposcout-cli: its options, their parsing and the usage text.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+enum class OutputFormat { kTsv, kCsv, kJsonl };
+
+// The tempo range a user counts in, inclusive at both ends, in beats per minute.
+struct TempoRange {
+  double minBpm = 0.0;
+  double maxBpm = 0.0;
+};
+
+struct Options {
+  bool recursive = false;
+  bool raw = false;
+  bool status = false;
+  bool quiet = false;
+  bool nulSeparated = false;
+  OutputFormat format = OutputFormat::kTsv;
+  std::optional<TempoRange> range;
+  // The list file of --files-from; "-" is standard input.
+  std::optional<std::string> filesFrom;
+  std::vector<std::string> paths;
+};
+
+enum class CommandAction { kRun, kHelp, kVersion, kUsageError };
+
+struct CommandLine {
+  CommandAction action = CommandAction::kRun;
+  Options options;
+  // What was wrong, for kUsageError.
+  std::string error;
+};
+
+// Reads the arguments after the program name. Options may come before, between and
+// after paths; "--" ends the options. Long options take their value as the next
+// argument or after "=".
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text of --help, also shown after a usage error.
+const char* UsageText();
+
+}  // namespace cli

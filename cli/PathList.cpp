@@ -1,0 +1,57 @@
+// Reading --files-from lists byte for byte, from a file or standard input.
+#include "cli/PathList.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace cli {
+
+std::vector<std::string> SplitPathList(std::string_view text, bool nulSeparated) {
+  std::vector<std::string> paths;
+  const char separator = nulSeparated ? '\0' : '\n';
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view entry = text.substr(start, end - start);
+    if (!nulSeparated && !entry.empty() && entry.back() == '\r') entry.remove_suffix(1);
+    if (!entry.empty()) paths.emplace_back(entry);
+    start = end + 1;
+  }
+  return paths;
+}
+
+bool ReadPathList(const std::string& source, bool nulSeparated, std::vector<std::string>& paths, std::string& error) {
+  const bool standardInput = source == "-";
+  std::FILE* file = standardInput ? stdin : std::fopen(source.c_str(), "rb");
+  if (file == nullptr) {
+    error = std::strerror(errno);
+    return false;
+  }
+#ifdef _WIN32
+  // Text mode would turn CRLF into LF and stop at a Ctrl-Z byte.
+  if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  std::string text;
+  char buffer[65536];
+  size_t count = 0;
+  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+  const bool failed = std::ferror(file) != 0;
+  const int readError = errno;
+  if (!standardInput) std::fclose(file);
+  if (failed) {
+    error = std::strerror(readError);
+    return false;
+  }
+  const std::vector<std::string> listed = SplitPathList(text, nulSeparated);
+  paths.insert(paths.end(), listed.begin(), listed.end());
+  return true;
+}
+
+}  // namespace cli

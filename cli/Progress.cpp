@@ -1,0 +1,71 @@
+// Progress and summary texts on standard error.
+#include "cli/Progress.h"
+
+#include <cmath>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+std::string FormatTenths(double value) {
+  const long long tenths = std::llround(value * 10.0);
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+std::string SummaryText(const RunCounts& counts, double elapsedSeconds) {
+  std::string text = std::to_string(counts.files) + (counts.files == 1 ? " file: " : " files: ") +
+                     std::to_string(counts.analysed) + " analysed (" + std::to_string(counts.noBeat) +
+                     " without a beat), " + std::to_string(counts.unreadable) + " unreadable";
+  if (counts.foldersNotListed > 0) {
+    text += ", " + std::to_string(counts.foldersNotListed) + (counts.foldersNotListed == 1 ? " folder" : " folders") +
+            " not listed";
+  }
+  return text + ", " + FormatTenths(elapsedSeconds) + " s";
+}
+
+std::string ProgressText(size_t done, size_t total, double elapsedSeconds) {
+  const double rate = elapsedSeconds > 0.0 ? static_cast<double>(done) / elapsedSeconds : 0.0;
+  return std::to_string(done) + "/" + std::to_string(total) + " files, " + FormatTenths(elapsedSeconds) + " s, " +
+         FormatTenths(rate) + " files/s";
+}
+
+bool StandardErrorIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+ProgressLine::ProgressLine(bool enabled) : enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
+
+void ProgressLine::Update(size_t done, size_t total) {
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (done != total && now - lastShown_ < std::chrono::milliseconds(250)) return;
+  lastShown_ = now;
+  const std::string text = ProgressText(done, total, ElapsedSeconds());
+  // Spaces cover the rest of a longer line shown before.
+  const size_t padding = shownLength_ > text.size() ? shownLength_ - text.size() : 0;
+  std::fprintf(stderr, "\r%s%s", text.c_str(), std::string(padding, ' ').c_str());
+  std::fflush(stderr);
+  shownLength_ = text.size();
+}
+
+void ProgressLine::Clear() {
+  if (!enabled_ || shownLength_ == 0) return;
+  std::fprintf(stderr, "\r%s\r", std::string(shownLength_, ' ').c_str());
+  std::fflush(stderr);
+  shownLength_ = 0;
+}
+
+double ProgressLine::ElapsedSeconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+}  // namespace cli

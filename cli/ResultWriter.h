@@ -1,0 +1,50 @@
+// Writes the results to standard output in list order, and notices when writing fails.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "cli/ResultFormat.h"
+
+namespace cli {
+
+class ResultWriter {
+ public:
+  enum class State {
+    kWriting,
+    // The reader went away (a closed pipe): not an error worth a message.
+    kReaderGone,
+    kFailed,
+  };
+
+  ResultWriter(std::FILE* out, OutputFormat format, const Columns& columns);
+
+  // The header row of formats that have one.
+  void Start();
+  // Result `index` of the list (counting from 0). Records are written in list order:
+  // a result is held until every result before it has been written.
+  void EmitResult(size_t index, TrackResult result);
+  // Flushes and checks what was written.
+  void Finish();
+
+  State state() const { return state_; }
+  // The system's reason for kFailed.
+  std::string FailureText() const;
+
+ private:
+  void Write(const std::string& text);
+
+  std::FILE* out_;
+  OutputFormat format_;
+  Columns columns_;
+  std::map<size_t, TrackResult> pending_;
+  size_t nextIndex_ = 0;
+  State state_ = State::kWriting;
+  int errorNumber_ = 0;
+#ifdef _WIN32
+  unsigned long systemError_ = 0;
+#endif
+};
+
+}  // namespace cli

@@ -1,0 +1,241 @@
+// The parts of temposcout-cli without the engine: option parsing, the tempo range,
+// the records of each format, path lists, and the order and failures of the writer.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/PathList.h"
+#include "cli/Progress.h"
+#include "cli/Range.h"
+#include "cli/ResultFormat.h"
+#include "cli/ResultWriter.h"
+#include "cli/TextEncoding.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using namespace cli;
+
+struct RangeCase {
+  float primary;
+  float alternative;
+  double minBpm;
+  double maxBpm;
+  std::optional<float> expected;
+};
+
+class TempoInRangeTest : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(TempoInRangeTest, ChoosesPrimaryAlternativeOrAnOctave) {
+  const RangeCase& c = GetParam();
+  EXPECT_EQ(TempoInRange(c.primary, c.alternative, TempoRange{c.minBpm, c.maxBpm}), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TempoInRangeTest,
+                         ::testing::Values(RangeCase{120.0f, 60.0f, 70, 140, 120.0f},        // primary inside
+                                           RangeCase{180.0f, 90.0f, 70, 140, 90.0f},         // alternative inside
+                                           RangeCase{180.0f, 0.0f, 70, 140, 90.0f},          // halved
+                                           RangeCase{40.0f, 0.0f, 70, 140, 80.0f},           // doubled
+                                           RangeCase{30.0f, 0.0f, 70, 140, 120.0f},          // doubled twice
+                                           RangeCase{600.0f, 0.0f, 70, 140, 75.0f},          // halved three times
+                                           RangeCase{140.0f, 0.0f, 70, 140, 140.0f},         // upper end included
+                                           RangeCase{69.996f, 0.0f, 70, 140, 69.996f},       // shown as 70.00
+                                           RangeCase{0.0f, 120.0f, 70, 140, std::nullopt},   // no primary
+                                           RangeCase{120.0f, 0.0f, 100, 110, std::nullopt},  // narrower than an octave
+                                           RangeCase{120.0f, 105.0f, 100, 110, 105.0f},
+                                           RangeCase{117.19f, 58.59f, 85, 170, 117.19f}));
+
+TEST(ParseRangeTest, AcceptsDecimalBoundsAndRejectsTheRest) {
+  const std::optional<TempoRange> range = ParseRange("85.5-170");
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->minBpm, 85.5);
+  EXPECT_EQ(range->maxBpm, 170.0);
+  EXPECT_TRUE(ParseRange("100-100"));
+  for (const char* bad : {"", "-", "70", "70-", "-140", "140-70", "0-100", "70-140-200", "a-b", "7e1-140", "inf-inf",
+                          "70,5-140", " 70-140", "+70-140"}) {
+    EXPECT_FALSE(ParseRange(bad)) << bad;
+  }
+}
+
+TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
+  const CommandLine line = ParseCommandLine(
+      {"a.wav", "--format", "csv", "-r", "--range=70-140", "--files-from", "-", "-0", "--", "--raw", "-"});
+  ASSERT_EQ(line.action, CommandAction::kRun) << line.error;
+  EXPECT_EQ(line.options.format, OutputFormat::kCsv);
+  EXPECT_TRUE(line.options.recursive);
+  EXPECT_TRUE(line.options.nulSeparated);
+  EXPECT_FALSE(line.options.raw);
+  ASSERT_TRUE(line.options.range);
+  EXPECT_EQ(line.options.range->maxBpm, 140.0);
+  EXPECT_EQ(line.options.filesFrom, "-");
+  EXPECT_EQ(line.options.paths, (std::vector<std::string>{"a.wav", "--raw", "-"}));
+
+  EXPECT_EQ(ParseCommandLine({"x.wav", "-h"}).action, CommandAction::kHelp);
+  EXPECT_EQ(ParseCommandLine({"--version"}).action, CommandAction::kVersion);
+  EXPECT_EQ(ParseCommandLine({"--files-from", "list"}).action, CommandAction::kRun);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {}, {"--quiet"}, {"--nope", "a"}, {"--range", "a"}, {"--format=", "a"}, {"a", "--files-from"}}) {
+    const CommandLine parsed = ParseCommandLine(bad);
+    EXPECT_EQ(parsed.action, CommandAction::kUsageError);
+    EXPECT_FALSE(parsed.error.empty());
+  }
+}
+
+TEST(EscapeTest, TsvFieldsStayOneFieldOfOneLine) {
+  EXPECT_EQ(EscapeTsvField("a\tb\nc\rd\\e", false), "a\\tb\\nc\\rd\\\\e");
+  EXPECT_EQ(EscapeTsvField("C:\\x\\new.wav", true), "C:\\x\\new.wav");
+  EXPECT_EQ(EscapeTsvField("plain \xC3\xA9.wav", false), "plain \xC3\xA9.wav");
+}
+
+TEST(EscapeTest, CsvFieldsAreQuotedOnlyWhenNeeded) {
+  EXPECT_EQ(QuoteCsvField("plain.wav"), "plain.wav");
+  EXPECT_EQ(QuoteCsvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(QuoteCsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(QuoteCsvField("two\nlines"), "\"two\nlines\"");
+  EXPECT_EQ(QuoteCsvField("cr\r"), "\"cr\r\"");
+  EXPECT_EQ(QuoteCsvField(""), "");
+}
+
+TEST(EscapeTest, JsonStringsEscapeControlsAndKeepOnlyValidUtf8) {
+  EXPECT_EQ(JsonString("q\"b\\"), "\"q\\\"b\\\\\"");
+  EXPECT_EQ(JsonString(std::string("\x01\t\n\x1f\x7f", 5)), "\"\\u0001\\u0009\\u000a\\u001f\\u007f\"");
+  EXPECT_EQ(JsonString("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5"), "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5\"");
+  // A Latin-1 byte, a cut sequence, an overlong slash and a surrogate: each bad byte
+  // becomes U+FFFD.
+  EXPECT_EQ(JsonString("a\xE9z"), "\"a\xEF\xBF\xBDz\"");
+  EXPECT_EQ(JsonString("\xE2\x82"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+  EXPECT_EQ(JsonString("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+  EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+}
+
+TrackResult SampleResult() {
+  TrackResult result;
+  result.path = "dir/a,\"b\"\t.wav";
+  result.primary = "120.00";
+  result.alternative = "60.00";
+  result.bpm = "";
+  result.passes = {"500|1000"};
+  return result;
+}
+
+TEST(FormatRecordTest, DefaultTsvKeepsThreeColumns) {
+  const std::string record = FormatRecord(OutputFormat::kTsv, Columns{}, SampleResult());
+  const std::string body = record.substr(0, record.find_first_of("\r\n"));
+  EXPECT_EQ(body, "dir/a,\"b\"" + EscapeTsvField("\t", false) + ".wav\t120.00\t60.00");
+  EXPECT_EQ(FormatHeader(OutputFormat::kTsv, Columns{}), "");
+}
+
+TEST(FormatRecordTest, CsvHasHeaderQuotingAndCrlf) {
+  const Columns columns{.range = true, .raw = true, .status = false};
+  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, columns), "path,primary,alternative,bpm,pass1,pass2,status,reason\r\n");
+  TrackResult result = SampleResult();
+  result.status = TrackStatus::kNoBeat;
+  result.reason = "no beat, found";
+  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, columns, result),
+            "\"dir/a,\"\"b\"\"\t.wav\",120.00,60.00,,500|1000,,no-beat,\"no beat, found\"\r\n");
+}
+
+TEST(FormatRecordTest, JsonLineHoldsEveryField) {
+  TrackResult result = SampleResult();
+  result.passes = {"", "0|0"};
+  result.status = TrackStatus::kUnreadable;
+  result.reason = "gone";
+  const std::string line = FormatRecord(OutputFormat::kJsonl, Columns{}, result);
+  EXPECT_EQ(line.substr(0, line.find_first_of("\r\n")),
+            "{\"path\":\"dir/a,\\\"b\\\"\\u0009.wav\",\"primary\":120.00,\"alternative\":60.00,\"bpm\":null,"
+            "\"raw\":[\"\",\"0|0\"],\"status\":\"unreadable\",\"reason\":\"gone\"}");
+  result.bpm.reset();
+  EXPECT_EQ(FormatRecord(OutputFormat::kJsonl, Columns{}, result).find("bpm"), std::string::npos);
+}
+
+TEST(SplitPathListTest, HandlesLineEndsAndNulSeparators) {
+  EXPECT_EQ(SplitPathList("a\nb c\r\n\n\r\nd", false), (std::vector<std::string>{"a", "b c", "d"}));
+  EXPECT_EQ(SplitPathList(std::string("a\nb\0c\r\0\0", 9), true), (std::vector<std::string>{"a\nb", "c\r"}));
+  EXPECT_TRUE(SplitPathList("", false).empty());
+}
+
+TEST(ProgressTest, TextsUseAPointAndCountEverything) {
+  EXPECT_EQ(FormatTenths(12.34), "12.3");
+  EXPECT_EQ(FormatTenths(0.05), "0.1");
+  EXPECT_EQ(ProgressText(5, 20, 2.0), "5/20 files, 2.0 s, 2.5 files/s");
+  RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2};
+  EXPECT_EQ(SummaryText(counts, 1.25),
+            "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, 1.3 s");
+}
+
+TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ResultWriter writer(file, OutputFormat::kCsv, Columns{});
+  writer.Start();
+  auto result = [](const char* path) {
+    TrackResult r;
+    r.path = path;
+    r.primary = r.alternative = "0.00";
+    return r;
+  };
+  writer.EmitResult(2, result("c"));
+  writer.EmitResult(1, result("b"));
+  writer.EmitResult(0, result("a"));
+  writer.EmitResult(3, result("d"));
+  writer.Finish();
+  EXPECT_EQ(writer.state(), ResultWriter::State::kWriting);
+  std::rewind(file);
+  char text[512] = {};
+  const size_t length = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  const std::string expected =
+      "path,primary,alternative,status,reason\r\n"
+      "a,0.00,0.00,ok,\r\nb,0.00,0.00,ok,\r\nc,0.00,0.00,ok,\r\nd,0.00,0.00,ok,\r\n";
+  EXPECT_EQ(std::string(text, length), expected);
+}
+
+#ifndef _WIN32
+TEST(ResultWriterTest, TellsAFullDiskFromAReaderThatLeft) {
+  std::FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  ResultWriter fullWriter(full, OutputFormat::kTsv, Columns{});
+  fullWriter.Start();
+  fullWriter.EmitResult(0, SampleResult());
+  EXPECT_EQ(fullWriter.state(), ResultWriter::State::kFailed);
+  EXPECT_FALSE(fullWriter.FailureText().empty());
+  std::fclose(full);
+
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  std::FILE* pipeFile = fdopen(ends[1], "w");
+  ResultWriter pipeWriter(pipeFile, OutputFormat::kTsv, Columns{});
+  pipeWriter.EmitResult(0, SampleResult());
+  EXPECT_EQ(pipeWriter.state(), ResultWriter::State::kReaderGone);
+  std::fclose(pipeFile);
+  std::signal(SIGPIPE, previous);
+}
+#endif
+
+TEST(TextEncodingTest, PathsBecomeUtf8) {
+#ifndef _WIN32
+  EXPECT_EQ(AnsiToUtf8("plain/\xC3\xA9"), "plain/\xC3\xA9");
+#else
+  if (GetACP() == CP_UTF8) {
+    EXPECT_EQ(AnsiToUtf8("plain/\xC3\xA9"), "plain/\xC3\xA9");
+  }
+  // The test program has no UTF-8 manifest: its code page is the system's ANSI one.
+  if (GetACP() == 1252) {
+    EXPECT_EQ(AnsiToUtf8("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
+  }
+#endif
+}
+
+}  // namespace
