@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -206,6 +207,8 @@ class TemporaryCopy {
         path_ = pattern;
         error = CopyBytes(source, target);
         if (error.empty() && fchmod(target, status.st_mode & 07777) != 0) error = LastError();
+        // Where we may (as the owner's group member, or as root), the owners stay too.
+        if (error.empty()) (void)!fchown(target, status.st_uid, status.st_gid);
         if (close(target) != 0 && error.empty()) error = LastError();
       }
     }
@@ -384,6 +387,15 @@ std::string WriteTag(const std::string& copy, Kind kind, int bpm) {
   return saved ? std::string() : "TagLib could not save the tag";
 }
 
+std::string Resolved(const std::string& path) {
+#ifdef _WIN32
+  return path;
+#else
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : path;
+#endif
+}
+
 BpmTagResult Failure(BpmTagResult result, const std::string& reason) {
   result.outcome = BpmTagOutcome::Failed;
   result.reason = reason;
@@ -447,14 +459,19 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
   }
 
   const Kind kind = *KindOf(path);
-  if (std::string reason = ReadOnlyReason(path); !reason.empty()) return Failure(result, reason);
+  // Through a symbolic link the file it points to is replaced, and the link stays.
+  const std::string target = Resolved(path);
+  if (std::string reason = ReadOnlyReason(target); !reason.empty()) return Failure(result, reason);
   TemporaryCopy copy;
-  if (std::string reason = copy.Make(path); !reason.empty()) return Failure(result, "cannot copy the file: " + reason);
+  if (std::string reason = copy.Make(target); !reason.empty()) {
+    return Failure(result, "cannot copy the file: " + reason);
+  }
   if (std::string reason = WriteTag(copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
-  if (std::string reason = Flush(copy.Path()); !reason.empty())
+  if (std::string reason = Flush(copy.Path()); !reason.empty()) {
     return Failure(result, "cannot flush the copy: " + reason);
-  if (std::string reason = CheckCopy(path, copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
-  if (std::string reason = Replace(path, copy.Path()); !reason.empty()) {
+  }
+  if (std::string reason = CheckCopy(target, copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
+  if (std::string reason = Replace(target, copy.Path()); !reason.empty()) {
     return Failure(result, "cannot replace the file: " + reason);
   }
   copy.Keep();

@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "cli/BpmTag.h"
 #include "tests/audioengine/TestAudio.h"
 
@@ -189,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(Files, BpmTagKeepsEverything,
 class BpmTagLeavesAlone : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    file_ = dir_.File(std::string("song.") + GetParam());
+    file_ = dir_.File(std::string("Caf\u00e9 \u266b.") + GetParam());
     testaudio::WriteFile(file_, std::string(GetParam()) == "mp3" ? SilentMp3(40) : ClickWavWithChunks(dir_));
   }
   size_t FilesInFolder() const {
@@ -249,6 +256,34 @@ TEST_P(BpmTagLeavesAlone, AFileInAReadOnlyFolder) {
   EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
   EXPECT_EQ(result.reason, "read-only folder");
   EXPECT_EQ(testaudio::ReadFile(file_), before);
+}
+
+// A disk that fills up while TagLib writes: TagLib does not notice, the check of the copy does.
+TEST_P(BpmTagLeavesAlone, AFileWhenTheCopyCannotBeWrittenWhole) {
+  const Bytes before = testaudio::ReadFile(file_);
+  const size_t files = FilesInFolder();
+  const pid_t child = fork();
+  if (child == 0) {
+    const rlimit limit{before.size() + 100, before.size() + 100};
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+    std::fprintf(stderr, "%s\n", result.reason.c_str());
+    _exit(result.outcome == BpmTagOutcome::Failed ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(testaudio::ReadFile(file_), before);
+  EXPECT_EQ(FilesInFolder(), files);
+}
+
+TEST_P(BpmTagLeavesAlone, ASymbolicLinkButWritesItsTarget) {
+  const std::string link = dir_.File(std::string("link.") + GetParam());
+  fs::create_symlink(file_, link);
+  ASSERT_EQ(cli::WriteBpmTag(link, 128, {}).outcome, BpmTagOutcome::Written);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(cli::ReadBpmTag(file_).bpm, "128");
 }
 #endif
 
