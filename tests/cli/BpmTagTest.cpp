@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -121,6 +124,17 @@ Bytes SilentMp3(int frames) {
     bytes.resize(bytes.size() + 417 - 4, 0);
   }
   return bytes;
+}
+
+// Through the system's 8-bit file functions, as the writer sees names.
+void SetReadOnly(const std::string& path, bool readOnly) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  SetFileAttributesA(path.c_str(),
+                     readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY);
+#else
+  chmod(path.c_str(), readOnly ? 0444 : 0644);
+#endif
 }
 
 TEST(TagBpm, RoundsToTheNearestWholeBeat) {
@@ -235,10 +249,9 @@ TEST_P(BpmTagLeavesAlone, EveryByteOnADryRun) {
 TEST_P(BpmTagLeavesAlone, AReadOnlyFile) {
   const Bytes before = testaudio::ReadFile(file_);
   const size_t files = FilesInFolder();
-  const auto writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  fs::permissions(file_, writable, fs::perm_options::remove);
+  SetReadOnly(file_, true);
   const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
-  fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add);
+  SetReadOnly(file_, false);
   EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
   EXPECT_EQ(result.reason, "read-only file");
   EXPECT_EQ(testaudio::ReadFile(file_), before);
