@@ -97,7 +97,7 @@ std::vector<std::string> ChunksBesideId3(const Bytes& wav) {
 }
 
 // A short click track with a LIST INFO chunk and a chunk of its own before the audio.
-Bytes ClickWavWithChunks(const testaudio::ScratchDir& dir) {
+Bytes ClickWavWithChunks(const testaudio::ScratchDir& dir, const Bytes& id3Tag = {}) {
   testaudio::WriteClickWav(dir.File("plain.wav"), {.seconds = 3.0});
   const Bytes plain = testaudio::ReadFile(dir.File("plain.wav"));
   const std::vector<std::string> chunks = ChunksBesideId3(plain);
@@ -112,7 +112,20 @@ Bytes ClickWavWithChunks(const testaudio::ScratchDir& dir) {
     }
     out.push_back(testaudio::Chunk(chunk.substr(0, 4).c_str(), Bytes(chunk.begin() + 4, chunk.end())));
   }
+  if (!id3Tag.empty()) out.push_back(testaudio::Chunk("id3 ", id3Tag));
   return testaudio::RiffWave(out);
+}
+
+// An ID3v2.3 tag of one frame, built here so the frame can carry what TagLib cannot keep.
+Bytes Id3v23Tag(const char* id, uint8_t formatFlags, const std::string& body) {
+  Bytes frame(id, id + 4);
+  for (int shift = 24; shift >= 0; shift -= 8) frame.push_back(static_cast<uint8_t>(body.size() >> shift));
+  frame.insert(frame.end(), {0, formatFlags});
+  frame.insert(frame.end(), body.begin(), body.end());
+  Bytes tag = {'I', 'D', '3', 3, 0, 0};
+  for (int shift = 21; shift >= 0; shift -= 7) tag.push_back(static_cast<uint8_t>((frame.size() >> shift) & 0x7F));
+  tag.insert(tag.end(), frame.begin(), frame.end());
+  return tag;
 }
 
 // MPEG-1 layer III frames of silence (128 kbit/s, 44.1 kHz): a header and zeroed side info.
@@ -309,6 +322,32 @@ TEST_P(BpmTagLeavesAlone, AFileThatIsNotAudio) {
   EXPECT_NE(result.reason.find("not a readable"), std::string::npos) << result.reason;
   EXPECT_FALSE(cli::ReadBpmTag(fake).ok);
   EXPECT_EQ(testaudio::ReadFile(fake), Bytes(text.begin(), text.end()));
+}
+
+// Frames TagLib would drop (TSIZ has no place in its model) or write back unreadable (an
+// encrypted frame loses its flags): the file is refused as it is.
+TEST_P(BpmTagLeavesAlone, ATagTagLibCannotRewriteWhole) {
+  const std::vector<Bytes> tags = {Id3v23Tag("TSIZ", 0,
+                                             std::string("\0"
+                                                         "12345",
+                                                         6)),
+                                   Id3v23Tag("TXXX", 0x40, std::string("\x80\0secret\0value", 15))};
+  for (const Bytes& tag : tags) {
+    Bytes bytes = tag;
+    if (std::string(GetParam()) == "mp3") {
+      const Bytes audio = SilentMp3(40);
+      bytes.insert(bytes.end(), audio.begin(), audio.end());
+    } else {
+      bytes = ClickWavWithChunks(dir_, tag);
+    }
+    testaudio::WriteFile(file_, bytes);
+    const size_t files = FilesInFolder();
+    const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+    EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+    EXPECT_NE(result.reason.find("TagLib"), std::string::npos) << result.reason;
+    EXPECT_EQ(testaudio::ReadFile(file_), bytes);
+    EXPECT_EQ(FilesInFolder(), files);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, BpmTagLeavesAlone, ::testing::Values("mp3", "wav"));
