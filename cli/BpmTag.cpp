@@ -6,11 +6,12 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
-#include <taglib/unknownframe.h>
 #include <taglib/tfilestream.h>
+#include <taglib/unknownframe.h>
 #include <taglib/wavfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -248,9 +249,10 @@ class TemporaryCopy {
       } else {
         path_ = pattern;
         error = CopyBytes(source, target);
-        if (error.empty() && fchmod(target, status.st_mode & 07777) != 0) error = LastError();
-        // Where we may (as the owner's group member, or as root), the owners stay too.
+        // Where we may (as root, or a member of the file's group), the owners stay too;
+        // then the permissions, which a change of owner may have cut.
         if (error.empty()) (void)!fchown(target, status.st_uid, status.st_gid);
+        if (error.empty() && fchmod(target, status.st_mode & 07777) != 0) error = LastError();
         if (close(target) != 0 && error.empty()) error = LastError();
       }
     }
@@ -417,7 +419,8 @@ std::string WriteTag(const std::string& copy, Kind kind, int bpm) {
     if (!file.isValid() || file.readOnly()) return "TagLib cannot open the copy for writing";
     const bool hasTag = file.hasID3v2Tag();
     setBpm(file.ID3v2Tag(true));
-    // Only the ID3v2 tag is written: ID3v1 and APE tags stay as they are, unsynced.
+    // Only the ID3v2 tag is written: ID3v1 and APE tags stay as they are, and nothing is
+    // copied between the tags.
     saved = file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, versionFor(hasTag, file.ID3v2Tag()),
                       TagLib::File::DoNotDuplicate);
   } else {
@@ -450,6 +453,7 @@ BpmTagResult Failure(BpmTagResult result, const std::string& reason) {
 }  // namespace
 
 std::optional<int> TagBpm(std::optional<double> bpm) {
+  // The upper bound only keeps the conversion to int defined; no music comes near it.
   if (!bpm || !std::isfinite(*bpm) || *bpm < 0.5 || *bpm > 1e6) return std::nullopt;
   return static_cast<int>(std::floor(*bpm + 0.5));
 }
