@@ -1,9 +1,10 @@
 # TagLib, for the BPM tags temposcout-cli writes. Only found here, never built:
 # natively Debian's libtag1-dev (pkg-config); for mingw the DLL that
-# scripts/build-taglib-mingw.sh cross-builds into the cache (scripts/setup.sh runs it).
+# scripts/build-taglib-mingw.sh cross-builds into the cache (scripts/setup.sh runs it),
+# or any Windows build of TagLib given as TAGLIB_ROOT.
 set(TAGLIB_ROOT "" CACHE PATH "Folder holding include/, lib/ and bin/ of a mingw TagLib build")
 
-if(CMAKE_CROSSCOMPILING AND WIN32)
+if(TAGLIB_ROOT OR (CMAKE_CROSSCOMPILING AND WIN32))
   if(NOT TAGLIB_ROOT)
     if(DEFINED ENV{TEMPOSCOUT_CACHE})
       set(taglib_cache $ENV{TEMPOSCOUT_CACHE})
@@ -21,11 +22,11 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     endif()
   endif()
   if(NOT TAGLIB_ROOT OR NOT EXISTS ${TAGLIB_ROOT}/include/taglib/tag.h)
-    message(FATAL_ERROR "No TagLib for mingw found (TAGLIB_ROOT='${TAGLIB_ROOT}'): run scripts/setup.sh "
+    message(FATAL_ERROR "No TagLib for Windows found (TAGLIB_ROOT='${TAGLIB_ROOT}'): run scripts/setup.sh "
                         "(or scripts/build-taglib-mingw.sh, which prints the folder to pass as TAGLIB_ROOT)")
   endif()
-  find_file(TAGLIB_DLL NAMES libtag.dll PATHS ${TAGLIB_ROOT}/bin NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  find_library(TAGLIB_IMPORT_LIBRARY NAMES libtag.dll.a PATHS ${TAGLIB_ROOT}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+  find_file(TAGLIB_DLL NAMES libtag.dll tag.dll PATHS ${TAGLIB_ROOT}/bin NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  find_library(TAGLIB_IMPORT_LIBRARY NAMES libtag.dll.a tag PATHS ${TAGLIB_ROOT}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
                REQUIRED)
   add_library(TagLib::TagLib SHARED IMPORTED)
   set_target_properties(TagLib::TagLib PROPERTIES
@@ -34,7 +35,8 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     INTERFACE_INCLUDE_DIRECTORIES ${TAGLIB_ROOT}/include)
   # The DLL sits beside the programs and tests that load it, and ships beside the
   # program with its licence (LGPL: users may replace it).
-  configure_file(${TAGLIB_DLL} ${CMAKE_BINARY_DIR}/bin/libtag.dll COPYONLY)
+  get_filename_component(taglib_dll_name ${TAGLIB_DLL} NAME)
+  configure_file(${TAGLIB_DLL} ${CMAKE_BINARY_DIR}/bin/${taglib_dll_name} COPYONLY)
   install(FILES ${TAGLIB_DLL} DESTINATION .)
   install(FILES ${TAGLIB_ROOT}/COPYING DESTINATION licenses RENAME taglib-COPYING.txt)
 else()
