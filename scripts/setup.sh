@@ -26,3 +26,18 @@ if ((${#missing[@]})); then
 fi
 
 "$here/build-mpg123-mingw.sh" >/dev/null
+
+# --- TagLib: BPM tags (libtag1-dev natively, a DLL cross-built for mingw) and the
+# --- independent tag reader the tests check them with.
+taglib_packages=(libtag1-dev python3-mutagen)
+missing=()
+for p in "${taglib_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo_cmd=""
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
+  $sudo_cmd apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
+fi
+"$here/build-taglib-mingw.sh" >/dev/null

@@ -1,0 +1,531 @@
+// Reading and writing the BPM frame of MP3 and WAV files with TagLib, by way of a
+// checked copy that replaces the original in one step.
+#include "cli/BpmTag.h"
+
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/tfilestream.h>
+#include <taglib/unknownframe.h>
+#include <taglib/wavfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+namespace {
+
+enum class Kind { Mp3, Wav };
+
+std::optional<Kind> KindOf(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos) return std::nullopt;
+  std::string extension = path.substr(dot + 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == "mp3") return Kind::Mp3;
+  if (extension == "wav") return Kind::Wav;
+  return std::nullopt;
+}
+
+// RIFF::File keeps its chunk list to itself; the check of a written copy needs it to
+// compare every chunk but the tag's.
+class WavChunks : public TagLib::RIFF::WAV::File {
+ public:
+  using TagLib::RIFF::WAV::File::File;
+
+  struct Span {
+    TagLib::ByteVector name;
+    std::streamoff offset;
+    std::streamoff size;
+  };
+
+  // TagLib takes any run of chunks for a WAV; a wave has its format and its samples.
+  bool HasAudio() const {
+    bool format = false, data = false;
+    for (unsigned i = 0; i < chunkCount(); ++i) {
+      format = format || chunkName(i) == "fmt ";
+      data = data || chunkName(i) == "data";
+    }
+    return format && data;
+  }
+
+  std::vector<Span> UntaggedChunks() const {
+    std::vector<Span> spans;
+    for (unsigned i = 0; i < chunkCount(); ++i) {
+      const TagLib::ByteVector name = chunkName(i);
+      if (name == "ID3 " || name == "id3 ") continue;
+      spans.push_back({name, chunkOffset(i), chunkDataSize(i)});
+    }
+    return spans;
+  }
+};
+
+// A frame's flags sit behind Frame::header(), which is protected; a pointer to it taken
+// in a derived class may be applied to any frame.
+struct FrameFlags : TagLib::ID3v2::Frame {
+  static TagLib::ID3v2::Frame::Header* Of(const TagLib::ID3v2::Frame* frame) { return (frame->*&FrameFlags::header)(); }
+};
+
+// A file opened read-only through TagLib, as an MP3 or a WAV.
+class TaggedFile {
+ public:
+  TaggedFile(const std::string& path, Kind kind) : stream_(path.c_str(), true) {
+    if (!stream_.isOpen()) return;
+    if (kind == Kind::Mp3) {
+      mp3_ = std::make_unique<TagLib::MPEG::File>(&stream_, TagLib::ID3v2::FrameFactory::instance(), false);
+    } else {
+      wav_ = std::make_unique<WavChunks>(&stream_, false);
+    }
+  }
+
+  bool IsOpen() { return stream_.isOpen(); }
+  bool IsValid() {
+    if (mp3_) return mp3_->isValid() && mp3_->firstFrameOffset() >= 0;
+    return wav_ && wav_->isValid() && wav_->HasAudio();
+  }
+  bool HasTag() const { return mp3_ ? mp3_->hasID3v2Tag() : wav_->hasID3v2Tag(); }
+  TagLib::ID3v2::Tag* Tag() { return mp3_ ? mp3_->ID3v2Tag() : wav_->ID3v2Tag(); }
+  WavChunks* Wav() { return wav_.get(); }
+
+  // The size of the ID3v2 tag on disk, padding included; 0 without one.
+  std::streamoff TagBytes() {
+    return HasTag() && Tag() != nullptr ? static_cast<std::streamoff>(Tag()->header()->completeTagSize()) : 0;
+  }
+
+  std::string Bpm() {
+    TagLib::ID3v2::Tag* tag = Tag();
+    if (tag == nullptr) return {};
+    const TagLib::ID3v2::FrameList& frames = tag->frameListMap()["TBPM"];
+    if (frames.isEmpty()) return {};
+    return frames.front()->toString().stripWhiteSpace().to8Bit(true);
+  }
+
+  // Every frame but the BPM as TagLib reads it, sorted: the text of text frames (a rewrite
+  // may change their encoding, never their text), the bytes of every other frame.
+  std::vector<std::string> OtherFrames() {
+    std::vector<std::string> frames;
+    if (!HasTag() || Tag() == nullptr) return frames;
+    for (const TagLib::ID3v2::Frame* frame : Tag()->frameList()) {
+      const TagLib::ByteVector id = frame->frameID();
+      if (id == "TBPM") continue;
+      std::string key(id.data(), id.size());
+      if (const auto* text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frame)) {
+        for (const TagLib::String& field : text->fieldList()) key += '\0' + field.to8Bit(true);
+      } else {
+        // Past the frame header, which TagLib always renders as 10 bytes.
+        const TagLib::ByteVector bytes = frame->render().mid(10);
+        key += '\1' + std::string(bytes.data(), bytes.size());
+      }
+      frames.push_back(std::move(key));
+    }
+    std::sort(frames.begin(), frames.end());
+    return frames;
+  }
+
+  // Frames TagLib keeps only as bytes it cannot read and would write back without their
+  // flags, which makes them unreadable.
+  bool HasSealedFrames() {
+    if (!HasTag() || Tag() == nullptr) return false;
+    for (const TagLib::ID3v2::Frame* frame : Tag()->frameList()) {
+      if (FrameFlags::Of(frame)->encryption() || (FrameFlags::Of(frame)->compression() &&
+                                                  dynamic_cast<const TagLib::ID3v2::UnknownFrame*>(frame) != nullptr)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  TagLib::FileStream stream_;
+  std::unique_ptr<TagLib::MPEG::File> mp3_;
+  std::unique_ptr<WavChunks> wav_;
+};
+
+const char* KindName(Kind kind) {
+  return kind == Kind::Mp3 ? "MP3" : "WAV";
+}
+
+std::string LastError() {
+#ifdef _WIN32
+  return std::system_category().message(static_cast<int>(GetLastError()));
+#else
+  return std::strerror(errno);
+#endif
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of(
+#ifdef _WIN32
+      "/\\"
+#else
+      "/"
+#endif
+  );
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+// Why the file or its folder must not be written to, or "" when both may be. A file or
+// folder without any write permission is left alone even where the system would let us
+// (as root, or by renaming over it).
+std::string ReadOnlyReason(const std::string& path) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  if (attributes & FILE_ATTRIBUTE_READONLY) return "read-only file";
+#else
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return LastError();
+  if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0) {
+    return "read-only file";
+  }
+  const std::string folder = FolderOf(path);
+  struct stat folderStatus {};
+  if (stat(folder.c_str(), &folderStatus) != 0) return LastError();
+  if ((folderStatus.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(folder.c_str(), W_OK) != 0) {
+    return "read-only folder";
+  }
+#endif
+  return {};
+}
+
+// A copy of the file beside it, removed again unless Keep() is called once it has
+// taken the original's place.
+class TemporaryCopy {
+ public:
+  TemporaryCopy() = default;
+  TemporaryCopy(const TemporaryCopy&) = delete;
+  TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+  ~TemporaryCopy() {
+    if (!path_.empty()) std::remove(path_.c_str());
+  }
+
+  const std::string& Path() const { return path_; }
+  void Keep() { path_.clear(); }
+
+  // Copies `original` to a new file in its folder, with its permissions; "" or why not.
+  std::string Make(const std::string& original) {
+#ifdef _WIN32
+    char name[MAX_PATH];
+    if (GetTempFileNameA(FolderOf(original).c_str(), "bpm", 0, name) == 0) return LastError();
+    path_ = name;
+    // Attributes travel with the copy.
+    if (!CopyFileA(original.c_str(), name, FALSE)) return LastError();
+    return {};
+#else
+    const int source = open(original.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) return LastError();
+    struct stat status {};
+    std::string error;
+    if (fstat(source, &status) != 0) {
+      error = LastError();
+    } else {
+      const size_t slash = original.find_last_of('/');
+      const std::string base = slash == std::string::npos ? original : original.substr(slash + 1);
+      std::string pattern = FolderOf(original) + "/." + base + ".bpmtag-XXXXXX";
+      const int target = mkostemp(pattern.data(), O_CLOEXEC);
+      if (target < 0) {
+        error = LastError();
+      } else {
+        path_ = pattern;
+        error = CopyBytes(source, target);
+        // Where we may (as root, or a member of the file's group), the owners stay too;
+        // then the permissions, which a change of owner may have cut.
+        if (error.empty()) (void)!fchown(target, status.st_uid, status.st_gid);
+        if (error.empty() && fchmod(target, status.st_mode & 07777) != 0) error = LastError();
+        if (close(target) != 0 && error.empty()) error = LastError();
+      }
+    }
+    close(source);
+    return error;
+#endif
+  }
+
+ private:
+#ifndef _WIN32
+  static std::string CopyBytes(int source, int target) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+      const ssize_t got = read(source, buffer.data(), buffer.size());
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      if (got == 0) return {};
+      for (ssize_t done = 0; done < got;) {
+        const ssize_t put = write(target, buffer.data() + done, static_cast<size_t>(got - done));
+        if (put < 0) {
+          if (errno == EINTR) continue;
+          return LastError();
+        }
+        done += put;
+      }
+    }
+  }
+#endif
+
+  std::string path_;
+};
+
+// Puts the written copy on disk before it replaces anything.
+std::string Flush(const std::string& path) {
+#ifdef _WIN32
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  const bool flushed = FlushFileBuffers(file);
+  const std::string error = flushed ? std::string() : LastError();
+  CloseHandle(file);
+  return error;
+#else
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return LastError();
+  const std::string error = fsync(file) == 0 ? std::string() : LastError();
+  close(file);
+  return error;
+#endif
+}
+
+// One rename: a reader sees either the old file or the new one, never a mixture.
+std::string Replace(const std::string& original, const std::string& copy) {
+#ifdef _WIN32
+  if (!MoveFileExA(copy.c_str(), original.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return LastError();
+  }
+#else
+  if (rename(copy.c_str(), original.c_str()) != 0) return LastError();
+  // The rename itself reaches the disk with the folder.
+  const int folder = open(FolderOf(original).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
+  }
+#endif
+  return {};
+}
+
+// Compares `size` bytes at `offsetA` in `a` with those at `offsetB` in `b`.
+bool SameBytes(std::ifstream& a, std::streamoff offsetA, std::ifstream& b, std::streamoff offsetB,
+               std::streamoff size) {
+  std::vector<char> bufferA(1 << 16), bufferB(1 << 16);
+  a.clear();
+  b.clear();
+  a.seekg(offsetA);
+  b.seekg(offsetB);
+  while (size > 0) {
+    const std::streamsize block = static_cast<std::streamsize>(std::min<std::streamoff>(size, 1 << 16));
+    if (!a.read(bufferA.data(), block) || !b.read(bufferB.data(), block)) return false;
+    if (std::memcmp(bufferA.data(), bufferB.data(), static_cast<size_t>(block)) != 0) return false;
+    size -= block;
+  }
+  return true;
+}
+
+std::streamoff SizeOf(std::ifstream& file) {
+  file.clear();
+  file.seekg(0, std::ios::end);
+  return file.tellg();
+}
+
+// Length of the longest run of equal bytes at the start (fromEnd: at the end) of both.
+std::streamoff CommonRun(std::ifstream& a, std::streamoff sizeA, std::ifstream& b, std::streamoff sizeB, bool fromEnd) {
+  const std::streamoff limit = std::min(sizeA, sizeB);
+  std::vector<char> bufferA(1 << 16), bufferB(1 << 16);
+  std::streamoff run = 0;
+  while (run < limit) {
+    const std::streamoff block = std::min<std::streamoff>(limit - run, 1 << 16);
+    a.clear();
+    b.clear();
+    a.seekg(fromEnd ? sizeA - run - block : run);
+    b.seekg(fromEnd ? sizeB - run - block : run);
+    if (!a.read(bufferA.data(), block) || !b.read(bufferB.data(), block)) return run;
+    for (std::streamoff i = 0; i < block; ++i) {
+      const std::streamoff at = fromEnd ? block - 1 - i : i;
+      if (bufferA[at] != bufferB[at]) return run + i;
+    }
+    run += block;
+  }
+  return run;
+}
+
+// Whether `copy` holds the BPM and everything else of `original` unchanged: an MP3 may
+// differ only inside its ID3v2 tag, a WAV only in its ID3 chunk (and the RIFF size).
+std::string CheckCopy(const std::string& original, const std::string& copy, Kind kind, int bpm) {
+  TaggedFile before(original, kind);
+  TaggedFile after(copy, kind);
+  if (!before.IsValid() || !after.IsValid()) return "the written copy cannot be read back";
+  if (before.HasSealedFrames()) return "the tag holds encrypted or compressed frames TagLib cannot keep";
+  if (after.Bpm() != std::to_string(bpm)) return "the written copy does not hold the new BPM";
+  // TagLib drops frames it cannot write in the tag's version (an ID3v2.3 RVAD, say).
+  if (after.OtherFrames() != before.OtherFrames()) return "TagLib would not keep every other frame of the tag";
+
+  std::ifstream a(original, std::ios::binary);
+  std::ifstream b(copy, std::ios::binary);
+  const std::streamoff sizeA = SizeOf(a), sizeB = SizeOf(b);
+  if (!a || !b) return "the written copy cannot be compared";
+  if (kind == Kind::Mp3) {
+    const std::streamoff tagA = before.TagBytes(), tagB = after.TagBytes();
+    const std::streamoff kept = CommonRun(a, sizeA, b, sizeB, false) + CommonRun(a, sizeA, b, sizeB, true);
+    if (sizeA - tagA != sizeB - tagB || sizeA - std::min(kept, sizeA) > tagA || sizeB - std::min(kept, sizeB) > tagB) {
+      return "the written copy differs outside its tag";
+    }
+    return {};
+  }
+  const std::vector<WavChunks::Span> chunksA = before.Wav()->UntaggedChunks();
+  const std::vector<WavChunks::Span> chunksB = after.Wav()->UntaggedChunks();
+  bool same = chunksA.size() == chunksB.size();
+  for (size_t i = 0; same && i < chunksA.size(); ++i) {
+    same = chunksA[i].name == chunksB[i].name && chunksA[i].size == chunksB[i].size &&
+           SameBytes(a, chunksA[i].offset, b, chunksB[i].offset, chunksA[i].size);
+  }
+  return same ? std::string() : "the written copy differs outside its ID3 chunk";
+}
+
+// Sets the BPM frame in the copy and saves it, keeping the tag's ID3v2 version.
+std::string WriteTag(const std::string& copy, Kind kind, int bpm) {
+  const auto setBpm = [bpm](TagLib::ID3v2::Tag* tag) {
+    tag->removeFrames("TBPM");
+    auto* frame = new TagLib::ID3v2::TextIdentificationFrame("TBPM", TagLib::String::Latin1);
+    frame->setText(TagLib::String::number(bpm));
+    tag->addFrame(frame);
+  };
+  // A new tag (or an ID3v2.2 one, which TagLib cannot write) becomes ID3v2.3, the version
+  // DJ software and Windows Explorer read most widely; 2.3 and 2.4 tags keep theirs.
+  const auto versionFor = [](bool hasTag, TagLib::ID3v2::Tag* tag) {
+    return hasTag && tag->header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3;
+  };
+  bool saved = false;
+  if (kind == Kind::Mp3) {
+    TagLib::MPEG::File file(copy.c_str(), TagLib::ID3v2::FrameFactory::instance(), false);
+    if (!file.isValid() || file.readOnly()) return "TagLib cannot open the copy for writing";
+    const bool hasTag = file.hasID3v2Tag();
+    setBpm(file.ID3v2Tag(true));
+    // Only the ID3v2 tag is written: ID3v1 and APE tags stay as they are, and nothing is
+    // copied between the tags.
+    saved = file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, versionFor(hasTag, file.ID3v2Tag()),
+                      TagLib::File::DoNotDuplicate);
+  } else {
+    TagLib::RIFF::WAV::File file(copy.c_str(), false);
+    if (!file.isValid() || file.readOnly() || file.ID3v2Tag() == nullptr) {
+      return "TagLib cannot open the copy for writing";
+    }
+    const bool hasTag = file.hasID3v2Tag();
+    setBpm(file.ID3v2Tag());
+    saved = file.save(TagLib::RIFF::WAV::File::ID3v2, TagLib::File::StripNone, versionFor(hasTag, file.ID3v2Tag()));
+  }
+  return saved ? std::string() : "TagLib could not save the tag";
+}
+
+std::string Resolved(const std::string& path) {
+#ifdef _WIN32
+  return path;
+#else
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : path;
+#endif
+}
+
+BpmTagResult Failure(BpmTagResult result, const std::string& reason) {
+  result.outcome = BpmTagOutcome::Failed;
+  result.reason = reason;
+  return result;
+}
+
+}  // namespace
+
+std::optional<int> TagBpm(std::optional<double> bpm) {
+  // The upper bound only keeps the conversion to int defined; no music comes near it.
+  if (!bpm || !std::isfinite(*bpm) || *bpm < 0.5 || *bpm > 1e6) return std::nullopt;
+  return static_cast<int>(std::floor(*bpm + 0.5));
+}
+
+const char* BpmTagOutcomeName(BpmTagOutcome outcome) {
+  switch (outcome) {
+    case BpmTagOutcome::Written:
+      return "written";
+    case BpmTagOutcome::WouldWrite:
+      return "would-write";
+    case BpmTagOutcome::SkippedExisting:
+      return "skipped-existing";
+    case BpmTagOutcome::Failed:
+      break;
+  }
+  return "failed";
+}
+
+BpmTagRead ReadBpmTag(const std::string& path) {
+  BpmTagRead read;
+  const std::optional<Kind> kind = KindOf(path);
+  if (!kind) {
+    read.reason = "not an MP3 or WAV file";
+    return read;
+  }
+  TaggedFile file(path, *kind);
+  if (!file.IsOpen()) {
+    read.reason = "cannot open the file";
+  } else if (!file.IsValid()) {
+    read.reason = std::string("not a readable ") + KindName(*kind) + " file";
+  } else {
+    read.ok = true;
+    read.bpm = file.Bpm();
+  }
+  return read;
+}
+
+BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options) {
+  BpmTagResult result;
+  result.bpm = bpm;
+  if (bpm < 1) return Failure(result, "no tempo to write");
+  const BpmTagRead current = ReadBpmTag(path);
+  if (!current.ok) return Failure(result, current.reason);
+  result.existing = current.bpm;
+  if (!result.existing.empty() && !options.overwrite) {
+    result.outcome = BpmTagOutcome::SkippedExisting;
+    return result;
+  }
+  if (options.dryRun) {
+    result.outcome = BpmTagOutcome::WouldWrite;
+    return result;
+  }
+
+  const Kind kind = *KindOf(path);
+  // Through a symbolic link the file it points to is replaced, and the link stays.
+  const std::string target = Resolved(path);
+  if (std::string reason = ReadOnlyReason(target); !reason.empty()) return Failure(result, reason);
+  TemporaryCopy copy;
+  if (std::string reason = copy.Make(target); !reason.empty()) {
+    return Failure(result, "cannot copy the file: " + reason);
+  }
+  if (std::string reason = WriteTag(copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
+  if (std::string reason = Flush(copy.Path()); !reason.empty()) {
+    return Failure(result, "cannot flush the copy: " + reason);
+  }
+  if (std::string reason = CheckCopy(target, copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
+  if (std::string reason = Replace(target, copy.Path()); !reason.empty()) {
+    return Failure(result, "cannot replace the file: " + reason);
+  }
+  copy.Keep();
+  result.outcome = BpmTagOutcome::Written;
+  return result;
+}
+
+}  // namespace cli

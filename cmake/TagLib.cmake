@@ -1,0 +1,49 @@
+# TagLib, for the BPM tags temposcout-cli writes. Only found here, never built:
+# natively Debian's libtag1-dev (pkg-config); for mingw the DLL that
+# scripts/build-taglib-mingw.sh cross-builds into the cache (scripts/setup.sh runs it),
+# or any Windows build of TagLib given as TAGLIB_ROOT.
+set(TAGLIB_ROOT "" CACHE PATH "Folder holding include/, lib/ and bin/ of a mingw TagLib build")
+
+if(TAGLIB_ROOT OR (CMAKE_CROSSCOMPILING AND WIN32))
+  if(NOT TAGLIB_ROOT)
+    if(DEFINED ENV{TEMPOSCOUT_CACHE})
+      set(taglib_cache $ENV{TEMPOSCOUT_CACHE})
+    elseif(DEFINED ENV{XDG_CACHE_HOME})
+      set(taglib_cache $ENV{XDG_CACHE_HOME}/temposcout)
+    else()
+      set(taglib_cache $ENV{HOME}/.cache/temposcout)
+    endif()
+    file(GLOB taglib_builds ${taglib_cache}/taglib-*-x86_64-w64-mingw32/.complete)
+    list(SORT taglib_builds COMPARE NATURAL ORDER DESCENDING)
+    if(taglib_builds)
+      list(GET taglib_builds 0 taglib_complete)
+      get_filename_component(taglib_found ${taglib_complete} DIRECTORY)
+      set(TAGLIB_ROOT ${taglib_found} CACHE PATH "Folder holding include/, lib/ and bin/ of a mingw TagLib build" FORCE)
+    endif()
+  endif()
+  if(NOT TAGLIB_ROOT OR NOT EXISTS ${TAGLIB_ROOT}/include/taglib/tag.h)
+    message(FATAL_ERROR "No TagLib for Windows found (TAGLIB_ROOT='${TAGLIB_ROOT}'): run scripts/setup.sh "
+                        "(or scripts/build-taglib-mingw.sh, which prints the folder to pass as TAGLIB_ROOT)")
+  endif()
+  find_file(TAGLIB_DLL NAMES libtag.dll tag.dll PATHS ${TAGLIB_ROOT}/bin NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  find_library(TAGLIB_IMPORT_LIBRARY NAMES libtag.dll.a tag PATHS ${TAGLIB_ROOT}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+               REQUIRED)
+  add_library(TagLib::TagLib SHARED IMPORTED)
+  set_target_properties(TagLib::TagLib PROPERTIES
+    IMPORTED_LOCATION ${TAGLIB_DLL}
+    IMPORTED_IMPLIB ${TAGLIB_IMPORT_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${TAGLIB_ROOT}/include)
+  # The DLL sits beside the programs and tests that load it, and ships beside the
+  # program with its licence (LGPL: users may replace it).
+  get_filename_component(taglib_dll_name ${TAGLIB_DLL} NAME)
+  configure_file(${TAGLIB_DLL} ${CMAKE_BINARY_DIR}/bin/${taglib_dll_name} COPYONLY)
+  install(FILES ${TAGLIB_DLL} DESTINATION .)
+  install(FILES ${TAGLIB_ROOT}/COPYING DESTINATION licenses RENAME taglib-COPYING.txt)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TAGLIB IMPORTED_TARGET taglib)
+  if(NOT TAGLIB_FOUND)
+    message(FATAL_ERROR "TagLib not found: run scripts/setup.sh (it installs libtag1-dev)")
+  endif()
+  add_library(TagLib::TagLib ALIAS PkgConfig::TAGLIB)
+endif()

@@ -1,0 +1,361 @@
+// The BPM tag writer: tags read back by an independent reader (mutagen), every other frame,
+// chunk and audio sample kept, and the skip, dry-run and read-only cases left untouched.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "cli/BpmTag.h"
+#include "tests/audioengine/TestAudio.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using cli::BpmTagOutcome;
+using testaudio::Bytes;
+
+// Debian's python3, which the setup script gives python3-mutagen.
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Adds a tag full of frames a tag writer could lose, or prints every frame one per line.
+constexpr const char* kMutagenScript = R"(import sys
+from mutagen.id3 import ID3, ID3NoHeaderError, APIC, COMM, TXXX, TIT2, TPE1, TYER
+from mutagen.wave import WAVE
+command, path = sys.argv[1], sys.argv[2]
+wav = path.lower().endswith('.wav')
+if command == 'prepare':
+    version = int(sys.argv[3])
+    if wav:
+        f = WAVE(path); f.add_tags(); tags = f.tags
+    else:
+        tags = ID3()
+    tags.add(APIC(encoding=0, mime='image/png', type=3, desc='Cover', data=bytes(range(256)) * 64))
+    tags.add(COMM(encoding=1, lang='eng', desc='', text=['Comment \u00fcn\u00efc\u00f6d\u00e9']))
+    tags.add(TXXX(encoding=0, desc='REPLAYGAIN_TRACK_GAIN', text=['-6.50 dB']))
+    tags.add(TIT2(encoding=1, text=['T\u00edtulo \u266b']))
+    tags.add(TPE1(encoding=3 if version == 4 else 1, text=['\u00c4rtist']))
+    if version == 3:
+        tags.add(TYER(encoding=0, text=['2001']))
+    if wav:
+        f.save(v2_version=version)
+    else:
+        tags.save(path, v1=2, v2_version=version)
+else:
+    try:
+        tags = WAVE(path, translate=False).tags if wav else ID3(path, translate=False, load_v1=False)
+    except ID3NoHeaderError:
+        tags = None
+    print('version', 'none' if tags is None else '%d.%d' % tags.version[:2])
+    for frame in sorted(tags.values() if tags else [], key=repr):
+        print('bpm ' + frame.text[0] if frame.FrameID == 'TBPM' else 'frame ' + repr(frame))
+    data = open(path, 'rb').read()
+    if not wav and data[-128:-125] == b'TAG':
+        print('id3v1', data[-128:].hex())
+)";
+
+std::vector<std::string> CaptureLines(const std::string& command) {
+  std::vector<std::string> lines;
+  FILE* out = popen(command.c_str(), "r");
+  if (out == nullptr) return lines;
+  char buffer[8192];
+  while (fgets(buffer, sizeof buffer, out) != nullptr) {
+    std::string line = buffer;
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    lines.push_back(line);
+  }
+  return pclose(out) == 0 ? lines : std::vector<std::string>{"command failed: " + command};
+}
+
+// Every chunk of a RIFF file but its ID3 chunk, as id + body, read here without TagLib.
+std::vector<std::string> ChunksBesideId3(const Bytes& wav) {
+  std::vector<std::string> chunks;
+  for (size_t at = 12; at + 8 <= wav.size();) {
+    const std::string id(wav.begin() + at, wav.begin() + at + 4);
+    const size_t size = wav[at + 4] | wav[at + 5] << 8 | wav[at + 6] << 16 | size_t{wav[at + 7]} << 24;
+    if (id != "ID3 " && id != "id3 ") {
+      chunks.push_back(id + std::string(wav.begin() + at + 8, wav.begin() + std::min(wav.size(), at + 8 + size)));
+    }
+    at += 8 + size + (size & 1);
+  }
+  return chunks;
+}
+
+// A short click track with a LIST INFO chunk and a chunk of its own before the audio.
+Bytes ClickWavWithChunks(const testaudio::ScratchDir& dir, const Bytes& id3Tag = {}) {
+  testaudio::WriteClickWav(dir.File("plain.wav"), {.seconds = 3.0});
+  const Bytes plain = testaudio::ReadFile(dir.File("plain.wav"));
+  const std::vector<std::string> chunks = ChunksBesideId3(plain);
+  Bytes info{'I', 'N', 'F', 'O'};
+  const Bytes name = testaudio::Chunk("INAM", {'C', 'l', 'i', 'c', 'k', 's', 0});
+  info.insert(info.end(), name.begin(), name.end());
+  std::vector<Bytes> out;
+  for (const std::string& chunk : chunks) {
+    if (chunk.compare(0, 4, "data") == 0) {
+      out.push_back(testaudio::Chunk("LIST", info));
+      out.push_back(testaudio::Chunk("smpl", {1, 2, 3, 4, 5}));
+    }
+    out.push_back(testaudio::Chunk(chunk.substr(0, 4).c_str(), Bytes(chunk.begin() + 4, chunk.end())));
+  }
+  if (!id3Tag.empty()) out.push_back(testaudio::Chunk("id3 ", id3Tag));
+  return testaudio::RiffWave(out);
+}
+
+// An ID3v2.3 tag of one frame, built here so the frame can carry what TagLib cannot keep.
+Bytes Id3v23Tag(const char* id, uint8_t formatFlags, const std::string& body) {
+  Bytes frame(id, id + 4);
+  for (int shift = 24; shift >= 0; shift -= 8) frame.push_back(static_cast<uint8_t>(body.size() >> shift));
+  frame.insert(frame.end(), {0, formatFlags});
+  frame.insert(frame.end(), body.begin(), body.end());
+  Bytes tag = {'I', 'D', '3', 3, 0, 0};
+  for (int shift = 21; shift >= 0; shift -= 7) tag.push_back(static_cast<uint8_t>((frame.size() >> shift) & 0x7F));
+  tag.insert(tag.end(), frame.begin(), frame.end());
+  return tag;
+}
+
+// MPEG-1 layer III frames of silence (128 kbit/s, 44.1 kHz): a header and zeroed side info.
+Bytes SilentMp3(int frames) {
+  Bytes bytes;
+  for (int i = 0; i < frames; ++i) {
+    const Bytes frame = {0xFF, 0xFB, 0x90, 0x64};
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    bytes.resize(bytes.size() + 417 - 4, 0);
+  }
+  return bytes;
+}
+
+// Through the system's 8-bit file functions, as the writer sees names.
+void SetReadOnly(const std::string& path, bool readOnly) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  SetFileAttributesA(path.c_str(),
+                     readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY);
+#else
+  chmod(path.c_str(), readOnly ? 0444 : 0644);
+#endif
+}
+
+TEST(TagBpm, RoundsToTheNearestWholeBeat) {
+  const std::vector<std::pair<std::optional<double>, std::optional<int>>> cases = {{127.5, 128},
+                                                                                   {127.49, 127},
+                                                                                   {93.0, 93},
+                                                                                   {0.6, 1},
+                                                                                   {0.4, std::nullopt},
+                                                                                   {std::nullopt, std::nullopt},
+                                                                                   {std::nan(""), std::nullopt},
+                                                                                   {-120.0, std::nullopt}};
+  for (const auto& [bpm, tag] : cases) EXPECT_EQ(cli::TagBpm(bpm), tag) << (bpm ? *bpm : -1.0);
+}
+
+// Real audio from lame, tagged by mutagen, written, and read back by mutagen.
+struct Tagged {
+  const char* name;
+  const char* extension;
+  int version;  // of the tag mutagen adds first, 0 for none
+};
+
+class BpmTagKeepsEverything : public ::testing::TestWithParam<Tagged> {};
+
+TEST_P(BpmTagKeepsEverything, OnlyTheBpmFrameChanges) {
+  const Tagged& param = GetParam();
+  const bool mp3 = std::string(param.extension) == "mp3";
+  const char* decoder = mp3 ? "mpg123" : "sox";
+  if (!testaudio::HaveTool("lame") || !testaudio::HaveTool(decoder) ||
+      testaudio::RunCommand(std::string(kPython) + " -c 'import mutagen' 2>/dev/null") != 0) {
+    GTEST_SKIP() << "needs lame, " << decoder << " and python3-mutagen (scripts/setup.sh)";
+  }
+  testaudio::ScratchDir dir;
+  const std::string file = dir.File(std::string("track.") + param.extension);
+  testaudio::WriteFile(dir.File("track.wav"), ClickWavWithChunks(dir));
+  if (mp3) {
+    ASSERT_EQ(testaudio::RunCommand("lame --quiet -b 128 '" + dir.File("track.wav") + "' '" + file + "'"), 0);
+  }
+  std::ofstream(dir.File("tags.py")) << kMutagenScript;
+  const std::string python = std::string(kPython) + " '" + dir.File("tags.py") + "' ";
+  if (param.version) {
+    ASSERT_EQ(testaudio::RunCommand(python + "prepare '" + file + "' " + std::to_string(param.version)), 0);
+  }
+  const std::string decode =
+      mp3 ? "mpg123 -q -s '" + file + "' | sha256sum" : "sox '" + file + "' -t raw - | sha256sum";
+  const std::vector<std::string> audioBefore = CaptureLines(decode);
+  const std::vector<std::string> tagBefore = CaptureLines(python + "dump '" + file + "'");
+  const Bytes bytesBefore = testaudio::ReadFile(file);
+
+  const cli::BpmTagResult result = cli::WriteBpmTag(file, 128, {});
+  ASSERT_EQ(result.outcome, BpmTagOutcome::Written) << result.reason;
+
+  std::vector<std::string> expected = tagBefore;
+  if (expected.at(0) == "version none") expected.at(0) = "version 2.3";
+  expected.insert(expected.begin() + 1, "bpm 128");
+  std::vector<std::string> tagAfter = CaptureLines(python + "dump '" + file + "'");
+  ASSERT_FALSE(tagAfter.empty());
+  std::sort(tagAfter.begin() + 1, tagAfter.end());
+  std::sort(expected.begin() + 1, expected.end());
+  EXPECT_EQ(tagAfter, expected);
+  EXPECT_EQ(CaptureLines(decode), audioBefore);
+  if (!mp3) {
+    EXPECT_EQ(ChunksBesideId3(testaudio::ReadFile(file)), ChunksBesideId3(bytesBefore));
+  }
+  EXPECT_EQ(cli::ReadBpmTag(file).bpm, "128");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BpmTagKeepsEverything,
+                         ::testing::Values(Tagged{"Mp3Untagged", "mp3", 0}, Tagged{"Mp3Id3v23", "mp3", 3},
+                                           Tagged{"Mp3Id3v24", "mp3", 4}, Tagged{"WavUntagged", "wav", 0},
+                                           Tagged{"WavId3v23", "wav", 3}, Tagged{"WavId3v24", "wav", 4}),
+                         [](const ::testing::TestParamInfo<Tagged>& test) { return std::string(test.param.name); });
+
+// Files made in code, so these also run under Wine.
+class BpmTagLeavesAlone : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    file_ = dir_.File(std::string("Caf\u00e9 \u266b.") + GetParam());
+    testaudio::WriteFile(file_, std::string(GetParam()) == "mp3" ? SilentMp3(40) : ClickWavWithChunks(dir_));
+  }
+  size_t FilesInFolder() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(fs::path(file_).parent_path()), {}));
+  }
+  testaudio::ScratchDir dir_;
+  std::string file_;
+};
+
+TEST_P(BpmTagLeavesAlone, AnExistingBpmUnlessOverwriting) {
+  ASSERT_EQ(cli::WriteBpmTag(file_, 100, {}).outcome, BpmTagOutcome::Written);
+  const Bytes tagged = testaudio::ReadFile(file_);
+  const size_t files = FilesInFolder();
+
+  const cli::BpmTagResult skipped = cli::WriteBpmTag(file_, 128, {});
+  EXPECT_EQ(skipped.outcome, BpmTagOutcome::SkippedExisting);
+  EXPECT_EQ(skipped.existing, "100");
+  EXPECT_EQ(testaudio::ReadFile(file_), tagged);
+
+  const cli::BpmTagResult overwritten = cli::WriteBpmTag(file_, 128, {.overwrite = true});
+  EXPECT_EQ(overwritten.outcome, BpmTagOutcome::Written) << overwritten.reason;
+  EXPECT_EQ(overwritten.existing, "100");
+  EXPECT_EQ(cli::ReadBpmTag(file_).bpm, "128");
+  EXPECT_EQ(FilesInFolder(), files);
+}
+
+TEST_P(BpmTagLeavesAlone, EveryByteOnADryRun) {
+  const Bytes before = testaudio::ReadFile(file_);
+  const cli::BpmTagResult dry = cli::WriteBpmTag(file_, 128, {.dryRun = true});
+  EXPECT_EQ(dry.outcome, BpmTagOutcome::WouldWrite);
+  EXPECT_EQ(dry.bpm, 128);
+  EXPECT_EQ(testaudio::ReadFile(file_), before);
+  EXPECT_EQ(cli::ReadBpmTag(file_).bpm, "");
+}
+
+TEST_P(BpmTagLeavesAlone, AReadOnlyFile) {
+  const Bytes before = testaudio::ReadFile(file_);
+  const size_t files = FilesInFolder();
+  SetReadOnly(file_, true);
+  const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+  SetReadOnly(file_, false);
+  EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+  EXPECT_EQ(result.reason, "read-only file");
+  EXPECT_EQ(testaudio::ReadFile(file_), before);
+  EXPECT_EQ(FilesInFolder(), files);
+}
+
+#ifndef _WIN32
+TEST_P(BpmTagLeavesAlone, AFileInAReadOnlyFolder) {
+  const Bytes before = testaudio::ReadFile(file_);
+  const fs::path folder = fs::path(file_).parent_path();
+  fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+  fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+  EXPECT_EQ(result.reason, "read-only folder");
+  EXPECT_EQ(testaudio::ReadFile(file_), before);
+}
+
+// A disk that fills up while TagLib writes: TagLib does not notice, the check of the copy does.
+TEST_P(BpmTagLeavesAlone, AFileWhenTheCopyCannotBeWrittenWhole) {
+  const Bytes before = testaudio::ReadFile(file_);
+  const size_t files = FilesInFolder();
+  const pid_t child = fork();
+  if (child == 0) {
+    const rlimit limit{before.size() + 100, before.size() + 100};
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+    std::fprintf(stderr, "%s\n", result.reason.c_str());
+    _exit(result.outcome == BpmTagOutcome::Failed ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(testaudio::ReadFile(file_), before);
+  EXPECT_EQ(FilesInFolder(), files);
+}
+
+TEST_P(BpmTagLeavesAlone, ASymbolicLinkButWritesItsTarget) {
+  const std::string link = dir_.File(std::string("link.") + GetParam());
+  fs::create_symlink(file_, link);
+  ASSERT_EQ(cli::WriteBpmTag(link, 128, {}).outcome, BpmTagOutcome::Written);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(cli::ReadBpmTag(file_).bpm, "128");
+}
+#endif
+
+TEST_P(BpmTagLeavesAlone, AFileThatIsNotAudio) {
+  const std::string fake = dir_.File(std::string("notes.") + GetParam());
+  const std::string text = "not audio at all";
+  std::ofstream(fake) << text;
+  const cli::BpmTagResult result = cli::WriteBpmTag(fake, 128, {});
+  EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+  EXPECT_NE(result.reason.find("not a readable"), std::string::npos) << result.reason;
+  EXPECT_FALSE(cli::ReadBpmTag(fake).ok);
+  EXPECT_EQ(testaudio::ReadFile(fake), Bytes(text.begin(), text.end()));
+}
+
+// Frames TagLib would drop (TSIZ has no place in its model) or write back unreadable (an
+// encrypted frame loses its flags): the file is refused as it is.
+TEST_P(BpmTagLeavesAlone, ATagTagLibCannotRewriteWhole) {
+  const std::vector<Bytes> tags = {Id3v23Tag("TSIZ", 0,
+                                             std::string("\0"
+                                                         "12345",
+                                                         6)),
+                                   Id3v23Tag("TXXX", 0x40, std::string("\x80\0secret\0value", 15))};
+  for (const Bytes& tag : tags) {
+    Bytes bytes = tag;
+    if (std::string(GetParam()) == "mp3") {
+      const Bytes audio = SilentMp3(40);
+      bytes.insert(bytes.end(), audio.begin(), audio.end());
+    } else {
+      bytes = ClickWavWithChunks(dir_, tag);
+    }
+    testaudio::WriteFile(file_, bytes);
+    const size_t files = FilesInFolder();
+    const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+    EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+    EXPECT_NE(result.reason.find("TagLib"), std::string::npos) << result.reason;
+    EXPECT_EQ(testaudio::ReadFile(file_), bytes);
+    EXPECT_EQ(FilesInFolder(), files);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, BpmTagLeavesAlone, ::testing::Values("mp3", "wav"));
+
+TEST(BpmTag, OtherFileKindsFail) {
+  const cli::BpmTagResult result = cli::WriteBpmTag("track.ogg", 128, {});
+  EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+  EXPECT_EQ(result.reason, "not an MP3 or WAV file");
+  EXPECT_STREQ(cli::BpmTagOutcomeName(result.outcome), "failed");
+}
+
+}  // namespace
