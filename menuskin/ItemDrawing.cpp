@@ -1,7 +1,9 @@
 // The skin's palette and the painting of one owner-drawn menu item: popup items with
 // gutter, selection box, check mark, icon, label and shortcut; separators; bar items.
+#include "menuskin/ItemDrawing.h"
+#include "menuskin/PopupItems.h"
 #include "menuskin/ScopedGdi.h"
-#include "menuskin/SkinShared.h"
+#include "menuskin/SkinProperties.h"
 
 #include <string>
 

@@ -1,8 +1,10 @@
 // The flat frame of a menu popup window: background, one-pixel border and gutter
 // column, composed off screen and copied in one step; and the test of which popup
 // windows get it.
+#include "menuskin/ItemDrawing.h"
+#include "menuskin/PopupFrame.h"
 #include "menuskin/ScopedGdi.h"
-#include "menuskin/SkinShared.h"
+#include "menuskin/SkinProperties.h"
 
 namespace menuskin {
 namespace {

@@ -1,7 +1,7 @@
 // Turning the items of a drop-down menu into owner-drawn items while it is open,
 // turning them back when it closes, and answering the platform's size questions.
+#include "menuskin/PopupItems.h"
 #include "menuskin/ScopedGdi.h"
-#include "menuskin/SkinShared.h"
 
 #include <algorithm>
 #include <cstddef>

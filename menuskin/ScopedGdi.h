@@ -2,9 +2,9 @@
 // drawing step creates, and a guard that puts back what a context held before.
 #pragma once
 
-#include <windows.h>
+#include "platform/ScopedWin.h"
 
-#include <utility>
+#include <windows.h>
 
 namespace menuskin {
 
@@ -15,42 +15,77 @@ int LiveScopedGdiCount();
 namespace detail {
 void NoteAcquired();
 void NoteReleased();
+
+// Counts a freshly created handle as held; the traits' Close counts it as released.
+template <typename Handle>
+Handle Counted(Handle handle) {
+  if (handle) NoteAcquired();
+  return handle;
+}
+
+template <typename H>
+struct GdiObjectTraits {
+  using Handle = H;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) {
+    DeleteObject(h);
+    NoteReleased();
+  }
+};
+
+struct MemDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) {
+    DeleteDC(h);
+    NoteReleased();
+  }
+};
+
+// A window context is released through the window it came from.
+struct WindowDcHandle {
+  HWND window = nullptr;
+  HDC dc = nullptr;
+  bool operator==(const WindowDcHandle&) const = default;
+};
+
+struct WindowDcTraits {
+  using Handle = WindowDcHandle;
+  static Handle Invalid() { return {}; }
+  static void Close(Handle h) {
+    ReleaseDC(h.window, h.dc);
+    NoteReleased();
+  }
+};
+
+// What a context held before a selection, put back on closing.
+struct Selection {
+  HDC dc = nullptr;
+  HGDIOBJ previous = nullptr;
+  bool operator==(const Selection&) const = default;
+};
+
+struct SelectionTraits {
+  using Handle = Selection;
+  static Handle Invalid() { return {}; }
+  static void Close(Handle h) { SelectObject(h.dc, h.previous); }
+};
 }  // namespace detail
 
 // Owns a brush, pen, font or bitmap created by the caller. Never give it a stock
-// object: it would be deleted.
+// object: it would be deleted. Only what keeps the count right is passed on from the
+// base: no Release, and Reset only to empty.
 template <typename Handle>
-class UniqueGdi {
+class UniqueGdi : private platform::UniqueResource<detail::GdiObjectTraits<Handle>> {
+  using Base = platform::UniqueResource<detail::GdiObjectTraits<Handle>>;
+
  public:
   UniqueGdi() = default;
-  explicit UniqueGdi(Handle handle) : handle_(handle) {
-    if (handle_) detail::NoteAcquired();
-  }
-  UniqueGdi(const UniqueGdi&) = delete;
-  UniqueGdi& operator=(const UniqueGdi&) = delete;
-  UniqueGdi(UniqueGdi&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  UniqueGdi& operator=(UniqueGdi&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-  }
-  ~UniqueGdi() { Reset(); }
+  explicit UniqueGdi(Handle handle) : Base(detail::Counted(handle)) {}
 
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
-  void Reset() {
-    if (handle_) {
-      DeleteObject(handle_);
-      detail::NoteReleased();
-      handle_ = nullptr;
-    }
-  }
-
- private:
-  Handle handle_ = nullptr;
+  using Base::Get;
+  using Base::operator bool;
+  void Reset() { Base::Reset(); }
 };
 
 using UniqueBrush = UniqueGdi<HBRUSH>;
@@ -59,101 +94,57 @@ using UniqueFont = UniqueGdi<HFONT>;
 using UniqueBitmap = UniqueGdi<HBITMAP>;
 
 // A memory context compatible with another context, deleted on destruction.
-class MemDc {
+class MemDc : private platform::UniqueResource<detail::MemDcTraits> {
+  using Base = platform::UniqueResource<detail::MemDcTraits>;
+
  public:
-  explicit MemDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {
-    if (dc_) detail::NoteAcquired();
-  }
-  MemDc(const MemDc&) = delete;
-  MemDc& operator=(const MemDc&) = delete;
-  MemDc(MemDc&& other) noexcept : dc_(std::exchange(other.dc_, nullptr)) {}
-  MemDc& operator=(MemDc&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      dc_ = std::exchange(other.dc_, nullptr);
-    }
-    return *this;
-  }
-  ~MemDc() { Reset(); }
+  explicit MemDc(HDC compatibleWith) : Base(detail::Counted(CreateCompatibleDC(compatibleWith))) {}
 
-  HDC Get() const { return dc_; }
-  explicit operator bool() const { return dc_ != nullptr; }
-
- private:
-  void Reset() {
-    if (dc_) {
-      DeleteDC(dc_);
-      detail::NoteReleased();
-      dc_ = nullptr;
-    }
-  }
-
-  HDC dc_ = nullptr;
+  using Base::Get;
+  using Base::operator bool;
 };
 
 // The context of a whole window (GetWindowDC), released on destruction.
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(GetWindowDC(window)) {
-    if (dc_) detail::NoteAcquired();
-  }
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  WindowDc(WindowDc&& other) noexcept
-      : window_(std::exchange(other.window_, nullptr)), dc_(std::exchange(other.dc_, nullptr)) {}
-  WindowDc& operator=(WindowDc&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      window_ = std::exchange(other.window_, nullptr);
-      dc_ = std::exchange(other.dc_, nullptr);
-    }
-    return *this;
-  }
-  ~WindowDc() { Reset(); }
+class WindowDc : private platform::UniqueResource<detail::WindowDcTraits> {
+  using Base = platform::UniqueResource<detail::WindowDcTraits>;
 
-  HDC Get() const { return dc_; }
-  explicit operator bool() const { return dc_ != nullptr; }
+ public:
+  explicit WindowDc(HWND window) : Base(Acquire(window)) {}
+
+  HDC Get() const { return Base::Get().dc; }
+  using Base::operator bool;
 
  private:
-  void Reset() {
-    if (dc_) {
-      ReleaseDC(window_, dc_);
-      detail::NoteReleased();
-      dc_ = nullptr;
-    }
+  static detail::WindowDcHandle Acquire(HWND window) {
+    HDC dc = detail::Counted(GetWindowDC(window));
+    return dc ? detail::WindowDcHandle{window, dc} : detail::WindowDcHandle{};
   }
-
-  HWND window_ = nullptr;
-  HDC dc_ = nullptr;
 };
 
 // Selects an object into a context and selects the previous one back on
 // destruction. Declare it after the object it selects, so that the object is
-// selected out before its owner deletes it.
-class SelectGuard {
+// selected out before its owner deletes it. It keeps the context it selected into,
+// so the restore always reaches the right one.
+class SelectGuard : private platform::UniqueResource<detail::SelectionTraits> {
+  using Base = platform::UniqueResource<detail::SelectionTraits>;
+
  public:
-  SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc) {
-    if (dc_ && object) {
-      HGDIOBJ previous = SelectObject(dc_, object);
-      if (previous && previous != HGDI_ERROR) previous_ = previous;
-    }
-  }
-  SelectGuard(const SelectGuard&) = delete;
-  SelectGuard& operator=(const SelectGuard&) = delete;
-  SelectGuard(SelectGuard&& other) noexcept
-      : dc_(std::exchange(other.dc_, nullptr)), previous_(std::exchange(other.previous_, nullptr)) {}
+  SelectGuard(HDC dc, HGDIOBJ object) : Base(Select(dc, object)) {}
+  SelectGuard(SelectGuard&&) noexcept = default;
+  // A guard is bound to one scope; assigning another would restore out of order.
   SelectGuard& operator=(SelectGuard&&) = delete;
-  ~SelectGuard() {
-    if (dc_ && previous_) SelectObject(dc_, previous_);
-  }
 
   // False when the selection failed (for example a bitmap that does not suit the
   // context); nothing is restored then.
-  bool Selected() const { return previous_ != nullptr; }
+  bool Selected() const { return IsValid(); }
 
  private:
-  HDC dc_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
+  static detail::Selection Select(HDC dc, HGDIOBJ object) {
+    if (!dc || !object) return {};
+    HGDIOBJ previous = SelectObject(dc, object);
+    if (!previous || previous == HGDI_ERROR) return {};
+    return {dc, previous};
+  }
 };
 
 }  // namespace menuskin

@@ -1,13 +1,21 @@
 // Installing the skin on a window and routing the messages that drive it: the
 // skinned window's procedure, the thread hook that catches menu popup windows, and
 // the procedure those popup windows get.
+#include "menuskin/ItemDrawing.h"
 #include "menuskin/MenuSkin.h"
-#include "menuskin/SkinShared.h"
+#include "menuskin/PopupFrame.h"
+#include "menuskin/PopupItems.h"
+#include "menuskin/SkinInstall.h"
+#include "menuskin/SkinProperties.h"
 
 #include <cstring>
 
 namespace menuskin {
 namespace {
+
+// The platform's class atom of menu popup windows, and its name.
+constexpr ULONG_PTR kPopupMenuClassAtom = 0x8000;
+constexpr char kPopupMenuClassName[] = "#32768";
 
 // One hook serves every skinned window of the thread; a second installation reuses
 // it rather than chaining a second copy that would subclass each popup twice.

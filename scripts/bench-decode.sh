@@ -7,27 +7,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/linux}
 bench=$build/bin/engine_decode_bench
-if [[ ! -x $bench ]]; then
-  cmake --build "$build" --target engine_decode_bench bass bass_fx >/dev/null
+make_wav=$build/bin/make_test_wav
+if [[ ! -x $bench || ! -x $make_wav ]]; then
+  cmake --build "$build" --target engine_decode_bench make_test_wav bass bass_fx >/dev/null
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # Three minutes of clicks over noise, stereo 16-bit 44100 Hz, and its MP3s.
-python3 - "$work/track.wav" <<'PY'
-import random, struct, sys
-rate, seconds = 44100, 180
-random.seed(1)
-noise = [int(random.gauss(0, 1500)) for _ in range(65536)]
-frames = bytearray()
-for i in range(rate * seconds):
-    v = noise[i & 65535] + (12000 if i % 22050 < 220 else 0)
-    frames += struct.pack('<hh', max(-32768, min(32767, v)), max(-32768, min(32767, -v)))
-data = bytes(frames)
-fmt = struct.pack('<HHIIHH', 1, 2, rate, rate * 4, 4, 16)
-open(sys.argv[1], 'wb').write(b'RIFF' + struct.pack('<I', 36 + len(data)) + b'WAVE' + b'fmt ' +
-    struct.pack('<I', 16) + fmt + b'data' + struct.pack('<I', len(data)) + data)
-PY
+"$make_wav" --period-ms 500 --seconds 180 --noise 1500 "$work/track.wav"
 lame --quiet -b 192 "$work/track.wav" "$work/cbr.mp3"
 lame --quiet -V 2 "$work/track.wav" "$work/vbr.mp3"
 

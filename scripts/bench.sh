@@ -16,38 +16,17 @@ command -v lame >/dev/null && command -v mpg123 >/dev/null || { echo "bench: lam
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Click tracks with a little noise, built by tiling one beat, so even long files are
-# made in moments.
-python3 - "$work" "${BENCH_LONG:-1}" <<'PY'
-import array, math, random, struct, sys
-work, long_files = sys.argv[1], sys.argv[2] == "1"
-rate = 44100
-def beat(period_ms, accent):
-    n = int(rate * period_ms / 1000)
-    random.seed(period_ms)
-    out = array.array("h", [0]) * (2 * n)
-    for i in range(n):
-        v = random.randint(-300, 300)
-        if i < rate // 100:
-            v += int(accent * math.sin(2 * math.pi * 880 * i / rate) * (1 - i / (rate / 100)))
-        out[2 * i] = out[2 * i + 1] = v
-    return out.tobytes()
-def write(name, period_ms, minutes):
-    one = beat(period_ms, 16000)
-    frames = rate * 60 * minutes
-    reps = frames // (len(one) // 4) + 1
-    data = (one * reps)[: frames * 4]
-    with open(f"{work}/{name}", "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt "
-                + struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16)
-                + b"data" + struct.pack("<I", len(data)))
-        f.write(data)
-for bpm in (90, 110, 128, 140, 174):
-    write(f"set{bpm}.wav", 60000 / bpm, 3)
-if long_files:
-    write("long30.wav", 500, 30)
-    write("long120.wav", 500, 120)
-PY
+# Click tracks with a little noise, written by the tests' own WAV writer a block at a
+# time, so even long files take little memory.
+make_wav=$build/bin/make_test_wav
+[[ -x $make_wav ]] || cmake --build "$build" --target make_test_wav >/dev/null
+for bpm in 90 110 128 140 174; do
+  "$make_wav" --period-ms "$(awk -v b="$bpm" 'BEGIN { print 60000 / b }')" --seconds 180 --noise 300 "$work/set$bpm.wav"
+done
+if [[ ${BENCH_LONG:-1} == 1 ]]; then
+  "$make_wav" --period-ms 500 --seconds 1800 --noise 300 "$work/long30.wav"
+  "$make_wav" --period-ms 500 --seconds 7200 --noise 300 "$work/long120.wav"
+fi
 for wav in "$work"/set*.wav; do lame --quiet -b 192 "$wav" "${wav%.wav}.mp3"; done
 
 # Runs a command, printing "seconds peak-kilobytes".

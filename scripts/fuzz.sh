@@ -17,29 +17,22 @@ if ! clang++ "${flags[@]}" "${sources[@]}" $(pkg-config --cflags --libs libmpg12
   exit 1
 fi
 
-# Seeds: small WAVs of several formats and, when lame is there, an MP3.
-python3 - "$out/corpus" <<'PY'
-import math, struct, sys
-def wav(name, tag, channels, rate, bits, frames):
-    width = (bits + 7) // 8
-    body = bytearray()
-    for i in range(frames * channels):
-        v = math.sin(i / 7.0) * 0.5
-        if tag == 3:
-            body += struct.pack('<f' if bits == 32 else '<d', v)
-        elif bits == 8:
-            body.append(int(128 + v * 127))
-        else:
-            body += int(v * (2 ** (8 * width - 1) - 1)).to_bytes(width, 'little', signed=True)
-    fmt = struct.pack('<HHIIHH', tag, channels, rate, rate * channels * width, channels * width, bits)
-    data = b'fmt ' + struct.pack('<I', len(fmt)) + fmt + b'data' + struct.pack('<I', len(body)) + bytes(body)
-    open(sys.argv[1] + '/' + name, 'wb').write(b'RIFF' + struct.pack('<I', 4 + len(data)) + b'WAVE' + data)
-wav('pcm16.wav', 1, 2, 44100, 16, 300)
-wav('pcm8.wav', 1, 1, 22050, 8, 300)
-wav('pcm24.wav', 1, 6, 48000, 24, 100)
-wav('float.wav', 3, 2, 96000, 32, 200)
-wav('double.wav', 3, 1, 8000, 64, 100)
-PY
+# Seeds: small WAVs of several formats, written by the tests' own WAV writer from the
+# native build, and, when lame is there, an MP3.
+native=${TEMPOSCOUT_NATIVE_BUILD:-$root/build/linux}
+make_wav=$native/bin/make_test_wav
+if [[ ! -x $make_wav ]] && ! cmake --build "$native" --target make_test_wav >/dev/null; then
+  echo "fuzz: FAILED to build make_test_wav in $native (cmake --preset linux first)"
+  exit 1
+fi
+seed() {  # name, format, channels, rate, seconds
+  "$make_wav" --format "$2" --channels "$3" --rate "$4" --seconds "$5" --period-ms 3 --noise 1500 "$out/corpus/$1"
+}
+seed pcm16.wav pcm16 2 44100 0.007
+seed pcm8.wav pcm8 1 22050 0.014
+seed pcm24.wav pcm24 6 48000 0.002
+seed float.wav float32 2 96000 0.002
+seed double.wav float64 1 8000 0.0125
 if command -v lame >/dev/null; then
   lame --quiet -b 32 "$out/corpus/pcm8.wav" "$out/corpus/short.mp3" || true
 fi

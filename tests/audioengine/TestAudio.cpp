@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -117,31 +118,103 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+namespace {
+
+// Sample i of a click's 5 ms 1 kHz burst.
+int16_t ClickSample(size_t i, uint32_t rateHz) {
+  return static_cast<int16_t>(
+      std::lround(20000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * (static_cast<double>(i) + 0.25) / rateHz)));
+}
+
+struct StoredFormat {
+  uint16_t tag;
+  uint16_t bits;
+};
+
+StoredFormat Describe(SampleFormat format) {
+  switch (format) {
+    case SampleFormat::Pcm8:
+      return {1, 8};
+    case SampleFormat::Pcm24:
+      return {1, 24};
+    case SampleFormat::Float32:
+      return {3, 32};
+    case SampleFormat::Float64:
+      return {3, 64};
+    case SampleFormat::Pcm16:
+      break;
+  }
+  return {1, 16};
+}
+
+// A 16-bit value in the stored format: 8-bit PCM is unsigned, floats are in [-1, 1).
+void AppendSample(Bytes& bytes, SampleFormat format, int16_t value) {
+  switch (format) {
+    case SampleFormat::Pcm8:
+      bytes.push_back(static_cast<uint8_t>((value >> 8) + 128));
+      break;
+    case SampleFormat::Pcm16:
+      Append16(bytes, static_cast<uint16_t>(value));
+      break;
+    case SampleFormat::Pcm24:
+      Append24(bytes, static_cast<uint32_t>(static_cast<int32_t>(value) * 256));
+      break;
+    case SampleFormat::Float32:
+      AppendFloat(bytes, static_cast<float>(value) / 32768.0f);
+      break;
+    case SampleFormat::Float64:
+      AppendDouble(bytes, value / 32768.0);
+      break;
+  }
+}
+
+}  // namespace
+
 std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs) {
   const size_t frames = static_cast<size_t>(seconds * rateHz);
   const size_t period = static_cast<size_t>(periodMs * rateHz / 1000.0);
   const size_t burst = rateHz / 200;
   std::vector<int16_t> samples(frames, 0);
   for (size_t start = 0; start < frames; start += period) {
-    for (size_t i = 0; i < burst && start + i < frames; ++i) {
-      samples[start + i] = static_cast<int16_t>(
-          std::lround(20000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * (static_cast<double>(i) + 0.25) / rateHz)));
-    }
+    for (size_t i = 0; i < burst && start + i < frames; ++i) samples[start + i] = ClickSample(i, rateHz);
   }
   return samples;
 }
 
 void WriteClickWav(const std::string& path, const ClickWav& shape) {
-  const std::vector<int16_t> clicks = ClickTrack(shape.rateHz, shape.seconds, shape.periodMs);
+  const StoredFormat stored = Describe(shape.format);
+  const size_t frames = static_cast<size_t>(shape.seconds * shape.rateHz);
+  // Frames from one click's start to the next, and the frames of its burst; as in
+  // ClickTrack, where a later burst overwrites the rest of an earlier one.
+  const size_t period = std::max<size_t>(1, static_cast<size_t>(shape.periodMs * shape.rateHz / 1000.0));
+  const size_t burst = shape.rateHz / 200;
+  const uint64_t dataBytes = uint64_t{frames} * shape.channels * (stored.bits / 8u);
+  const Bytes format = Chunk("fmt ", FormatChunk(stored.tag, shape.channels, shape.rateHz, stored.bits));
+
+  Bytes block;
+  AppendTag(block, "RIFF");
+  Append32(block, static_cast<uint32_t>(4 + format.size() + 8 + dataBytes + dataBytes % 2));
+  AppendTag(block, "WAVE");
+  block.insert(block.end(), format.begin(), format.end());
+  AppendTag(block, "data");
+  Append32(block, static_cast<uint32_t>(dataBytes));
+
+  std::ofstream out(path, std::ios::binary);
+  auto flush = [&] {
+    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+    block.clear();
+  };
   std::mt19937 random(static_cast<unsigned>(shape.periodMs));
   std::uniform_int_distribution<int> noise(-shape.noiseAmplitude, shape.noiseAmplitude);
-  std::vector<int16_t> samples;
-  samples.reserve(clicks.size() * shape.channels);
-  for (int16_t click : clicks) {
-    const auto value = static_cast<int16_t>((shape.clicks ? click : 0) + noise(random));
-    for (uint16_t c = 0; c < shape.channels; ++c) samples.push_back(value);
+  for (size_t frame = 0; frame < frames; ++frame) {
+    const size_t sinceClick = frame % period;
+    const int click = shape.clicks && sinceClick < burst ? ClickSample(sinceClick, shape.rateHz) : 0;
+    const auto value = static_cast<int16_t>(click + noise(random));
+    for (uint16_t c = 0; c < shape.channels; ++c) AppendSample(block, shape.format, value);
+    if (block.size() >= (1u << 16)) flush();
   }
-  WriteFile(path, Wav16(shape.channels, shape.rateHz, samples));
+  if (dataBytes % 2 != 0) block.push_back(0);
+  flush();
 }
 
 std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames) {

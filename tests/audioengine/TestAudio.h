@@ -46,8 +46,10 @@ Bytes ReadFile(const std::string& path);
 
 // Mono 16-bit samples: a 5 ms 1 kHz burst at 20000 every `periodMs`, silence between.
 std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs);
-// What WriteClickWav writes: a click every periodMs (none when clickAmplitude is 0)
-// over white noise of noiseAmplitude, the same in every channel.
+// How WriteClickWav stores each sample: integer PCM or IEEE float.
+enum class SampleFormat { Pcm8, Pcm16, Pcm24, Float32, Float64 };
+// What WriteClickWav writes: the clicks of ClickTrack every periodMs (none when clicks
+// is false) over white noise of noiseAmplitude, the same in every channel.
 struct ClickWav {
   double periodMs = 500.0;
   double seconds = 20.0;
@@ -55,9 +57,12 @@ struct ClickWav {
   bool clicks = true;
   uint32_t rateHz = 44100;
   uint16_t channels = 2;
+  SampleFormat format = SampleFormat::Pcm16;
 };
-// Writes the click track as a 16-bit WAV file; the noise is seeded by the period, so
-// the same description always gives the same file.
+// The one WAV writer for generated audio, in the tests and, through make_test_wav,
+// in the scripts. Writes the click track a block at a time, so hours of audio take
+// little memory; the noise is seeded by the period, so the same description always
+// gives the same file.
 void WriteClickWav(const std::string& path, const ClickWav& shape);
 
 // Frame indices where the left channel rises above `threshold` after at least

@@ -1,7 +1,8 @@
 // Drawing of popup items into a memory bitmap under the reference colour scheme,
 // checked pixel by pixel.
 #include "menuskin/ScopedGdi.h"
-#include "menuskin/SkinShared.h"
+#include "menuskin/ItemDrawing.h"
+#include "menuskin/PopupItems.h"
 #include "tests/menuskin/ReferenceColors.h"
 #include "tests/menuskin/MenuItemData.h"
 

@@ -2,7 +2,9 @@
 // measuring, and the skinned window's routing of menu messages.
 #include "menuskin/MenuSkin.h"
 #include "menuskin/ScopedGdi.h"
-#include "menuskin/SkinShared.h"
+#include "menuskin/ItemDrawing.h"
+#include "menuskin/PopupItems.h"
+#include "menuskin/SkinProperties.h"
 #include "tests/menuskin/ReferenceColors.h"
 #include "tests/menuskin/MenuItemData.h"
 

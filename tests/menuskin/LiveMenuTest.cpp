@@ -2,7 +2,9 @@
 // platform's menu loop, and checks the skin's state while they are open and after.
 #include "menuskin/MenuSkin.h"
 #include "menuskin/ScopedGdi.h"
-#include "menuskin/SkinShared.h"
+#include "menuskin/PopupItems.h"
+#include "menuskin/SkinInstall.h"
+#include "menuskin/SkinProperties.h"
 #include "tests/menuskin/MainWindowForTests.h"
 #include "tests/menuskin/MenuItemData.h"
 

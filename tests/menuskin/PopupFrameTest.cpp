@@ -1,5 +1,5 @@
 // Which popup windows get the skin's frame: each rule of the test in isolation.
-#include "menuskin/SkinShared.h"
+#include "menuskin/PopupFrame.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <type_traits>
 
 namespace {
@@ -68,6 +69,21 @@ TEST(ScopedGdi, SelectGuardRestoresPreviousObjectBeforeOwnerDeletesIt) {
   }
   EXPECT_EQ(GetCurrentObject(memory.Get(), OBJ_BRUSH), original);
   EXPECT_FALSE(IsLiveObject(raw));
+}
+
+TEST(ScopedGdi, MovedGuardRestoresOnlyFromItsNewOwner) {
+  MemDc memory(nullptr);
+  HGDIOBJ original = GetCurrentObject(memory.Get(), OBJ_BRUSH);
+  UniqueBrush brush(CreateSolidBrush(RGB(40, 50, 60)));
+  {
+    std::optional<SelectGuard> first;
+    first.emplace(memory.Get(), brush.Get());
+    SelectGuard second(std::move(*first));
+    first.reset();
+    EXPECT_EQ(GetCurrentObject(memory.Get(), OBJ_BRUSH), brush.Get()) << "the moved-from guard restored";
+    EXPECT_TRUE(second.Selected());
+  }
+  EXPECT_EQ(GetCurrentObject(memory.Get(), OBJ_BRUSH), original);
 }
 
 TEST(ScopedGdi, SelectingAStockObjectLeavesItAlive) {

@@ -1,7 +1,6 @@
 // Find BPM end to end: click tracks at known tempi loaded through the real folder
 // dialog, analysed by the real engine on the worker, with presses, reloads and close
 // requests arriving while the run goes on.
-#include "DialogDriver.h"
 #include "ProgramDriver.h"
 #include "ShellFixture.h"
 
@@ -28,7 +27,7 @@
 
 namespace {
 
-using shell_test::DialogDriver;
+using shell_test::DialogOutcome;
 using shell_test::PickFolder;
 using shell_test::ShellFixture;
 
@@ -203,29 +202,18 @@ class BatchRun : public ShellFixture {
 
   // "Load Folder" from the menu, answered in the real dialog.
   void LoadFolder(const TrackFolder& folder) {
-    DialogDriver driver(GetCurrentThreadId(), PickFolder(folder.Path()));
-    shell::RunMenuCommand(*shell_, shell::kLoadFolderCommand);
-    driver.Join();
-    ASSERT_TRUE(driver.found) << "no folder dialog appeared";
+    const DialogOutcome dialog = driver_.AnswerDialog(
+        PickFolder(folder.Path()), [&] { shell::RunMenuCommand(*shell_, shell::kLoadFolderCommand); });
+    ASSERT_TRUE(dialog.found) << "no folder dialog appeared";
     ASSERT_EQ(shell_->folderPath, folder.Path() + "\\");
   }
 
-  void PressFindBpm() { PostMessageA(shell_->findBpmButton, BM_CLICK, 0, 0); }
-
   // Presses Find BPM and serves the event loop until the run has ended.
   void RunToTheEnd() {
-    PressFindBpm();
+    driver_.PressFindBpm();
     shell::RunEventLoop(*shell_);
     shell_->worker.StopAndWait();
   }
-
-  std::string Status() const {
-    char text[1024] = {};
-    GetWindowTextA(shell_->statusLabel, text, sizeof text);
-    return text;
-  }
-
-  int ProgressPosition() const { return static_cast<int>(SendMessageA(shell_->progressBar, PBM_GETPOS, 0, 0)); }
 
   // Every row of the list shows the tempo of its own file, and nothing else.
   void ExpectEveryRowShowsItsTempo(const TrackFolder& folder) {
@@ -277,8 +265,8 @@ TEST_F(BatchRun, FindBpmFillsEveryRowWithTheTempoItsFileWasMadeWith) {
   EXPECT_EQ(runs_.load(), 1);
   ExpectEveryRowShowsItsTempo(folder);
   const std::vector<std::string> paths = Rows(0);
-  EXPECT_EQ(Status(), FileNameOf(paths.back()) + " done");
-  EXPECT_EQ(ProgressPosition(), 100);
+  EXPECT_EQ(driver_.Status(), FileNameOf(paths.back()) + " done");
+  EXPECT_EQ(driver_.ProgressPosition(), 100);
   ExpectOnePassOver(paths, recorder_->statuses, recorder_->writes);
   for (const CellWrite& write : recorder_->writes) {
     EXPECT_EQ(write.rowPath, paths[static_cast<size_t>(write.row)]) << "a write into a row of another file";
@@ -300,12 +288,12 @@ TEST_F(BatchRun, PressesDuringARunAreIgnored) {
   int presses = 0;
   recorder_->onStatus = [&](const std::string& status) {
     if (status.rfind("Calculating ", 0) == 0) {
-      PressFindBpm();
+      driver_.PressFindBpm();
       ++presses;
     }
   };
   recorder_->onProgress = [&](int) {
-    PressFindBpm();
+    driver_.PressFindBpm();
     ++presses;
   };
 
@@ -369,8 +357,8 @@ TEST_P(BatchRunReload, RunStartsOverOnTheNewListAndNoResultLandsInAnotherFilesRo
   EXPECT_EQ(runs_.load(), 1);
   ExpectEveryRowShowsItsTempo(after);
   const std::vector<std::string> newPaths = Rows(0);
-  EXPECT_EQ(Status(), FileNameOf(newPaths.back()) + " done");
-  EXPECT_EQ(ProgressPosition(), 100);
+  EXPECT_EQ(driver_.Status(), FileNameOf(newPaths.back()) + " done");
+  EXPECT_EQ(driver_.ProgressPosition(), 100);
 
   // Whatever was written, before or after the reload, went into a row of the file it
   // measured.
@@ -413,7 +401,7 @@ TEST_F(BatchRun, CloseRequestMidAnalysisStopsTheWorkerBeforeTheEngineIsFreed) {
     }
   };
 
-  PressFindBpm();
+  driver_.PressFindBpm();
   shell::RunEventLoop(*shell_);
   ASSERT_EQ(shell_->currentEvent.kind, platform::EventKind::CloseRequest);
   // What the program's shutdown does: stop and wait for the worker, then free the engine.
@@ -423,7 +411,7 @@ TEST_F(BatchRun, CloseRequestMidAnalysisStopsTheWorkerBeforeTheEngineIsFreed) {
   engine::UnloadEngineFx();
 
   EXPECT_TRUE(recorder_->writes.empty()) << "the stopped analysis still wrote a result";
-  EXPECT_EQ(Status(), "Calculating long.wav");
+  EXPECT_EQ(driver_.Status(), "Calculating long.wav");
   EXPECT_EQ(Rows(1), std::vector<std::string>{""});
 }
 
@@ -433,30 +421,23 @@ TEST(BatchRunProgram, CloseRequestDuringARunEndsTheProgramWithExitCodeZero) {
   folder.AddClicks("long two.wav", 600, 180.0);
 
   shell_test::RunningProgram program;
-  ASSERT_TRUE(shell_test::StartProgram(program));
-  HWND window = shell_test::WaitForMainWindow(program.processId);
-  if (window == nullptr) {
-    TerminateProcess(program.process.Get(), 1);
-    FAIL() << "the program showed no main window";
-  }
-  ASSERT_TRUE(shell_test::LoadFolderInto(window, folder.Path()));
-  EXPECT_EQ(shell_test::RowCount(window), 2);
+  ASSERT_TRUE(program.Start());
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(folder.Path()));
+  EXPECT_EQ(window.RowCount(), 2);
 
-  shell_test::PressFindBpm(window);
-  const bool running = shell_test::WaitForStatus(
-      window, [](const std::string& status) { return status.rfind("Calculating ", 0) == 0; }, 30000);
+  window.PressFindBpm();
+  const bool running =
+      window.WaitForStatus([](const std::string& status) { return status.rfind("Calculating ", 0) == 0; }, 30000);
   EXPECT_TRUE(running) << "the run did not start";
-  const std::string statusAtClose = shell_test::StatusText(window);
-  PostMessageA(window, WM_CLOSE, 0, 0);
+  const std::string statusAtClose = window.Status();
+  window.RequestClose();
 
   // A stopped analysis gives up within one chunk; ten seconds only rule out a hang.
-  if (WaitForSingleObject(program.process.Get(), 10000) != WAIT_OBJECT_0) {
-    TerminateProcess(program.process.Get(), 1);
-    FAIL() << "the program did not end after the close request";
-  }
-  DWORD exitCode = 1234;
-  GetExitCodeProcess(program.process.Get(), &exitCode);
-  EXPECT_EQ(exitCode, 0u);
+  const std::optional<DWORD> exitCode = program.WaitForExit(10000);
+  ASSERT_TRUE(exitCode) << "the program did not end after the close request";
+  EXPECT_EQ(*exitCode, 0u);
   EXPECT_EQ(statusAtClose.rfind("Calculating ", 0), 0u) << "the run was over before the close request";
 }
 

@@ -1,7 +1,7 @@
 // The three loading commands with their real dialogs, driven from a helper thread the
 // way a user would: it finds the dialog, reads what it shows, then types a path,
 // picks a folder or presses Cancel.
-#include "DialogDriver.h"
+#include "ProgramDriver.h"
 #include "ShellFixture.h"
 #include "TreePaths.h"
 
@@ -17,7 +17,7 @@
 
 namespace {
 
-using shell_test::DialogDriver;
+using shell_test::DialogOutcome;
 using shell_test::DialogSeen;
 using shell_test::PickFolder;
 using shell_test::PressCancel;
@@ -50,12 +50,10 @@ class Dialogs : public shell_test::TreesFixture {
 };
 
 TEST_F(Dialogs, FileDialogShowsTitleAndFilterAndCancelChangesNothing) {
-  DialogDriver driver(GetCurrentThreadId(), PressCancel);
-  shell::LoadFile(*shell_);
-  driver.Join();
-  ASSERT_TRUE(driver.found);
-  EXPECT_EQ(driver.seen.title, "Select an Audio File");
-  EXPECT_EQ(driver.seen.firstFilter, "Audio (*mp3,*.wav)");
+  const DialogOutcome dialog = driver_.AnswerDialog(PressCancel, [&] { shell::LoadFile(*shell_); });
+  ASSERT_TRUE(dialog.found);
+  EXPECT_EQ(dialog.seen.title, "Select an Audio File");
+  EXPECT_EQ(dialog.seen.firstFilter, "Audio (*mp3,*.wav)");
   ExpectListUntouched();
 }
 
@@ -63,10 +61,8 @@ TEST_F(Dialogs, TypedNameOfAMissingFileInAnExistingFolderIsListed) {
   char before[1024] = {};
   GetCurrentDirectoryA(sizeof before, before);
   const std::string typed = root_ + "flat\\not here yet.mp3";
-  DialogDriver driver(GetCurrentThreadId(), TypeFileName(typed));
-  shell::LoadFile(*shell_);
-  driver.Join();
-  ASSERT_TRUE(driver.found);
+  const DialogOutcome dialog = driver_.AnswerDialog(TypeFileName(typed), [&] { shell::LoadFile(*shell_); });
+  ASSERT_TRUE(dialog.found);
   EXPECT_EQ(Rows(0), std::vector<std::string>{typed});
   EXPECT_EQ(Rows(1), std::vector<std::string>{""}) << "a new row has no tempo yet";
   char after[1024] = {};
@@ -76,28 +72,22 @@ TEST_F(Dialogs, TypedNameOfAMissingFileInAnExistingFolderIsListed) {
 
 TEST_F(Dialogs, LoadFileAppliesNoAudioNameTest) {
   const std::string typed = root_ + "flat\\notes.txt";
-  DialogDriver driver(GetCurrentThreadId(), TypeFileName(typed));
-  shell::LoadFile(*shell_);
-  driver.Join();
+  driver_.AnswerDialog(TypeFileName(typed), [&] { shell::LoadFile(*shell_); });
   EXPECT_EQ(Rows(), std::vector<std::string>{typed});
 }
 
 TEST_F(Dialogs, FolderDialogShowsItsTextAndCancelChangesNothing) {
   for (auto command : {shell::LoadFolder, shell::LoadFolderRecursive}) {
-    DialogDriver driver(GetCurrentThreadId(), PressCancel);
-    command(*shell_);
-    driver.Join();
-    ASSERT_TRUE(driver.found);
-    EXPECT_TRUE(Shows(driver.seen, "Select a folder"));
+    const DialogOutcome dialog = driver_.AnswerDialog(PressCancel, [&] { command(*shell_); });
+    ASSERT_TRUE(dialog.found);
+    EXPECT_TRUE(Shows(dialog.seen, "Select a folder"));
     ExpectListUntouched();
   }
 }
 
 TEST_F(Dialogs, LoadFolderReplacesTheListWithTheFolderAudioFiles) {
   const std::string folder = root_ + "flat";
-  DialogDriver driver(GetCurrentThreadId(), PickFolder(folder));
-  shell::LoadFolder(*shell_);
-  driver.Join();
+  driver_.AnswerDialog(PickFolder(folder), [&] { shell::LoadFolder(*shell_); });
   EXPECT_EQ(shell_->folderPath, folder + "\\");
   EXPECT_EQ(Rows(), (std::vector<std::string>{folder + "\\a.MP3", folder + "\\b.wav", folder + "\\SONG.Mp3",
                                               folder + "\\take.WAV"}));
@@ -107,9 +97,7 @@ TEST_F(Dialogs, LoadFolderReplacesTheListWithTheFolderAudioFiles) {
 TEST_F(Dialogs, DriveRootGivesRowsWithASingleBackslash) {
   // Z: is Wine's view of the Linux root; its top level holds no audio files, so the
   // rows of a root are checked on drive Y:, which the fixture maps to a folder.
-  DialogDriver driver(GetCurrentThreadId(), PickFolder("Z:\\"));
-  shell::LoadFolder(*shell_);
-  driver.Join();
+  driver_.AnswerDialog(PickFolder("Z:\\"), [&] { shell::LoadFolder(*shell_); });
   EXPECT_EQ(shell_->folderPath, "Z:\\");
 
   platform::ClearList(shell_->trackList);
@@ -120,17 +108,15 @@ TEST_F(Dialogs, DriveRootGivesRowsWithASingleBackslash) {
 TEST_F(Dialogs, CloseDuringARecursiveLoadIsDiscarded) {
   const std::string tree = root_ + "tree";
   HWND window = shell_->window->Handle();
-  DialogDriver driver(GetCurrentThreadId(), PickFolder(tree, window));
-  shell::LoadFolderRecursive(*shell_);
-  driver.Join();
+  driver_.AnswerDialog(PickFolder(tree, window), [&] { shell::LoadFolderRecursive(*shell_); });
   const std::vector<std::string> rows = Rows();
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows.front(), tree + "\\live.mp3");
   EXPECT_EQ(rows.back(), tree + "\\Z\\z.mp3");
   EXPECT_TRUE(IsWindow(window));
 
-  PostMessageA(window, WM_COMMAND, MAKEWPARAM(7, 0), 0);
-  PostMessageA(window, WM_CLOSE, 0, 0);
+  driver_.ChooseMenu(7);
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
   EXPECT_EQ(opener_.opened.size(), 1u) << "the loop went on after the scan";
 }

@@ -6,7 +6,6 @@
 #include "shell/EventLoop.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <atomic>
 #include <string>
@@ -15,24 +14,11 @@ namespace {
 
 using shell_test::ShellFixture;
 
-class EventLoop : public ShellFixture {
- protected:
-  void PostMenu(int id) { PostMessageA(shell_->window->Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-  void PressFindBpm() { PostMessageA(shell_->findBpmButton, BM_CLICK, 0, 0); }
-  void PostClose() { PostMessageA(shell_->window->Handle(), WM_CLOSE, 0, 0); }
-
-  // The folder of this test executable, where the build puts the two pages too.
-  static std::string OwnFolder() {
-    char path[MAX_PATH * 4] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path);
-    return folder.substr(0, folder.rfind('\\') + 1);
-  }
-};
+class EventLoop : public ShellFixture {};
 
 TEST_F(EventLoop, QuitEndsTheLoopAndLeavesTheWindow) {
-  PostMenu(6);
-  PostMenu(4);  // never reached: the loop ends right after "Quit"
+  driver_.ChooseMenu(6);
+  driver_.ChooseMenu(4);  // never reached: the loop ends right after "Quit"
   shell::RunEventLoop(*shell_);
   EXPECT_EQ(shell_->quitFlag, 1);
   EXPECT_TRUE(opener_.opened.empty());
@@ -40,7 +26,7 @@ TEST_F(EventLoop, QuitEndsTheLoopAndLeavesTheWindow) {
 }
 
 TEST_F(EventLoop, CloseRequestEndsTheLoopWithoutDestroyingTheWindow) {
-  PostClose();
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
   EXPECT_EQ(shell_->quitFlag, 0);
   EXPECT_EQ(shell_->currentEvent.kind, platform::EventKind::CloseRequest);
@@ -58,9 +44,9 @@ TEST_F(EventLoop, SystemMenuCloseIsACloseRequest) {
 TEST_F(EventLoop, UnknownIdentifiersDoNothing) {
   platform::AppendListRow(shell_->trackList, "C:\\keep.mp3");
   for (int id : {0, 8, 99, 0xFFFF}) {
-    PostMenu(id);
+    driver_.ChooseMenu(id);
   }
-  PostClose();
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
   EXPECT_EQ(shell_->quitFlag, 0);
   EXPECT_TRUE(opener_.opened.empty());
@@ -69,13 +55,14 @@ TEST_F(EventLoop, UnknownIdentifiersDoNothing) {
 }
 
 TEST_F(EventLoop, PageCommandsOpenTheHelpAndAboutPagesBesideTheProgram) {
-  PostMenu(4);
-  PostMenu(5);
-  PostMenu(7);
-  PostClose();
+  driver_.ChooseMenu(4);
+  driver_.ChooseMenu(5);
+  driver_.ChooseMenu(7);
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
-  const std::string help = OwnFolder() + "help.html";
-  const std::string about = OwnFolder() + "about.html";
+  // The build puts the two pages beside this test executable too.
+  const std::string help = shell_test::OwnFolder() + "help.html";
+  const std::string about = shell_test::OwnFolder() + "about.html";
   EXPECT_EQ(opener_.opened, (std::vector<std::string>{help, about, help}));
   EXPECT_NE(GetFileAttributesA(help.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(GetFileAttributesA(about.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -98,10 +85,10 @@ struct GatedJob {
 TEST_F(EventLoop, FindBpmStartsOneWorkerAndPressesDuringTheRunAreIgnored) {
   GatedJob job;
   shell_->batchJob = job.Job();
-  PressFindBpm();
-  PressFindBpm();
-  PressFindBpm();
-  PostClose();
+  driver_.PressFindBpm();
+  driver_.PressFindBpm();
+  driver_.PressFindBpm();
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
   EXPECT_TRUE(shell_->worker.IsRunning());
   SetEvent(job.release);
@@ -110,8 +97,8 @@ TEST_F(EventLoop, FindBpmStartsOneWorkerAndPressesDuringTheRunAreIgnored) {
 
   // Once the run has ended, the next press starts a new one.
   ResetEvent(job.release);
-  PressFindBpm();
-  PostClose();
+  driver_.PressFindBpm();
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
   SetEvent(job.release);
   shell_->worker.StopAndWait();
@@ -121,8 +108,8 @@ TEST_F(EventLoop, FindBpmStartsOneWorkerAndPressesDuringTheRunAreIgnored) {
 TEST_F(EventLoop, ShutdownWaitStopsARunningBatch) {
   GatedJob job;
   shell_->batchJob = job.Job();
-  PressFindBpm();
-  PostClose();
+  driver_.PressFindBpm();
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
   ASSERT_TRUE(shell_->worker.IsRunning());
   shell_->worker.StopAndWait();  // the job is never released: only the stop request ends it
@@ -130,15 +117,13 @@ TEST_F(EventLoop, ShutdownWaitStopsARunningBatch) {
 }
 
 TEST_F(EventLoop, FindBpmOnAnEmptyListChangesNoControl) {
-  PressFindBpm();
-  PostClose();
+  driver_.PressFindBpm();
+  driver_.RequestClose();
   shell::RunEventLoop(*shell_);
   shell_->worker.StopAndWait();
   EXPECT_EQ(platform::ListRowCount(shell_->trackList), 0);
-  char text[16] = {"x"};
-  GetWindowTextA(shell_->statusLabel, text, sizeof text);
-  EXPECT_STREQ(text, "");
-  EXPECT_EQ(SendMessageA(shell_->progressBar, PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(driver_.Status(), "");
+  EXPECT_EQ(driver_.ProgressPosition(), 0);
 }
 
 }  // namespace

@@ -1,50 +1,113 @@
-// Starts the real TempoScout.exe from beside the calling executable and drives it from
-// outside: its main window, the folder it loads, the Find BPM button, the status label.
+// Drives TempoScout the way a user would, in this process or in the real program
+// started beside the calling executable: its main window's menus, button and close
+// requests, the dialogs its commands open, and what its list, status label and
+// progress bar show. The window tests and the screenshot tool all go through it.
 #pragma once
 
 #include "platform/ScopedWin.h"
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace shell_test {
 
-struct RunningProgram {
-  platform::UniqueHandle process;
-  platform::UniqueHandle thread;
-  DWORD processId = 0;
+// The folder of the calling executable, with its trailing backslash: where the build
+// puts the program, its pages and the engine libraries.
+std::string OwnFolder();
+
+std::string TextOf(HWND window);
+
+// What a dialog showed before it was answered.
+struct DialogSeen {
+  std::string title;
+  std::vector<std::string> childTexts;
+  std::string firstFilter;  // the first entry of a file dialog's type list
 };
 
-// False when the program could not be started.
-bool StartProgram(RunningProgram& program);
+// How to answer a dialog, carried out from a helper thread once the dialog shows.
+using DialogAction = std::function<void(HWND dialog)>;
 
-// The program's main window once start-up has shown it with its controls, or null
-// after 30 s.
-HWND WaitForMainWindow(DWORD processId);
+void PressCancel(HWND dialog);
+void PressOk(HWND dialog);
+// Types path into the file dialog's name box and presses OK.
+DialogAction TypeFileName(std::string path);
+// Selects path in the folder dialog's tree and presses OK (Cancel when the selection
+// never took), then posts a close request to closeAfterwards when one is given.
+DialogAction PickFolder(std::string path, HWND closeAfterwards = nullptr);
 
-// Chooses "Load Folder" in the program's menu and picks folder in the dialog it shows;
-// returns once the dialog has been answered (false when no dialog appeared).
-bool LoadFolderInto(HWND mainWindow, const std::string& folder);
+struct DialogOutcome {
+  bool found = false;  // a dialog showed within 30 s and was answered
+  bool gone = false;   // and had closed again by the time the driver returned
+  DialogSeen seen;
+};
 
-// A click on the Find BPM button, the way the button reports one.
-void PressFindBpm(HWND mainWindow);
+// The program's main window, reached only through messages, so the same calls work
+// on a window of this process and on one of the real program.
+class MainWindowDriver {
+ public:
+  explicit MainWindowDriver(HWND window = nullptr) : window_(window) {}
 
-std::string StatusText(HWND mainWindow);
-int ProgressPosition(HWND mainWindow);
-int RowCount(HWND mainWindow);
+  HWND Window() const { return window_; }
+  explicit operator bool() const { return window_ != nullptr; }
 
-// Polls until the status label satisfies done, for at most timeoutMs.
-template <typename Predicate>
-bool WaitForStatus(HWND mainWindow, Predicate done, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (GetTickCount64() < end) {
-    if (done(StatusText(mainWindow))) {
-      return true;
-    }
-    Sleep(20);
-  }
-  return false;
-}
+  // Posted, as the menu, the button and the caption's close box post them.
+  void ChooseMenu(int commandId) const;
+  void PressFindBpm() const;
+  void RequestClose() const;
+
+  std::string Status() const;
+  int ProgressPosition() const;
+  int RowCount() const;
+  // One column of every row: 0 the path, 1 the primary and 2 the alternative tempo.
+  std::vector<std::string> Rows(int column = 0) const;
+
+  // Polls until the status label satisfies done, for at most timeoutMs.
+  bool WaitForStatus(const std::function<bool(const std::string&)>& done, DWORD timeoutMs) const;
+
+  // Calls open, which makes the window's thread show a dialog, and answers that
+  // dialog with action from a helper thread. open may block until the dialog has
+  // been answered (a command run on this thread) or return at once (a menu command
+  // posted to another process); either way this returns once the dialog has closed,
+  // so that nothing posted afterwards is taken by the dialog's own loop.
+  DialogOutcome AnswerDialog(const DialogAction& action, const std::function<void()>& open) const;
+
+  // "Load Folder" from the menu, with path picked in its dialog; true when the dialog
+  // came, took the folder and closed. For a window of another process.
+  bool LoadFolder(const std::string& path) const;
+
+ private:
+  HWND Control(int id) const { return GetDlgItem(window_, id); }
+
+  HWND window_;
+};
+
+// The main window of the program with that process identifier (any TempoScout when
+// it is 0) once start-up has shown it with its controls; null after 30 s.
+MainWindowDriver FindMainWindow(DWORD processId = 0);
+
+// The real TempoScout.exe from beside the calling executable. A program still
+// running when this object goes is ended, so a failed test never leaves it behind.
+class RunningProgram {
+ public:
+  RunningProgram() = default;
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // False when the program could not be started.
+  bool Start();
+  MainWindowDriver WaitForMainWindow() const { return FindMainWindow(processId_); }
+  // The exit code once the program has ended, or nothing when it is still running
+  // after timeoutMs.
+  std::optional<DWORD> WaitForExit(DWORD timeoutMs) const;
+
+ private:
+  platform::UniqueHandle process_;
+  DWORD processId_ = 0;
+};
 
 }  // namespace shell_test

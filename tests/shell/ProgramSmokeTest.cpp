@@ -2,7 +2,6 @@
 // checks that it ends with exit code 0.
 #include "ProgramDriver.h"
 
-#include "platform/ScopedWin.h"
 #include "shell/MainWindow.h"
 
 #include <windows.h>
@@ -15,27 +14,18 @@ class ProgramSmoke : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ProgramSmoke, StartsShowsItsWindowAndEndsWithExitCodeZero) {
   shell_test::RunningProgram program;
-  ASSERT_TRUE(shell_test::StartProgram(program));
-  platform::UniqueHandle& process = program.process;
-
-  HWND window = shell_test::WaitForMainWindow(program.processId);
-  if (window == nullptr) {
-    TerminateProcess(process.Get(), 1);
-    FAIL() << "the program showed no main window";
-  }
-  EXPECT_TRUE(IsZoomed(window));
+  ASSERT_TRUE(program.Start());
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  EXPECT_TRUE(IsZoomed(window.Window()));
   if (GetParam()) {
-    PostMessageA(window, WM_CLOSE, 0, 0);
+    window.RequestClose();
   } else {
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(shell::kQuitCommand, 0), 0);
+    window.ChooseMenu(shell::kQuitCommand);
   }
-  if (WaitForSingleObject(process.Get(), 30000) != WAIT_OBJECT_0) {
-    TerminateProcess(process.Get(), 1);
-    FAIL() << "the program did not end after the request";
-  }
-  DWORD exitCode = 1234;
-  GetExitCodeProcess(process.Get(), &exitCode);
-  EXPECT_EQ(exitCode, 0u);
+  const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+  ASSERT_TRUE(exitCode) << "the program did not end after the request";
+  EXPECT_EQ(*exitCode, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(CloseOrQuit, ProgramSmoke, ::testing::Bool(),

@@ -1,7 +1,6 @@
 // Start-up steps 2 and 5 to 9 as the program takes them, for the tests.
 #include "ShellFixture.h"
 
-#include "platform/Controls.h"
 #include "platform/UiSession.h"
 #include "shell/MainWindow.h"
 
@@ -18,6 +17,7 @@ void ShellFixture::SetUp() {
   shell::PrepareForControls();
   shell::AttachMainMenu(*shell_);
   shell::CreateMainControls(*shell_);
+  driver_ = MainWindowDriver(shell_->window->Handle());
   DrainQueue();
 }
 
@@ -34,14 +34,6 @@ void ShellFixture::DrainQueue() {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     DispatchMessageA(&msg);
   }
-}
-
-std::vector<std::string> ShellFixture::Rows(int column) const {
-  std::vector<std::string> rows;
-  for (int row = 0; row < platform::ListRowCount(shell_->trackList); ++row) {
-    rows.push_back(platform::ListItemText(shell_->trackList, row, column));
-  }
-  return rows;
 }
 
 }  // namespace shell_test

@@ -1,6 +1,8 @@
-// A main window built by the same steps the program's start-up takes, and a page
-// opener that records what it was asked to open.
+// A main window built by the same steps the program's start-up takes, driven through
+// the program driver, and a page opener that records what it was asked to open.
 #pragma once
+
+#include "ProgramDriver.h"
 
 #include "platform/PageOpener.h"
 #include "shell/Shell.h"
@@ -26,10 +28,12 @@ class ShellFixture : public ::testing::Test {
 
   // Removes whatever is queued for this thread without acting on it.
   void DrainQueue();
-  std::vector<std::string> Rows(int column = 0) const;
+  std::vector<std::string> Rows(int column = 0) const { return driver_.Rows(column); }
 
   std::unique_ptr<shell::Shell> shell_;
   RecordingOpener opener_;
+  // The window above, driven as a user would drive it.
+  MainWindowDriver driver_;
 };
 
 }  // namespace shell_test

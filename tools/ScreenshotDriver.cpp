@@ -2,15 +2,12 @@
 // tempo (click-124bpm.wav), loads it into the running TempoScout through its own menu
 // and dialog, presses Find BPM and waits for the run to finish: the scene of the
 // README's screenshot.
-#include "ProgramDriver.h"
-
-#include "shell/MainWindow.h"
 #include "tests/audioengine/TestAudio.h"
+#include "tests/shell/ProgramDriver.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -45,27 +42,24 @@ int main(int argc, char** argv) {
     WriteTrack(folder + "\\" + track.name, track.periodMs, 45.0);
   }
 
-  HWND window = nullptr;
-  for (int attempt = 0; attempt < 300 && window == nullptr; ++attempt) {
-    window = FindWindowA(shell::kWindowClass, shell::kWindowTitle);
-    Sleep(100);
-  }
-  if (window == nullptr) {
+  // Started by the script on the same desktop, not by this process.
+  const shell_test::MainWindowDriver window = shell_test::FindMainWindow();
+  if (!window) {
     std::fprintf(stderr, "screenshot_driver: no TempoScout window\n");
     return 1;
   }
-  if (!shell_test::LoadFolderInto(window, folder)) {
+  if (!window.LoadFolder(folder)) {
     std::fprintf(stderr, "screenshot_driver: the folder dialog did not appear or did not close\n");
     return 1;
   }
-  shell_test::PressFindBpm(window);
+  window.PressFindBpm();
   // Done when the label has said "... done" for a while: the next row would have
   // replaced it with "Calculating ..." at once.
   std::string last;
   DWORD steadyMs = 0;
   for (int waitedMs = 0; waitedMs < 120000 && steadyMs < 2000; waitedMs += 50) {
     Sleep(50);
-    const std::string status = shell_test::StatusText(window);
+    const std::string status = window.Status();
     const bool done = status.size() > 5 && status.compare(status.size() - 5, 5, " done") == 0;
     steadyMs = (done && status == last) ? steadyMs + 50 : 0;
     last = status;

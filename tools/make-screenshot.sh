@@ -3,7 +3,7 @@
 # virtual desktop, a folder of generated tracks loaded and analysed.
 #   make-screenshot.sh BUILD_DIR OUTPUT.png
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 out=$2
 
