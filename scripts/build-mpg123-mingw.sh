@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds libmpg123 and libsyn123 for 64-bit Windows from Debian's own source
-# package of mpg123, as static libraries, into a cache outside the checkout. A build
-# for the same package version is reused. Prints the folder to pass as MPG123_ROOT.
+# package of mpg123, as DLLs with import libraries, into a cache outside the checkout,
+# and keeps the source package beside them (it ships with the program). A build for the
+# same package version is reused. Prints the folder to pass as MPG123_ROOT.
 set -euo pipefail
 
 cache=${TEMPOSCOUT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/temposcout}
@@ -9,7 +10,7 @@ host=x86_64-w64-mingw32
 
 version=$(apt-cache policy mpg123 | awk '/Candidate:/ {print $2}')
 [[ -n $version && $version != "(none)" ]] || { echo "build-mpg123-mingw: apt knows no mpg123 package" >&2; exit 1; }
-out="$cache/mpg123-$version-$host"
+out="$cache/mpg123-$version-$host-shared"
 if [[ -f $out/.complete ]]; then
   echo "$out"
   exit 0
@@ -45,12 +46,17 @@ trap 'rm -rf "$work"' EXIT
   dpkg-source --no-check -x ./*.dsc >&2
   cd mpg123-*/
   ./configure --host=$host CC=$host-gcc-posix \
-    --prefix="$out" --enable-static --disable-shared \
+    --prefix="$out" --enable-shared --disable-static \
     --disable-components --enable-libmpg123 --enable-libsyn123 \
     --with-cpu=x86-64 --disable-modules >&2
   make -j"$(nproc)" >&2
-  make install >&2
+  make install-strip >&2
   cp COPYING "$out/COPYING"
+  # The exact source the DLLs were built from, as Debian publishes it.
+  mkdir -p "$out/source"
+  cd "$work"
+  cp ./*.dsc ./*.orig.tar.* ./*.debian.tar.* "$out/source/"
+  rm -f "$out"/source/*.asc
 )
 touch "$out/.complete"
 echo "$out"
