@@ -68,7 +68,13 @@ if(mpg123_root)
     VERBATIM)
   add_custom_target(mpg123_runtime ALL DEPENDS ${mpg123_runtime})
 
-  set(MPG123_LICENSE_FILE ${mpg123_root}/COPYING)
+  # Licence, a note on the exact source release and the source package, for the package.
+  find_file(MPG123_LICENSE_FILE COPYING PATHS ${mpg123_root} ${mpg123_root}/share/licenses/mpg123
+            NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT MPG123_LICENSE_FILE)
+    message(WARNING "No COPYING of libmpg123 in ${mpg123_root}: the portable folder will lack its licence.")
+  endif()
+  file(GLOB MPG123_SOURCE_NOTE ${mpg123_root}/SOURCE.txt)
   file(GLOB MPG123_SOURCE_FILES ${mpg123_root}/source/*)
 else()
   find_package(PkgConfig QUIET)

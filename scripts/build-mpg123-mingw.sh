@@ -45,18 +45,29 @@ trap 'rm -rf "$work"' EXIT
     done
   dpkg-source --no-check -x ./*.dsc >&2
   cd mpg123-*/
-  ./configure --host=$host CC=$host-gcc-posix \
-    --prefix="$out" --enable-shared --disable-static \
-    --disable-components --enable-libmpg123 --enable-libsyn123 \
-    --with-cpu=x86-64 --disable-modules >&2
+  options=(--host=$host CC=$host-gcc-posix --enable-shared --disable-static
+           --disable-components --enable-libmpg123 --enable-libsyn123
+           --with-cpu=x86-64 --disable-modules)
+  ./configure --prefix="$out" "${options[@]}" >&2
   make -j"$(nproc)" >&2
   make install-strip >&2
   cp COPYING "$out/COPYING"
-  # The exact source the DLLs were built from, as Debian publishes it.
+  # The exact source the DLLs were built from, as Debian publishes it, and how.
   mkdir -p "$out/source"
-  cd "$work"
-  cp ./*.dsc ./*.orig.tar.* ./*.debian.tar.* "$out/source/"
-  rm -f "$out"/source/*.asc
+  cp "$work"/*.dsc "$work"/*.orig.tar.* "$work"/*.debian.tar.* "$out/source/"
+  cat >"$out/SOURCE.txt" <<EOF
+libmpg123-0.dll and libsyn123-0.dll (GNU LGPL 2.1, see mpg123-COPYING.txt) are built
+from Debian's source package mpg123 $version, unpacked with Debian's patches
+and otherwise unchanged. Its files are in source/mpg123/ (on Debian 12 also:
+apt-get source mpg123=$version). The build for 64-bit Windows with mingw-w64:
+
+  dpkg-source -x $(cd "$work" && echo ./*.dsc | sed 's|^\./||')
+  ./configure ${options[*]}
+  make && make install-strip
+
+bass.dll loads them by name from its own folder, so either can be replaced by another
+build of the same library.
+EOF
 )
 touch "$out/.complete"
 echo "$out"
