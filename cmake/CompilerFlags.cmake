@@ -22,6 +22,15 @@ if(TEMPOSCOUT_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(TEMPOSCOUT_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "The fuzz target needs clang (use the fuzz preset).")
+  endif()
+  # Coverage for libFuzzer in every target; only the fuzzer itself links libFuzzer's main.
+  add_compile_options(-O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(MINGW)
   # One self-contained executable: no libstdc++/libgcc/winpthread DLLs to ship.
   add_link_options(-static -static-libgcc -static-libstdc++)

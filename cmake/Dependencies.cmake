@@ -1,44 +1,93 @@
 # Third-party libraries: libmpg123 (with libsyn123) for decoding, GoogleTest for tests.
+# Configuring only looks for them; scripts/setup.sh installs or builds what is missing.
 #
-# Natively libmpg123 comes from pkg-config (Debian's libmpg123-dev). For mingw,
-# scripts/build-mpg123-mingw.sh builds it into a cache; pass that folder as MPG123_ROOT.
-set(MPG123_ROOT "" CACHE PATH "Folder holding include/ and lib/ of a libmpg123 build")
+# Natively libmpg123 comes from pkg-config (Debian's libmpg123-dev). For mingw it is a
+# DLL build of Debian's source package that scripts/build-mpg123-mingw.sh keeps in a
+# cache folder; it is found there, or in the folder given as MPG123_ROOT.
+set(MPG123_ROOT "" CACHE PATH "Folder holding include/, lib/ and bin/ of a libmpg123 DLL build")
 
-# A cross build never falls back on the build machine's own libmpg123: without a
-# folder given, the cached mingw build is made (or found) by the script.
-if(NOT MPG123_ROOT AND CMAKE_CROSSCOMPILING AND WIN32)
-  execute_process(
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/build-mpg123-mingw.sh
-    OUTPUT_VARIABLE mpg123_built OUTPUT_STRIP_TRAILING_WHITESPACE
-    RESULT_VARIABLE mpg123_result)
-  if(NOT mpg123_result EQUAL 0 OR NOT mpg123_built)
-    message(FATAL_ERROR "libmpg123 for mingw could not be built: run scripts/build-mpg123-mingw.sh")
+function(temposcout_require_setup what)
+  message(FATAL_ERROR "${what}\nRun scripts/setup.sh: it installs the packages the build needs "
+                      "and builds libmpg123 for mingw into the cache.")
+endfunction()
+
+# A cross build never falls back on the build machine's own libmpg123: it takes the
+# newest complete build in the cache.
+set(mpg123_root "${MPG123_ROOT}")
+if(NOT mpg123_root AND CMAKE_CROSSCOMPILING AND WIN32)
+  if(DEFINED ENV{TEMPOSCOUT_CACHE})
+    set(mpg123_cache "$ENV{TEMPOSCOUT_CACHE}")
+  elseif(DEFINED ENV{XDG_CACHE_HOME})
+    set(mpg123_cache "$ENV{XDG_CACHE_HOME}/temposcout")
+  else()
+    set(mpg123_cache "$ENV{HOME}/.cache/temposcout")
   endif()
-  set(MPG123_ROOT ${mpg123_built} CACHE PATH "Folder holding include/ and lib/ of a libmpg123 build" FORCE)
+  file(GLOB mpg123_builds LIST_DIRECTORIES true "${mpg123_cache}/mpg123-*-x86_64-w64-mingw32-shared")
+  list(SORT mpg123_builds COMPARE NATURAL ORDER DESCENDING)
+  foreach(candidate IN LISTS mpg123_builds)
+    if(EXISTS "${candidate}/.complete")
+      set(mpg123_root "${candidate}")
+      break()
+    endif()
+  endforeach()
+  if(NOT mpg123_root)
+    temposcout_require_setup("No libmpg123 build for mingw in ${mpg123_cache} and no MPG123_ROOT given.")
+  endif()
+  message(STATUS "libmpg123 for mingw: ${mpg123_root}")
 endif()
 
-if(MPG123_ROOT)
-  find_path(MPG123_INCLUDE_DIR mpg123.h PATHS ${MPG123_ROOT}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  find_library(MPG123_LIBRARY NAMES libmpg123.a mpg123 PATHS ${MPG123_ROOT}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  find_library(SYN123_LIBRARY NAMES libsyn123.a syn123 PATHS ${MPG123_ROOT}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  add_library(mpg123::mpg123 INTERFACE IMPORTED)
-  target_include_directories(mpg123::mpg123 INTERFACE ${MPG123_INCLUDE_DIR})
-  target_link_libraries(mpg123::mpg123 INTERFACE ${MPG123_LIBRARY})
-  target_compile_definitions(mpg123::mpg123 INTERFACE MPG123_STATIC)
-  add_library(mpg123::syn123 INTERFACE IMPORTED)
-  target_include_directories(mpg123::syn123 INTERFACE ${MPG123_INCLUDE_DIR})
-  target_link_libraries(mpg123::syn123 INTERFACE ${SYN123_LIBRARY})
-  if(WIN32)
-    target_link_libraries(mpg123::mpg123 INTERFACE shlwapi)
+if(mpg123_root)
+  # The libraries stay DLLs of their own beside bass.dll, so a user can replace them.
+  find_path(MPG123_INCLUDE_DIR mpg123.h PATHS ${mpg123_root}/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  foreach(lib mpg123 syn123)
+    string(TOUPPER ${lib} LIB)
+    find_library(${LIB}_IMPLIB NAMES lib${lib}.dll.a ${lib} lib${lib}-0
+                 PATHS ${mpg123_root}/lib ${mpg123_root} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    find_file(${LIB}_DLL NAMES lib${lib}-0.dll PATHS ${mpg123_root}/bin ${mpg123_root}
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    if(NOT MPG123_INCLUDE_DIR OR NOT ${LIB}_IMPLIB OR NOT ${LIB}_DLL)
+      temposcout_require_setup(
+        "lib${lib} as a DLL with its import library was not found in ${mpg123_root} "
+        "(a build folder configured before may name an older build: delete it).")
+    endif()
+    add_library(mpg123::${lib} SHARED IMPORTED)
+    set_target_properties(mpg123::${lib} PROPERTIES
+      IMPORTED_LOCATION ${${LIB}_DLL}
+      IMPORTED_IMPLIB ${${LIB}_IMPLIB}
+      INTERFACE_INCLUDE_DIRECTORIES ${MPG123_INCLUDE_DIR})
+  endforeach()
+
+  # Programs and tests load the DLLs from their own folder.
+  set(mpg123_runtime ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/libmpg123-0.dll ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/libsyn123-0.dll)
+  add_custom_command(
+    OUTPUT ${mpg123_runtime}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${MPG123_DLL} ${SYN123_DLL} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+    DEPENDS ${MPG123_DLL} ${SYN123_DLL}
+    COMMENT "Copying the libmpg123 and libsyn123 DLLs beside the programs"
+    VERBATIM)
+  add_custom_target(mpg123_runtime ALL DEPENDS ${mpg123_runtime})
+
+  # Licence, a note on the exact source release and the source package, for the package.
+  find_file(MPG123_LICENSE_FILE COPYING PATHS ${mpg123_root} ${mpg123_root}/share/licenses/mpg123
+            NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT MPG123_LICENSE_FILE)
+    message(WARNING "No COPYING of libmpg123 in ${mpg123_root}: the portable folder will lack its licence.")
   endif()
-  set(MPG123_LICENSE_FILE ${MPG123_ROOT}/COPYING CACHE INTERNAL "")
+  file(GLOB MPG123_SOURCE_NOTE ${mpg123_root}/SOURCE.txt)
+  file(GLOB MPG123_SOURCE_FILES ${mpg123_root}/source/*)
 else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
-  pkg_check_modules(SYN123 REQUIRED IMPORTED_TARGET libsyn123)
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(MPG123 QUIET IMPORTED_TARGET libmpg123)
+    pkg_check_modules(SYN123 QUIET IMPORTED_TARGET libsyn123)
+  endif()
+  if(NOT MPG123_FOUND OR NOT SYN123_FOUND)
+    temposcout_require_setup("libmpg123 and libsyn123 were not found by pkg-config (Debian: libmpg123-dev).")
+  endif()
   add_library(mpg123::mpg123 ALIAS PkgConfig::MPG123)
   add_library(mpg123::syn123 ALIAS PkgConfig::SYN123)
-  set(MPG123_LICENSE_FILE /usr/share/doc/libmpg123-dev/copyright CACHE INTERNAL "")
+  add_custom_target(mpg123_runtime)
 endif()
 
 if(TEMPOSCOUT_TESTS)
@@ -55,6 +104,9 @@ if(TEMPOSCOUT_TESTS)
       endif()
     endforeach()
   else()
-    find_package(GTest REQUIRED)
+    find_package(GTest QUIET)
+    if(NOT GTest_FOUND)
+      temposcout_require_setup("GoogleTest was not found in ${GTEST_SOURCE_DIR} nor as a package.")
+    endif()
   endif()
 endif()

@@ -8,9 +8,19 @@ if(WIN32)
   # TempoScout's own licence.
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
-  # Third-party licences, one text per library in licenses/.
-  if(EXISTS ${MPG123_LICENSE_FILE})
-    install(FILES ${MPG123_LICENSE_FILE} DESTINATION licenses RENAME mpg123-COPYING.txt)
+  # libmpg123 and libsyn123 (LGPL-2.1) ship as DLLs of their own beside bass.dll, with
+  # their licence and the exact source package they were built from.
+  if(MPG123_DLL)
+    install(FILES ${MPG123_DLL} ${SYN123_DLL} DESTINATION .)
+    if(MPG123_LICENSE_FILE)
+      install(FILES ${MPG123_LICENSE_FILE} DESTINATION licenses RENAME mpg123-COPYING.txt)
+    endif()
+    if(MPG123_SOURCE_NOTE)
+      install(FILES ${MPG123_SOURCE_NOTE} DESTINATION licenses RENAME mpg123-SOURCE.txt)
+    endif()
+    if(MPG123_SOURCE_FILES)
+      install(FILES ${MPG123_SOURCE_FILES} DESTINATION source/mpg123)
+    endif()
   endif()
   # The mingw-w64 runtime (start-up code, winpthreads) is linked into every executable
   # and library; its notices come from the cross compiler's Debian package.
@@ -43,4 +53,7 @@ if(WIN32)
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMENT "Laying out the portable folder and packing its zip"
     VERBATIM)
+  if(TARGET mpg123_runtime)
+    add_dependencies(portable mpg123_runtime)
+  endif()
 endif()

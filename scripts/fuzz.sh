@@ -1,21 +1,19 @@
 #!/usr/bin/env bash
-# Builds the engine's libFuzzer target with clang and the sanitizers into build/fuzz
-# and runs it for a bounded time (FUZZ_SECONDS, 60 by default) from a seed corpus of
-# generated WAV and MP3 files. Exits non-zero when the fuzzer finds a crash.
+# Builds the engine's libFuzzer target with the fuzz preset (clang and the sanitizers)
+# into build/fuzz and runs it for a bounded time (FUZZ_SECONDS, 60 by default) from a
+# seed corpus of generated WAV and MP3 files. Exits non-zero when the fuzzer finds a crash.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/fuzz
 seconds=${FUZZ_SECONDS:-60}
-mkdir -p "$out/corpus" "$out/artifacts"
+cd "$root"
 
-flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -ffp-contract=off -I"$root" -DTEMPOSCOUT_BUILDING_BASS -DTEMPOSCOUT_BUILDING_BASS_FX)
-sources=("$root"/audioengine/*.cpp "$root"/fuzz/EngineFuzz.cpp)
 echo "fuzz: building"
-if ! clang++ "${flags[@]}" "${sources[@]}" $(pkg-config --cflags --libs libmpg123 libsyn123) -o "$out/engine_fuzz"; then
+if ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz -j "$(nproc)"; then
   echo "fuzz: FAILED to build"
   exit 1
 fi
+mkdir -p "$out/corpus" "$out/artifacts"
 
 # Seeds: small WAVs of several formats, written by the tests' own WAV writer from the
 # native build, and, when lame is there, an MP3.
@@ -39,7 +37,7 @@ fi
 
 echo "fuzz: running for ${seconds}s"
 log=$out/fuzz.log
-"$out/engine_fuzz" "$out/corpus" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+"$out/bin/engine_fuzz" "$out/corpus" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
   -max_len=65536 -artifact_prefix="$out/artifacts/" -print_final_stats=1 >"$log" 2>&1
 rc=$?
 tail -n 15 "$log"
