@@ -1,6 +1,7 @@
 // The entry points of the engine library "bass": decoding streams over files, DSPs,
 // and fed streams for the tempo add-on. No audio device is ever opened: the program
 // only decodes.
+#include "audioengine/AudioInput.h"
 #include "audioengine/EngineApi.h"
 #include "audioengine/StreamTable.h"
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "audioengine/AudioInput.h"
+#include "audioengine/StereoInput.h"
 #include "audioengine/EngineApi.h"
 
 namespace audioengine {
