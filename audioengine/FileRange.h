@@ -7,6 +7,8 @@
 
 namespace audioengine {
 
+enum class FileOpenResult { Ok, CannotOpen, NotRegular };
+
 class FileRange {
  public:
   FileRange() = default;
@@ -14,10 +16,11 @@ class FileRange {
   FileRange(const FileRange&) = delete;
   FileRange& operator=(const FileRange&) = delete;
 
-  // Opens `path` for reading; the range starts at `offset` and holds `lengthBytes`
-  // bytes (0 = to the end of the file, and never past it). False when the file cannot
-  // be opened, is not a regular file, or the offset lies beyond its end.
-  bool Open(const char* path, uint64_t offset, uint64_t lengthBytes);
+  // Opens `path` for reading without ever waiting on a pipe or device; the range starts
+  // at `offset` and holds `lengthBytes` bytes (0 = to the end of the file, and never
+  // past it). NotRegular for a FIFO, device, socket or folder; CannotOpen when the file
+  // cannot be opened or the offset lies beyond its end.
+  FileOpenResult Open(const char* path, uint64_t offset, uint64_t lengthBytes);
 
   uint64_t SizeBytes() const { return sizeBytes_; }
   uint64_t PositionBytes() const { return position_; }
