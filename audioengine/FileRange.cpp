@@ -119,4 +119,11 @@ bool FileRange::Seek(uint64_t position) {
   return true;
 }
 
+bool FileRange::DropFront(uint64_t bytes) {
+  if (file_ == nullptr || bytes > sizeBytes_) return false;
+  start_ += bytes;
+  sizeBytes_ -= bytes;
+  return Seek(0);
+}
+
 }  // namespace audioengine

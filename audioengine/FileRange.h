@@ -27,6 +27,8 @@ class FileRange {
   // Reads up to `count` bytes at the current position; returns the bytes read.
   size_t Read(void* buffer, size_t count);
   bool Seek(uint64_t position);
+  // Drops the first `bytes` bytes from the range: position 0 then lies there.
+  bool DropFront(uint64_t bytes);
 
  private:
   std::FILE* file_ = nullptr;
