@@ -13,8 +13,8 @@ namespace audioengine {
 // Returns nullptr when the rate cannot be resampled.
 std::unique_ptr<PcmSource> MakePcmSource(std::unique_ptr<StereoInput> input);
 
-// Opens a file's audio by its content: a RIFF WAVE header means WAV, anything else is
-// tried as MPEG audio. `offset` and `lengthBytes` (0 = to the end) select the part of
+// Opens a file's audio by its content: a RIFF, RIFX, RF64 or BW64 header means WAV and
+// nothing else, anything else is tried as MPEG audio. `offset` and `lengthBytes` (0 = to the end) select the part of
 // the file that holds it. nullptr when the content is neither, with the engine's error
 // code for the reason in `error`.
 std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint64_t lengthBytes, int& error);
