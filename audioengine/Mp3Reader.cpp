@@ -64,7 +64,7 @@ class Mp3Input final : public StereoInput {
     mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_FORCE_STEREO | MPG123_QUIET | MPG123_GAPLESS, 0.0);
     // The rate stays the file's own; resampling to 44100 Hz is done afterwards.
     mpg123_param(handle_, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
-    // Garbage of any length between frames is skipped, as the mpg123 program does.
+    // Garbage of any length between frames is skipped rather than ending the stream.
     mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0.0);
     mpg123_format_none(handle_);
     const long* rates = nullptr;

@@ -167,6 +167,25 @@ TEST(Rf64Huge, LengthAndPositionsPast4GiB) {
   BASS_StreamFree(tempo);
 }
 
+// The same through the resampler: 5 GB at 48 kHz keep their length in 44.1 kHz bytes.
+TEST(Rf64Huge, ResampledLengthPast4GiB) {
+  ScratchDir dir;
+  const std::string path = dir.File("sets48.wav");
+  const uint64_t dataBytes = 5000000000ull;
+  const Bytes header = Rf64("BW64", FormatChunk(1, 2, 48000, 16), dataBytes, {});
+  WriteFile(path, header);
+  std::error_code error;
+  std::filesystem::resize_file(path, header.size() + dataBytes, error);
+  if (error) GTEST_SKIP() << "no room for a sparse 5 GB file: " << error.message();
+  const uint32_t stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+  ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
+  const double expected = static_cast<double>(dataBytes) * 44100.0 / 48000.0;
+  EXPECT_NEAR(static_cast<double>(BASS_ChannelGetLength(stream)), expected, 4.0 * 64);
+  int16_t block[110];
+  EXPECT_EQ(BASS_ChannelGetData(stream, block, sizeof block), sizeof block);
+  BASS_StreamFree(stream);
+}
+
 TEST(WavHeaders, LowerCaseRiffIsReadAsWav) {
   ScratchDir dir;
   const std::vector<int16_t> samples = ClickTrack(44100, 0.3, 100.0);
