@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "audioengine/EngineApi.h"
 #include "audioengine/Mp3Reader.h"
 #include "audioengine/SampleConvert.h"
 #include "audioengine/WavReader.h"
@@ -146,12 +147,20 @@ std::unique_ptr<PcmSource> MakePcmSource(std::unique_ptr<StereoInput> input) {
   return resampled;
 }
 
-std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint64_t lengthBytes) {
+std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint64_t lengthBytes, int& error) {
   auto file = std::make_unique<FileRange>();
-  if (!file->Open(path, offset, lengthBytes)) return nullptr;
-  if (LooksLikeWav(*file)) return MakePcmSource(OpenWav(std::move(file)));
-  if (!file->Seek(0)) return nullptr;
-  return MakePcmSource(OpenMp3(std::move(file)));
+  const FileOpenResult opened = file->Open(path, offset, lengthBytes);
+  if (opened != FileOpenResult::Ok) {
+    error = opened == FileOpenResult::NotRegular ? BASS_ERROR_NOTFILE : BASS_ERROR_FILEOPEN;
+    return nullptr;
+  }
+  std::unique_ptr<PcmSource> source;
+  if (LooksLikeWav(*file))
+    source = MakePcmSource(OpenWav(std::move(file)));
+  else if (file->Seek(0))
+    source = MakePcmSource(OpenMp3(std::move(file)));
+  error = source != nullptr ? BASS_OK : BASS_ERROR_FILEFORM;
+  return source;
 }
 
 }  // namespace audioengine

@@ -1,46 +1,22 @@
-// The decoders' common shape: a file's audio as stereo frames at its own rate, and the
-// 16-bit 44100 Hz stereo stream every engine stream delivers, built on top of it.
+// Picks the reader for a file by its content and brings its audio to the 16-bit 44100 Hz
+// stereo stream every engine stream delivers.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "audioengine/StereoInput.h"
+
 namespace audioengine {
-
-inline constexpr long kOutputRate = 44100;
-inline constexpr uint32_t kFrameBytes = 4;  // 16-bit stereo
-
-// A decoded file as stereo frames at its own sample rate. Mono is already duplicated
-// and more channels already mixed down to two.
-class StereoInput {
- public:
-  virtual ~StereoInput() = default;
-  virtual long RateHz() const = 0;
-  virtual uint64_t LengthFrames() const = 0;
-  // Fill up to `frames` frames; fewer only at the end of the audio or on a decoding
-  // error. 16-bit samples are rounded and clipped, floats are full scale at +-1.
-  virtual size_t ReadInt16(int16_t* stereo, size_t frames) = 0;
-  virtual size_t ReadFloat(float* stereo, size_t frames) = 0;
-  virtual bool SeekFrame(uint64_t frame) = 0;
-};
-
-// 16-bit stereo frames at 44100 Hz: what the engine's streams deliver.
-class PcmSource {
- public:
-  virtual ~PcmSource() = default;
-  virtual uint64_t LengthFrames() const = 0;
-  virtual size_t Read(int16_t* stereo, size_t frames) = 0;
-  virtual bool SeekFrame(uint64_t frame) = 0;
-};
 
 // Passes 44100 Hz input through and resamples any other rate to 44100 Hz.
 // Returns nullptr when the rate cannot be resampled.
 std::unique_ptr<PcmSource> MakePcmSource(std::unique_ptr<StereoInput> input);
 
-// Opens a file's audio by its content: a RIFF WAVE header means WAV, anything else is
-// tried as MPEG audio. `offset` and `lengthBytes` (0 = to the end) select the part of
-// the file that holds it. nullptr when the content is neither.
-std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint64_t lengthBytes);
+// Opens a file's audio by its content: a RIFF, RIFX, RF64 or BW64 header means WAV and
+// nothing else, anything else is tried as MPEG audio. `offset` and `lengthBytes` (0 = to the end) select the part of
+// the file that holds it. nullptr when the content is neither, with the engine's error
+// code for the reason in `error`.
+std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint64_t lengthBytes, int& error);
 
 }  // namespace audioengine

@@ -37,6 +37,19 @@ extern "C" {
 
 /* Flag of a stream that is only decoded by its reader, never played. */
 #define BASS_STREAM_DECODE 0x200000u
+/* Values of BASS_ErrorGetCode: the outcome of the calling thread's last engine call. */
+#define BASS_OK 0
+#define BASS_ERROR_MEM 1      /* out of memory */
+#define BASS_ERROR_FILEOPEN 2 /* the file cannot be opened */
+#define BASS_ERROR_HANDLE 5   /* not a stream or DSP handle */
+#define BASS_ERROR_POSITION 7 /* position outside the stream or not on a whole frame */
+#define BASS_ERROR_ILLPARAM 20
+#define BASS_ERROR_NOTAVAIL 37 /* not offered by this engine */
+#define BASS_ERROR_FILEFORM 41 /* neither MPEG audio nor a WAV file this engine decodes */
+#define BASS_ERROR_ENDED 45    /* the stream has delivered all its data */
+#define BASS_ERROR_NOTFILE 50  /* a pipe, device or folder rather than a regular file */
+#define BASS_ERROR_UNKNOWN (-1)
+
 /* Values of BASS_ChannelIsActive. */
 #define BASS_ACTIVE_STOPPED 0u
 #define BASS_ACTIVE_PLAYING 1u
@@ -45,6 +58,7 @@ typedef void(ENGINEAPI* DSPPROC)(uint32_t handle, uint32_t channel, void* buffer
 
 BASS_API int ENGINEAPI BASS_Init(int32_t device, uint32_t freq, uint32_t flags, void* window, const void* classId);
 BASS_API int ENGINEAPI BASS_Free(void);
+BASS_API int ENGINEAPI BASS_ErrorGetCode(void);
 BASS_API int ENGINEAPI BASS_SetVolume(uint32_t volume);
 BASS_API uint32_t ENGINEAPI BASS_StreamCreateFile(int mem, const void* file, uint64_t offset, uint64_t length,
                                                   uint32_t flags);
@@ -70,6 +84,8 @@ typedef struct FeedProcs {
   void(ENGINEAPI* release)(void* user);
 } FeedProcs;
 BASS_API uint32_t ENGINEAPI TSEngine_StreamCreateFed(const FeedProcs* procs, void* user, uint64_t lengthBytes);
+/* Sets the calling thread's error code, for bass_fx. */
+BASS_API void ENGINEAPI TSEngine_SetError(int code);
 
 BASS_FX_API uint32_t ENGINEAPI BASS_FX_TempoCreate(uint32_t channel, uint32_t flags);
 

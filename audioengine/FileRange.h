@@ -7,6 +7,8 @@
 
 namespace audioengine {
 
+enum class FileOpenResult { Ok, CannotOpen, NotRegular };
+
 class FileRange {
  public:
   FileRange() = default;
@@ -14,16 +16,19 @@ class FileRange {
   FileRange(const FileRange&) = delete;
   FileRange& operator=(const FileRange&) = delete;
 
-  // Opens `path` for reading; the range starts at `offset` and holds `lengthBytes`
-  // bytes (0 = to the end of the file, and never past it). False when the file cannot
-  // be opened, is not a regular file, or the offset lies beyond its end.
-  bool Open(const char* path, uint64_t offset, uint64_t lengthBytes);
+  // Opens `path` for reading without ever waiting on a pipe or device; the range starts
+  // at `offset` and holds `lengthBytes` bytes (0 = to the end of the file, and never
+  // past it). NotRegular for a FIFO, device, socket or folder; CannotOpen when the file
+  // cannot be opened or the offset lies beyond its end.
+  FileOpenResult Open(const char* path, uint64_t offset, uint64_t lengthBytes);
 
   uint64_t SizeBytes() const { return sizeBytes_; }
   uint64_t PositionBytes() const { return position_; }
   // Reads up to `count` bytes at the current position; returns the bytes read.
   size_t Read(void* buffer, size_t count);
   bool Seek(uint64_t position);
+  // Drops the first `bytes` bytes from the range: position 0 then lies there.
+  bool DropFront(uint64_t bytes);
 
  private:
   std::FILE* file_ = nullptr;

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "audioengine/AudioInput.h"
+#include "audioengine/StereoInput.h"
 #include "audioengine/FileRange.h"
 
 namespace audioengine {

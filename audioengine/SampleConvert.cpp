@@ -6,7 +6,32 @@
 
 namespace audioengine {
 
+namespace {
+
+// G.711 A-law: the byte's even bits are inverted; three exponent bits, four mantissa
+// bits and the sign (set for positive values) give a 13-bit value, here in 16-bit units.
+int ALawToLinear(uint8_t code) {
+  code ^= 0x55;
+  const int exponent = (code >> 4) & 7;
+  int magnitude = (code & 0x0F) << 4;
+  magnitude += exponent == 0 ? 8 : 0x108;
+  if (exponent > 1) magnitude <<= exponent - 1;
+  return (code & 0x80) != 0 ? magnitude : -magnitude;
+}
+
+// G.711 mu-law: the byte is stored inverted; the biased 14-bit value, here in 16-bit units.
+int MuLawToLinear(uint8_t code) {
+  code = static_cast<uint8_t>(~code);
+  const int exponent = (code >> 4) & 7;
+  const int magnitude = ((((code & 0x0F) << 3) + 0x84) << exponent) - 0x84;
+  return (code & 0x80) != 0 ? -magnitude : magnitude;
+}
+
+}  // namespace
+
 double SampleLevel(const uint8_t* sample, SampleKind kind, unsigned bytesPerSample) {
+  if (kind == SampleKind::ALaw) return ALawToLinear(sample[0]);
+  if (kind == SampleKind::MuLaw) return MuLawToLinear(sample[0]);
   if (kind == SampleKind::Float) {
     if (bytesPerSample == 4) {
       uint32_t bits =

@@ -8,10 +8,12 @@
 
 namespace audioengine {
 
-enum class SampleKind { Int, Float };
+// Int: linear PCM; Float: IEEE float; ALaw and MuLaw: 8-bit G.711 companded samples.
+enum class SampleKind { Int, Float, ALaw, MuLaw };
 
 // One little-endian sample as a level in 16-bit units (full scale is +-32768).
-// 8-bit samples are unsigned with 128 as silence; the others are signed.
+// 8-bit samples are unsigned with 128 as silence; the others are signed. A-law and
+// mu-law bytes expand to the 16-bit values of the G.711 tables.
 double SampleLevel(const uint8_t* sample, SampleKind kind, unsigned bytesPerSample);
 
 // Nearest 16-bit sample, ties to even, clipped to the 16-bit range; NaN gives 0.

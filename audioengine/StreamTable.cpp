@@ -23,8 +23,8 @@ bool Stream::IsActive() {
 }
 
 uint32_t Stream::GetData(uint32_t handle, void* buffer, uint32_t lengthBytes) {
-  std::lock_guard lock(mutex_);
-  if (source_ == nullptr) return 0;
+  std::unique_lock lock(mutex_);
+  if (source_ == nullptr || releasePending_) return 0;
   // Never more than the stream's length, so the bytes delivered add up to it exactly.
   const uint64_t left = lengthBytes_ - positionBytes_;
   const size_t frames = static_cast<size_t>(std::min<uint64_t>(lengthBytes / kFrameBytes, left / kFrameBytes));
@@ -37,10 +37,33 @@ uint32_t Stream::GetData(uint32_t handle, void* buffer, uint32_t lengthBytes) {
   if (got < frames) ended_ = true;
   const uint32_t bytes = static_cast<uint32_t>(got * kFrameBytes);
   positionBytes_ += bytes;
-  if (bytes > 0) {
-    for (const Dsp& dsp : dsps_) dsp.proc(dsp.handle, handle, buffer, bytes, dsp.user);
-  }
+  if (bytes > 0) RunDsps(lock, handle, buffer, bytes);
   return bytes;
+}
+
+void Stream::RunDsps(std::unique_lock<std::recursive_mutex>& lock, uint32_t handle, void* buffer, uint32_t bytes) {
+  // A DSP may add or remove DSPs or free the stream while the list is walked, so the
+  // walk goes over a copy: a DSP added now runs from the next block on, one removed is
+  // not called again, and a release waits until the callbacks have returned.
+  const std::vector<Dsp> dsps = dsps_;
+  struct CallbackScope {
+    int& depth;
+    explicit CallbackScope(int& d) : depth(d) { ++depth; }
+    ~CallbackScope() { --depth; }
+  };
+  try {
+    CallbackScope scope(callbackDepth_);
+    for (const Dsp& dsp : dsps) {
+      if (releasePending_) break;
+      const bool stillSet =
+          std::any_of(dsps_.begin(), dsps_.end(), [&dsp](const Dsp& d) { return d.handle == dsp.handle; });
+      if (stillSet) dsp.proc(dsp.handle, handle, buffer, bytes, dsp.user);
+    }
+  } catch (...) {
+    if (releasePending_ && callbackDepth_ == 0) FinishRelease(lock);
+    throw;
+  }
+  if (releasePending_ && callbackDepth_ == 0) FinishRelease(lock);
 }
 
 bool Stream::SetPosition(uint64_t positionBytes) {
@@ -68,15 +91,26 @@ bool Stream::RemoveDsp(uint32_t dspHandle) {
 }
 
 void Stream::Release() {
-  void (*release)(void*) = nullptr;
-  void* user = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    source_.reset();
-    dsps_.clear();
-    std::swap(release, release_);
-    user = releaseUser_;
+  std::unique_lock lock(mutex_);
+  // Freed from inside one of its own DSPs: the read that runs them finishes the release.
+  if (callbackDepth_ > 0) {
+    releasePending_ = true;
+    ended_ = true;
+    return;
   }
+  FinishRelease(lock);
+}
+
+void Stream::FinishRelease(std::unique_lock<std::recursive_mutex>& lock) {
+  releasePending_ = true;
+  ended_ = true;
+  std::unique_ptr<PcmSource> source = std::move(source_);
+  dsps_.clear();
+  void (*release)(void*) = nullptr;
+  std::swap(release, release_);
+  void* user = releaseUser_;
+  lock.unlock();
+  source.reset();
   // Outside the lock: releasing a tempo stream frees its source through the table.
   if (release != nullptr) release(user);
 }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "audioengine/AudioInput.h"
+#include "audioengine/StereoInput.h"
 #include "audioengine/EngineApi.h"
 
 namespace audioengine {
@@ -26,6 +26,8 @@ class Stream {
   bool SetPosition(uint64_t positionBytes);
   void AddDsp(uint32_t dspHandle, DSPPROC proc, void* user, int32_t priority);
   bool RemoveDsp(uint32_t dspHandle);
+  // Frees the source and the DSPs; from inside one of the stream's own DSPs this is
+  // done once the DSPs of the current block have returned.
   void Release();
 
  private:
@@ -36,6 +38,9 @@ class Stream {
     int32_t priority;
   };
 
+  void RunDsps(std::unique_lock<std::recursive_mutex>& lock, uint32_t handle, void* buffer, uint32_t bytes);
+  void FinishRelease(std::unique_lock<std::recursive_mutex>& lock);
+
   // Recursive, so that a DSP may ask its own stream for its position.
   std::recursive_mutex mutex_;
   std::unique_ptr<PcmSource> source_;
@@ -43,6 +48,8 @@ class Stream {
   uint64_t positionBytes_ = 0;
   bool ended_ = false;
   std::vector<Dsp> dsps_;
+  int callbackDepth_ = 0;        // DSP calls in progress on this stream
+  bool releasePending_ = false;  // freed; no more data is delivered
   void (*release_)(void*);
   void* releaseUser_;
 };
