@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "temposcout-cli: cannot load the audio engine (%s, %s beside the program)\n",
                  engine::kEngineLibraryName, engine::kEngineFxLibraryName);
   }
-  InitGainCurve();
+  tempo::InitGainCurve();
   engine::BASS_Init(-1, 44100, 0, nullptr, nullptr);
 
   StopOnInterrupt host;

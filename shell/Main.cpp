@@ -21,7 +21,7 @@ void LoadEngineLibraries() {
 
 // Allocates the gain curve of the retry pass and builds it with (100, 0.05, 90).
 void BuildGainCurveForRetries() {
-  InitGainCurve();
+  tempo::InitGainCurve();
 }
 
 // Installed while the window has neither menu bar nor controls.

@@ -7,6 +7,8 @@
 
 #include "tempo/FloatRounding.h"
 
+namespace tempo {
+
 namespace {
 
 constexpr int32_t kCurveSize = 100;
@@ -182,3 +184,5 @@ void RunGainStage(AnalysisState& state, void* buffer, uint32_t lengthBytes) {
 void GainStage(uint32_t /*handle*/, uint32_t /*channel*/, void* buffer, uint32_t lengthBytes, void* /*user*/) {
   RunGainStage(TheAnalysisState(), buffer, lengthBytes);
 }
+
+}  // namespace tempo

@@ -6,6 +6,8 @@
 
 #include "tempo/AnalysisState.h"
 
+namespace tempo {
+
 // Fills rows 1 to size + 1 of the state's curve: thresholds 32767 / k falling with the
 // row, gains rising by 1.3 x slope a row up to the peak row and falling after it.
 // Stores size and slope. Returns 1, or 0 (curve untouched) when the state has no
@@ -24,3 +26,5 @@ void RunGainStage(AnalysisState& state, void* buffer, uint32_t lengthBytes);
 // The engine's DSP callback; handle, channel and user carry nothing the stage needs,
 // it works on TheAnalysisState().
 void GainStage(uint32_t handle, uint32_t channel, void* buffer, uint32_t lengthBytes, void* user);
+
+}  // namespace tempo

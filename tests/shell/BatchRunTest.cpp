@@ -178,7 +178,7 @@ class BatchRun : public ShellFixture {
     ShellFixture::SetUp();
     ASSERT_NE(engine::LoadEngine(), 0u) << "bass.dll not found beside the test";
     ASSERT_NE(engine::LoadEngineFx(), 0u) << "bass_fx.dll not found beside the test";
-    InitGainCurve();
+    tempo::InitGainCurve();
     engine::BASS_Init(-1, 44100, 0, shell_->window->Handle(), nullptr);
     recorder_ = std::make_unique<RunRecorder>(shell_->trackList, shell_->statusLabel, shell_->progressBar);
 
