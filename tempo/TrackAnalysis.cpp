@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/EngineBinding.h"
+#include "engine/EngineStream.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/FloatRounding.h"
 #include "tempo/GainStage.h"
@@ -24,22 +25,14 @@ constexpr double kShortestIntervalMs = 300.0;
 constexpr int32_t kMergeAbove = 5;
 constexpr int32_t kMergeRadius = 50;
 
-// Releases the streams and clears the active flag on every way out.
-class AnalysisScope {
+// Sets the analysis active flag for the life of one analysis and clears it on every
+// way out, after the streams declared below it are freed.
+class ActiveFlagScope {
  public:
-  explicit AnalysisScope(AnalysisState& state) : state_(state) { state_.SetActiveFlag(1); }
-  ~AnalysisScope() {
-    // The tempo stream releases its source with it; the source is freed separately
-    // when the tempo stream could not be made.
-    if (stream != 0) engine::BASS_StreamFree(stream);
-    if (source != 0 && stream == 0) engine::BASS_StreamFree(source);
-    state_.SetActiveFlag(0);
-  }
-  AnalysisScope(const AnalysisScope&) = delete;
-  AnalysisScope& operator=(const AnalysisScope&) = delete;
-
-  uint32_t source = 0;
-  uint32_t stream = 0;
+  explicit ActiveFlagScope(AnalysisState& state) : state_(state) { state_.SetActiveFlag(1); }
+  ~ActiveFlagScope() { state_.SetActiveFlag(0); }
+  ActiveFlagScope(const ActiveFlagScope&) = delete;
+  ActiveFlagScope& operator=(const ActiveFlagScope&) = delete;
 
  private:
   AnalysisState& state_;
@@ -61,13 +54,16 @@ int32_t HistogramSizeFor(int32_t lengthBytes) {
 }
 
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host) {
-  AnalysisScope scope(TheAnalysisState());
+  const ActiveFlagScope active(TheAnalysisState());
   if (path.empty()) return {};
 
-  scope.source = engine::BASS_StreamCreateFile(0, path.c_str(), 0, 0, kDecodeOnly);
+  engine::UniqueStream source(engine::BASS_StreamCreateFile(0, path.c_str(), 0, 0, kDecodeOnly));
   engine::BASS_SetVolume(100);
-  scope.stream = engine::BASS_FX_TempoCreate(scope.source, kDecodeOnly);
-  const uint32_t stream = scope.stream;
+  const engine::UniqueStream tempoStream(engine::BASS_FX_TempoCreate(source.Get(), kDecodeOnly));
+  // The tempo stream releases its source with it; the source is freed on its own
+  // only when the tempo stream could not be made.
+  if (tempoStream) source.Release();
+  const uint32_t stream = tempoStream.Get();
   engine::BASS_ChannelSetAttributes(stream, -1, 100, -101);
   if (withGainStage != 0) engine::BASS_ChannelSetDSP(stream, &GainStage, nullptr, 0);
 

@@ -28,6 +28,7 @@ struct Script {
   uint64_t lengthBytes = 0;
   std::vector<Chunk> chunks;
   bool openFails = false;
+  bool tempoFails = false;
 };
 
 // Engine state shared by the plain functions below.
@@ -52,7 +53,7 @@ int SetVolume(uint32_t volume) {
 }
 uint32_t TempoCreate(uint32_t channel, uint32_t flags) {
   fake->calls.push_back("TempoCreate " + std::to_string(channel) + " " + std::to_string(flags));
-  return channel == 0 ? 0 : 22;
+  return channel == 0 || fake->script.tempoFails ? 0 : 22;
 }
 int SetAttributes(uint32_t channel, int32_t freq, int32_t volume, int32_t pan) {
   fake->calls.push_back("SetAttributes " + std::to_string(channel) + " " + std::to_string(freq) + " " +
@@ -213,6 +214,22 @@ TEST_F(TrackAnalysisTest, EarlyReturnsGiveEmptyTextAndLeaveTheProgressBarAlone) 
   Quiet(1);
   EXPECT_EQ(Run(), "0|0");
   EXPECT_EQ(host_.progress, std::vector<int>{100});
+  EXPECT_EQ(TheAnalysisState().ActiveFlag(), 0);
+}
+
+// The tempo stream takes its source with it when freed; without one (no effects
+// library) the source is freed on its own, and nothing is freed twice.
+TEST_F(TrackAnalysisTest, FreesTheSourceOnlyWhenNoTempoStreamTookIt) {
+  engine_.script.lengthBytes = Bytes(60);
+  Quiet(1);
+  engine_.script.tempoFails = true;
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(engine_.freed, std::vector<uint32_t>{11});
+
+  engine_.freed.clear();
+  engine_.script.openFails = true;
+  EXPECT_EQ(Run(), "");
+  EXPECT_TRUE(engine_.freed.empty());
   EXPECT_EQ(TheAnalysisState().ActiveFlag(), 0);
 }
 
