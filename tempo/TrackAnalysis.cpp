@@ -38,6 +38,13 @@ class ActiveFlagScope {
   AnalysisState& state_;
 };
 
+// The time of a byte position, rounded once to a float from the quotient worked in
+// double: past 2^24 bytes a float no longer holds every position, so the position is
+// never rounded on its own.
+float SecondsAt(int32_t positionBytes) {
+  return static_cast<float>(static_cast<double>(positionBytes) / kFramesPerSecond / kBytesPerFrame);
+}
+
 inline int16_t LeftSample(const unsigned char* frame) {
   return static_cast<int16_t>(static_cast<uint16_t>(frame[0] | (frame[1] << 8)));
 }
@@ -45,12 +52,10 @@ inline int16_t LeftSample(const unsigned char* frame) {
 }  // namespace
 
 int32_t HistogramSizeFor(int32_t lengthBytes) {
-  float minutes = static_cast<float>(lengthBytes);
-  minutes /= kFramesPerSecond;
-  minutes /= static_cast<float>(kBytesPerFrame);
-  minutes /= 60.0f;
-  const float size = minutes * 10050.0f;
-  return RoundToInt32(size);
+  // The length in minutes is a float, rounded once from the quotient worked in double;
+  // the product with 10050 is exact in double and goes straight to the integer.
+  const auto minutes = static_cast<float>(static_cast<double>(lengthBytes) / kFramesPerSecond / kBytesPerFrame / 60.0);
+  return RoundToInt32(static_cast<double>(minutes) * 10050.0);
 }
 
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host) {
@@ -99,11 +104,11 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
       const float magnitude = std::fabs(static_cast<float>(LeftSample(&buffer[offset])));
       chunkLevel = (chunkLevel + magnitude) / 2.0f;
     }
-    backgroundLevel = (3.0f * backgroundLevel + chunkLevel) / 4.0f;
+    // Stored as a float, rounded once: 3 x background is not rounded on its own.
+    backgroundLevel = static_cast<float>((3.0 * backgroundLevel + chunkLevel) / 4.0);
 
     const auto positionBytes = static_cast<int32_t>(engine::BASS_ChannelGetPosition(stream));
-    float nowSeconds = static_cast<float>(positionBytes) / kFramesPerSecond;
-    nowSeconds /= static_cast<float>(kBytesPerFrame);
+    const float nowSeconds = SecondsAt(positionBytes);
 
     if (chunkLevel > 2.0f * backgroundLevel) {
       for (int32_t levelClass = 0; levelClass < HistogramSet::kClassCount; ++levelClass) {

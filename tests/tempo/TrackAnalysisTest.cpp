@@ -283,6 +283,24 @@ TEST_F(TrackAnalysisTest, TooShortIntervalsAreSkippedWithoutMovingTheLastOnset) 
   EXPECT_EQ(Run(), "598|0");
 }
 
+// Past 2^24 bytes a float no longer holds every byte position, so the time of a chunk
+// is taken from the position itself, rounded once. Positions that are multiples of
+// 11025 bytes are whole sixteenths of a second, exact in a float, so pulses nine
+// sixteenths apart measure exactly 562.5 ms: bin 563 (half up). Rounding an odd
+// position to a float first would move it by a byte and split the pulses between bins
+// 562 and 563.
+TEST_F(TrackAnalysisTest, TimesPastTwoToThe24BytesComeFromTheExactPosition) {
+  engine_.script.lengthBytes = Bytes(600);  // H = 100500 ms, so the first pulse counts
+  constexpr uint32_t kSixteenth = 11025;
+  constexpr uint32_t kFirst = 1523;  // 1523 x 11025 = 16791075, past 2^24
+  static_assert(kFirst * kSixteenth > (1u << 24));
+  for (uint32_t pulse = 0; pulse < 13; ++pulse) {
+    LoudAt((kFirst + 9 * pulse) / 16.0, 500);
+    Quiet(20);
+  }
+  EXPECT_EQ(Run(), "563|0");
+}
+
 // A level of exactly 1000 does not take part in the 1000 class; 1001 does. 100 pulses
 // are 100 accepted onsets at level 1000 (class 0 only) and 200 at 1001 (classes 0 and
 // 1), which shows in the pauses (every 20) and progress updates (every 100).
