@@ -2,6 +2,7 @@
 #include "cli/TrackSource.h"
 
 #include "platform/FolderListing.h"
+#include "platform/Paths.h"
 #include "shell/TrackScan.h"
 
 #include <cerrno>

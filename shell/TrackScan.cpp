@@ -2,6 +2,7 @@
 #include "shell/TrackScan.h"
 
 #include "platform/FolderListing.h"
+#include "platform/Paths.h"
 
 #include <cstring>
 #include <optional>
