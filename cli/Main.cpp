@@ -9,6 +9,7 @@
 
 #include "cli/TrackSource.h"
 #include "engine/EngineBinding.h"
+#include "engine/EngineSession.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
 #include "tempo/GainStage.h"
@@ -121,20 +122,19 @@ int main(int argc, char** argv) {
   for (const std::string& argument : arguments) cli::CollectTracks(argument, recursive, paths);
 
   std::signal(SIGINT, OnInterrupt);
-  if (engine::LoadEngine() == 0 || engine::LoadEngineFx() == 0) {
+  engine::EngineSession engineSession;
+  if (!engineSession.EngineLoaded() || !engineSession.EngineFxLoaded()) {
     std::fprintf(stderr, "temposcout-cli: cannot load the audio engine (%s, %s beside the program)\n",
                  engine::kEngineLibraryName, engine::kEngineFxLibraryName);
   }
   tempo::InitGainCurve();
-  engine::BASS_Init(-1, 44100, 0, nullptr, nullptr);
+  engineSession.Initialise(nullptr);
 
   StopOnInterrupt host;
   RecordingAnalyser analyser(host);
   PrintingList list(paths, analyser, raw);
   tempo::RunBatch(list, analyser);
 
-  engine::FreeEngine();
-  engine::UnloadEngineFx();
   if (interrupted) return 130;
   return list.unreadable > 0 ? 1 : 0;
 }
