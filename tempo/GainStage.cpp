@@ -102,10 +102,6 @@ int32_t BuildGainCurve(AnalysisState& state, int32_t size, float slope, int32_t 
   return 1;
 }
 
-int32_t BuildGainCurve(int32_t size, float slope, int32_t peakRow) {
-  return BuildGainCurve(TheAnalysisState(), size, slope, peakRow);
-}
-
 int32_t InitGainCurve() {
   AnalysisState& state = TheAnalysisState();
   if (!state.AllocateGainCurve()) {

@@ -13,7 +13,6 @@ namespace tempo {
 // Stores size and slope. Returns 1, or 0 (curve untouched) when the state has no
 // curve or the size would reach past its 201 rows.
 int32_t BuildGainCurve(AnalysisState& state, int32_t size, float slope, int32_t peakRow);
-int32_t BuildGainCurve(int32_t size, float slope, int32_t peakRow);
 
 // Start-up: allocates the zero-filled curve of the program's state and builds it with
 // (100, 0.05, 90). Returns 1, or 0 when the curve could not be allocated.
