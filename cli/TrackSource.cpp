@@ -34,9 +34,9 @@ void CollectTracks(const std::string& argument, bool recursive, std::vector<std:
   PathCollector collector(paths);
   const std::string folder = platform::WithTrailingSeparator(argument);
   if (recursive) {
-    shell::ScanFolderTree(collector, folder, 1);
+    shell::ScanFolderTreeInto(collector, folder, 1);
   } else {
-    shell::ScanFolder(collector, folder);
+    shell::ScanFolderInto(collector, folder);
   }
 }
 

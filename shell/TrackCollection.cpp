@@ -57,12 +57,12 @@ void LoadFolderRecursive(Shell& shell) {
 
 void ScanFolder(Shell& shell, const std::string& folder) {
   TrackListSink sink(shell);
-  ScanFolder(sink, folder);
+  ScanFolderInto(sink, folder);
 }
 
 int ScanFolderTree(Shell& shell, const std::string& path, int descend) {
   TrackListSink sink(shell);
-  return ScanFolderTree(sink, path, descend);
+  return ScanFolderTreeInto(sink, path, descend);
 }
 
 }  // namespace shell
