@@ -123,11 +123,6 @@ class FineTimerResolution {
 
 }  // namespace
 
-void ClearTrackList(Shell& shell) {
-  shell.listGeneration.fetch_add(1);
-  platform::ClearList(shell.trackList);
-}
-
 void RunBatchOnWorker(Shell& shell, const std::atomic<bool>& stopRequested) {
   FineTimerResolution timer;
   WindowBatchHost batch(shell, stopRequested);

@@ -8,11 +8,6 @@
 
 namespace shell {
 
-// Clears the track list and marks it as a new list, so a run in progress neither
-// writes a result it measured on the old list into the new one nor goes on from its
-// old row.
-void ClearTrackList(Shell& shell);
-
 // The worker's job: runs the batch driver over the track list until its last row, a
 // stop request, or the end of the program.
 void RunBatchOnWorker(Shell& shell, const std::atomic<bool>& stopRequested);

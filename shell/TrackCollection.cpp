@@ -4,7 +4,6 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
-#include "shell/BatchRun.h"
 
 namespace shell {
 
@@ -24,6 +23,11 @@ class TrackListSink final : public TrackSink {
 };
 
 }  // namespace
+
+void ClearTrackList(Shell& shell) {
+  shell.listGeneration.fetch_add(1);
+  platform::ClearList(shell.trackList);
+}
 
 void LoadFile(Shell& shell) {
   std::string chosen = platform::ChooseFileToOpen(shell.window->Handle(), kFileDialogTitle, kFileDialogFilter);
