@@ -3,6 +3,7 @@
 #include "menuskin/MenuSkin.h"
 #include "platform/PageOpener.h"
 #include "platform/UiSession.h"
+#include "shell/BatchRun.h"
 #include "shell/EventLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/Shell.h"
@@ -32,6 +33,7 @@ void RunMainWindow(shell::Shell& shell, engine::EngineSession& engineSession) {
   shell::PrepareForControls();
   shell::AttachMainMenu(shell);
   shell::CreateMainControls(shell);
+  shell.batchJob = shell::BatchJobFor(shell);
   engineSession.Initialise(shell.window->Handle());
   shell::RunEventLoop(shell);
 }

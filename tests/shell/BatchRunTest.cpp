@@ -186,7 +186,7 @@ class BatchRun : public ShellFixture {
     HWND window = shell_->window->Handle();
     shell_->batchJob = [this, window](const std::atomic<bool>& stopRequested) {
       ++runs_;
-      shell::RunBatchOnWorker(*shell_, stopRequested);
+      shell::RunBatchOnWorker(shell::BatchControlsOf(*shell_), stopRequested);
       PostMessageA(window, WM_CLOSE, 0, 0);
     };
   }

@@ -3,6 +3,7 @@
 #include "ShellFixture.h"
 
 #include "platform/Controls.h"
+#include "shell/BatchRun.h"
 #include "shell/EventLoop.h"
 
 #include <windows.h>
@@ -130,6 +131,7 @@ TEST_F(EventLoop, ShutdownWaitStopsARunningBatch) {
 }
 
 TEST_F(EventLoop, FindBpmOnAnEmptyListChangesNoControl) {
+  shell_->batchJob = shell::BatchJobFor(*shell_);
   PressFindBpm();
   PostClose();
   shell::RunEventLoop(*shell_);
