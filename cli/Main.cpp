@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "cli/TextEncoding.h"
 #include "cli/TrackSource.h"
 #include "engine/EngineBinding.h"
+#include "engine/EngineSession.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
 #include "tempo/GainStage.h"
@@ -42,45 +44,15 @@ constexpr int kExitNoEngine = 3;
 // What a shell reports for a process ended by SIGPIPE: the reader closed the pipe.
 constexpr int kExitReaderGone = 141;
 
-// The folder the engine libraries are loaded from: the program's own.
-std::string ProgramFolder() {
-#ifdef _WIN32
-  char path[MAX_PATH * 4] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string program(path, length);
-  const size_t slash = program.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
-#else
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return {};
-  const std::string program(path, static_cast<size_t>(length));
-  return program.substr(0, program.rfind('/') + 1);
-#endif
-}
-
-// Loads the engine libraries and starts the engine; names the library that is missing.
-bool StartEngine() {
-  const char* missing = nullptr;
-  if (engine::LoadEngine() == 0) {
-    missing = engine::kEngineLibraryName;
-  } else if (engine::LoadEngineFx() == 0) {
-    missing = engine::kEngineFxLibraryName;
-  }
-  if (missing != nullptr) {
-    std::fprintf(stderr,
-                 "temposcout-cli: cannot load the audio engine library %s (looked for beside the program, in %s)\n",
-                 missing, ProgramFolder().c_str());
-    return false;
-  }
-  InitGainCurve();
-  engine::BASS_Init(-1, 44100, 0, nullptr, nullptr);
-  return true;
-}
-
-void StopEngine() {
-  engine::FreeEngine();
-  engine::UnloadEngineFx();
+// Says which engine library could not be loaded and where it was looked for. Returns
+// false when one is missing: no file can be analysed without both.
+bool EngineIsComplete(const engine::EngineSession& session) {
+  const std::vector<engine::MissingLibrary> missing = session.MissingLibraries();
+  if (missing.empty()) return true;
+  std::fprintf(stderr,
+               "temposcout-cli: cannot load the audio engine library %s (looked for beside the program, in %s)\n",
+               missing.front().fileName.c_str(), missing.front().programFolder.c_str());
+  return false;
 }
 
 // Standard output carries the records byte for byte; a write to a closed pipe fails
@@ -235,7 +207,10 @@ int main(int argc, char** argv) {
     return kExitFailure;
   }
   cli::InstallInterruptHandling();
-  if (!StartEngine()) return kExitNoEngine;
+  std::optional<engine::EngineSession> engineSession(std::in_place);
+  if (!EngineIsComplete(*engineSession)) return kExitNoEngine;
+  tempo::InitGainCurve();
+  engineSession->Initialise(nullptr);
 
   std::vector<std::string> arguments = options.paths;
   if (options.filesFrom) {
@@ -272,7 +247,7 @@ int main(int argc, char** argv) {
   tempo::RunBatch(list, analyser);
   writer.Finish();
   cli::MarkRunFinished();
-  StopEngine();
+  engineSession.reset();
 
   progress.Clear();
   if (writer.state() != cli::ResultWriter::State::kWriting && !cli::Interrupted()) return WriteFailureStatus(writer);

@@ -2,6 +2,7 @@
 #include "cli/TrackSource.h"
 
 #include "platform/FolderListing.h"
+#include "platform/Paths.h"
 #include "shell/TrackScan.h"
 
 #include <cerrno>
@@ -99,11 +100,11 @@ void CollectTracks(const std::string& argument, bool recursive, std::vector<std:
   PathCollector collector(paths);
   const std::string folder = platform::WithTrailingSeparator(argument);
   if (recursive) {
-    shell::ScanFolderTree(collector, folder, 1);
+    shell::ScanFolderTreeInto(collector, folder, 1);
     std::vector<platform::FolderIdentity> ancestors;
     CheckTree(argument, ancestors, unlisted);
   } else {
-    shell::ScanFolder(collector, folder);
+    shell::ScanFolderInto(collector, folder);
     if (std::optional<std::string> failure = ListingFailure(folder)) unlisted.push_back({argument, *failure});
   }
 }

@@ -6,21 +6,9 @@
 
 #include <string>
 
+#include "platform/Paths.h"
+
 namespace platform {
-
-namespace {
-
-// The folder of the running program, with a trailing slash; empty when unknown.
-std::string ProgramFolder() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return {};
-  const std::string program(path, static_cast<size_t>(length));
-  const size_t slash = program.rfind('/');
-  return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
-}
-
-}  // namespace
 
 LibraryHandle OpenLibrary(const char* fileName) {
   if (fileName == nullptr || *fileName == '\0') return 0;
@@ -29,7 +17,7 @@ LibraryHandle OpenLibrary(const char* fileName) {
   // search uses the RUNPATH of its caller, which is the sanitizer runtime, not the
   // program, when dlopen is intercepted.
   if (name.find('/') == std::string::npos) {
-    const std::string folder = ProgramFolder();
+    const std::string folder = ModuleFolder();
     if (!folder.empty() && access((folder + name).c_str(), F_OK) == 0) {
       return reinterpret_cast<LibraryHandle>(dlopen((folder + name).c_str(), RTLD_NOW | RTLD_LOCAL));
     }

@@ -10,13 +10,6 @@
 
 namespace platform {
 
-// The separator between folder and entry names in the paths this layer hands out.
-#ifdef _WIN32
-inline constexpr char kFolderSeparator = '\\';
-#else
-inline constexpr char kFolderSeparator = '/';
-#endif
-
 // The entries of one folder that match a pattern, in the file system's order,
 // including "." and "..". An empty pattern matches every entry.
 class FolderListing {
@@ -55,8 +48,5 @@ std::optional<FolderIdentity> ReadFolderIdentity(const std::string& folder);
 
 // True when the path names an existing folder (or a link to one).
 bool IsExistingFolder(const std::string& path);
-
-// path with the folder separator appended unless it already ends with one; "" stays "".
-std::string WithTrailingSeparator(std::string path);
 
 }  // namespace platform

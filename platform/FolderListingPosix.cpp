@@ -77,11 +77,4 @@ bool IsExistingFolder(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string WithTrailingSeparator(std::string path) {
-  if (!path.empty() && path.back() != '/') {
-    path.push_back('/');
-  }
-  return path;
-}
-
 }  // namespace platform

@@ -2,7 +2,6 @@
 // GetFileInformationByHandle.
 #include "platform/FolderListing.h"
 
-#include "platform/Paths.h"
 #include "platform/ScopedWin.h"
 
 #include <windows.h>
@@ -58,10 +57,6 @@ std::optional<FolderIdentity> ReadFolderIdentity(const std::string& folder) {
 bool IsExistingFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::string WithTrailingSeparator(std::string path) {
-  return WithTrailingBackslash(std::move(path));
 }
 
 }  // namespace platform

@@ -159,17 +159,23 @@ void FrameWindow::Record(Event event) {
 }
 
 LRESULT CALLBACK FrameWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    auto* created = static_cast<FrameWindow*>(create->lpCreateParams);
-    created->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  auto* frame = reinterpret_cast<FrameWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (frame == nullptr) {
+  // The system calls this procedure from its own C frames, which an exception must not
+  // unwind: a message whose handling fails gets the default handling instead.
+  try {
+    if (message == WM_NCCREATE) {
+      auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+      auto* created = static_cast<FrameWindow*>(create->lpCreateParams);
+      created->hwnd_ = hwnd;
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    auto* frame = reinterpret_cast<FrameWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (frame == nullptr) {
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    return frame->OnMessage(message, wParam, lParam);
+  } catch (...) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
   }
-  return frame->OnMessage(message, wParam, lParam);
 }
 
 namespace {

@@ -4,45 +4,9 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/UniqueResource.h"
 
 namespace platform {
-
-// Owns one handle of type H and releases it with Close(h) unless it equals Invalid().
-template <typename Traits>
-class UniqueResource {
- public:
-  using Handle = typename Traits::Handle;
-
-  UniqueResource() = default;
-  explicit UniqueResource(Handle handle) : handle_(handle) {}
-  ~UniqueResource() { Reset(); }
-
-  UniqueResource(const UniqueResource&) = delete;
-  UniqueResource& operator=(const UniqueResource&) = delete;
-  UniqueResource(UniqueResource&& other) noexcept : handle_(other.Release()) {}
-  UniqueResource& operator=(UniqueResource&& other) noexcept {
-    if (this != &other) {
-      Reset(other.Release());
-    }
-    return *this;
-  }
-
-  Handle Get() const { return handle_; }
-  bool IsValid() const { return handle_ != Traits::Invalid(); }
-  explicit operator bool() const { return IsValid(); }
-
-  Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
-  void Reset(Handle handle = Traits::Invalid()) {
-    Handle old = std::exchange(handle_, handle);
-    if (old != Traits::Invalid()) {
-      Traits::Close(old);
-    }
-  }
-
- private:
-  Handle handle_ = Traits::Invalid();
-};
 
 struct KernelHandleTraits {
   using Handle = HANDLE;

@@ -18,20 +18,20 @@ namespace {
 
 class WindowBatchHost final : public tempo::BatchHost {
  public:
-  WindowBatchHost(Shell& shell, const std::atomic<bool>& stopRequested)
-      : shell_(shell), stopRequested_(stopRequested) {}
+  WindowBatchHost(const BatchControls& controls, const std::atomic<bool>& stopRequested)
+      : controls_(controls), stopRequested_(stopRequested) {}
 
   int RowCount() override {
     int count = 0;
-    OnMainThread([&] { count = platform::ListRowCount(shell_.trackList); });
+    OnMainThread([&] { count = platform::ListRowCount(controls_.trackList); });
     return count;
   }
 
   std::string RowPath(int row) override {
     std::string path;
     OnMainThread([&] {
-      if (row < platform::ListRowCount(shell_.trackList)) {
-        path = platform::ListItemText(shell_.trackList, row, 0);
+      if (row < platform::ListRowCount(controls_.trackList)) {
+        path = platform::ListItemText(controls_.trackList, row, 0);
       }
     });
     return path;
@@ -42,38 +42,38 @@ class WindowBatchHost final : public tempo::BatchHost {
     // cannot slip in between them.
     bool written = false;
     OnMainThread([&] {
-      if (generation != shell_.listGeneration.load() || row >= platform::ListRowCount(shell_.trackList)) {
+      if (generation != controls_.listGeneration.load() || row >= platform::ListRowCount(controls_.trackList)) {
         return;
       }
-      platform::SetListItemText(shell_.trackList, row, 1, primary);
-      platform::SetListItemText(shell_.trackList, row, 2, alternative);
+      platform::SetListItemText(controls_.trackList, row, 1, primary);
+      platform::SetListItemText(controls_.trackList, row, 2, alternative);
       written = true;
     });
     return written;
   }
 
   void SetStatus(const std::string& text) override {
-    OnMainThread([&] { SetWindowTextA(shell_.statusLabel, text.c_str()); });
+    OnMainThread([&] { SetWindowTextA(controls_.statusLabel, text.c_str()); });
   }
 
-  uint64_t ListGeneration() override { return shell_.listGeneration.load(); }
+  uint64_t ListGeneration() override { return controls_.listGeneration.load(); }
   bool StopRequested() override { return stopRequested_.load(); }
 
  private:
-  void OnMainThread(const std::function<void()>& work) { shell_.window->RunOnWindowThread(work); }
+  void OnMainThread(const std::function<void()>& work) { controls_.window.RunOnWindowThread(work); }
 
-  Shell& shell_;
+  const BatchControls& controls_;
   const std::atomic<bool>& stopRequested_;
 };
 
 class WindowAnalysisHost final : public tempo::AnalysisHost {
  public:
-  WindowAnalysisHost(Shell& shell, tempo::BatchHost& batch) : shell_(shell), batch_(batch) {}
+  WindowAnalysisHost(const BatchControls& controls, tempo::BatchHost& batch) : controls_(controls), batch_(batch) {}
 
   void Begin() { generation_ = batch_.ListGeneration(); }
 
   void SetProgress(int percent) override {
-    shell_.window->RunOnWindowThread([&] { SendMessageA(shell_.progressBar, PBM_SETPOS, percent, 0); });
+    controls_.window.RunOnWindowThread([&] { SendMessageA(controls_.progressBar, PBM_SETPOS, percent, 0); });
   }
 
   void PauseOneMs() override { Sleep(1); }
@@ -85,7 +85,7 @@ class WindowAnalysisHost final : public tempo::AnalysisHost {
   bool ShouldStop() override { return batch_.StopRequested() || batch_.ListGeneration() != generation_; }
 
  private:
-  Shell& shell_;
+  const BatchControls& controls_;
   tempo::BatchHost& batch_;
   uint64_t generation_ = 0;
 };
@@ -123,17 +123,22 @@ class FineTimerResolution {
 
 }  // namespace
 
-void ClearTrackList(Shell& shell) {
-  shell.listGeneration.fetch_add(1);
-  platform::ClearList(shell.trackList);
+BatchControls BatchControlsOf(Shell& shell) {
+  return {*shell.window, shell.trackList, shell.progressBar, shell.statusLabel, shell.listGeneration};
 }
 
-void RunBatchOnWorker(Shell& shell, const std::atomic<bool>& stopRequested) {
+void RunBatchOnWorker(const BatchControls& controls, const std::atomic<bool>& stopRequested) {
   FineTimerResolution timer;
-  WindowBatchHost batch(shell, stopRequested);
-  WindowAnalysisHost analysisHost(shell, batch);
+  WindowBatchHost batch(controls, stopRequested);
+  WindowAnalysisHost analysisHost(controls, batch);
   WindowAnalyser analyser(analysisHost);
   tempo::RunBatch(batch, analyser);
+}
+
+platform::WorkerThread::Job BatchJobFor(Shell& shell) {
+  return [controls = BatchControlsOf(shell)](const std::atomic<bool>& stopRequested) {
+    RunBatchOnWorker(controls, stopRequested);
+  };
 }
 
 }  // namespace shell

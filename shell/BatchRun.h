@@ -2,19 +2,35 @@
 // window's controls through the window's own thread.
 #pragma once
 
+#include "platform/FrameWindow.h"
+#include "platform/WorkerThread.h"
 #include "shell/Shell.h"
 
+#include <windows.h>
+
 #include <atomic>
+#include <cstdint>
 
 namespace shell {
 
-// Clears the track list and marks it as a new list, so a run in progress neither
-// writes a result it measured on the old list into the new one nor goes on from its
-// old row.
-void ClearTrackList(Shell& shell);
+// All a run may touch: the three controls it updates, each access carried to the main
+// thread through the window, and the list generation it checks its writes against.
+struct BatchControls {
+  platform::FrameWindow& window;
+  HWND trackList;
+  HWND progressBar;
+  HWND statusLabel;
+  const std::atomic<uint64_t>& listGeneration;
+};
+
+BatchControls BatchControlsOf(Shell& shell);
 
 // The worker's job: runs the batch driver over the track list until its last row, a
 // stop request, or the end of the program.
-void RunBatchOnWorker(Shell& shell, const std::atomic<bool>& stopRequested);
+void RunBatchOnWorker(const BatchControls& controls, const std::atomic<bool>& stopRequested);
+
+// The job a Find BPM press starts in the program: RunBatchOnWorker on the shell's
+// main window and controls.
+platform::WorkerThread::Job BatchJobFor(Shell& shell);
 
 }  // namespace shell

@@ -1,7 +1,6 @@
 // The main thread's loop between start-up and shutdown, and the menu commands.
 #include "shell/EventLoop.h"
 
-#include "shell/BatchRun.h"
 #include "shell/MainWindow.h"
 #include "shell/TrackCollection.h"
 #include "shell/WebPages.h"
@@ -63,9 +62,7 @@ void RunMenuCommand(Shell& shell, int id) {
 void StartBatch(Shell& shell) {
   if (shell.batchJob) {
     shell.worker.Start(shell.batchJob);
-    return;
   }
-  shell.worker.Start([&shell](const std::atomic<bool>& stopRequested) { RunBatchOnWorker(shell, stopRequested); });
 }
 
 }  // namespace shell

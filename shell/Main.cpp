@@ -1,8 +1,9 @@
 // TempoScout's entry point: start-up step by step, the event loop, then shutdown.
-#include "engine/EngineBinding.h"
+#include "engine/EngineSession.h"
 #include "menuskin/MenuSkin.h"
 #include "platform/PageOpener.h"
 #include "platform/UiSession.h"
+#include "shell/BatchRun.h"
 #include "shell/EventLoop.h"
 #include "shell/MainWindow.h"
 #include "shell/Shell.h"
@@ -12,16 +13,9 @@
 
 namespace {
 
-// Loads "bass.dll", then "bass_fx.dll". Start-up goes on whether or not they load:
-// without them every analysis simply finds no tempo.
-void LoadEngineLibraries() {
-  engine::LoadEngine();
-  engine::LoadEngineFx();
-}
-
 // Allocates the gain curve of the retry pass and builds it with (100, 0.05, 90).
 void BuildGainCurveForRetries() {
-  InitGainCurve();
+  tempo::InitGainCurve();
 }
 
 // Installed while the window has neither menu bar nor controls.
@@ -29,22 +23,19 @@ void InstallMenuSkinOn(shell::Shell& shell) {
   InstallMenuSkin(shell.window->Handle());
 }
 
-void InitialiseEngineOn(shell::Shell& shell) {
-  engine::BASS_Init(-1, 44100, 0, shell.window->Handle(), nullptr);
-}
-
-// Frees the engine (and with it every stream still open) and unloads both libraries.
-void ReleaseEngine() {
-  engine::FreeEngine();
-  engine::UnloadEngineFx();
-}
-
-void ShutDown(shell::Shell& shell) {
-  // The worker uses the engine, so a running batch is stopped before the engine
-  // goes away; the wait serves the control updates the worker sends meanwhile.
-  shell.worker.StopAndWait();
-  ReleaseEngine();
-  shell.window.reset();
+// Opens the main window with its skin, menu bar and controls, initialises the engine on
+// it and runs the event loop; returns at once when the window cannot be opened.
+void RunMainWindow(shell::Shell& shell, engine::EngineSession& engineSession) {
+  if (!shell::OpenMainWindow(shell)) {
+    return;
+  }
+  InstallMenuSkinOn(shell);
+  shell::PrepareForControls();
+  shell::AttachMainMenu(shell);
+  shell::CreateMainControls(shell);
+  shell.batchJob = shell::BatchJobFor(shell);
+  engineSession.Initialise(shell.window->Handle());
+  shell::RunEventLoop(shell);
 }
 
 }  // namespace
@@ -56,18 +47,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   platform::ShellPageOpener pageOpener;
   shell.pageOpener = &pageOpener;
 
-  LoadEngineLibraries();
-  BuildGainCurveForRetries();
+  {
+    // Loads "bass.dll", then "bass_fx.dll". Start-up goes on whether or not they load:
+    // without them every analysis simply finds no tempo.
+    engine::EngineSession engineSession;
+    BuildGainCurveForRetries();
+    RunMainWindow(shell, engineSession);
 
-  if (shell::OpenMainWindow(shell)) {
-    InstallMenuSkinOn(shell);
-    shell::PrepareForControls();
-    shell::AttachMainMenu(shell);
-    shell::CreateMainControls(shell);
-    InitialiseEngineOn(shell);
-    shell::RunEventLoop(shell);
+    // The worker uses the engine, so a running batch is stopped before the session
+    // frees the engine (with every stream still open) and unloads both libraries; the
+    // wait serves the control updates the worker sends meanwhile.
+    shell.worker.StopAndWait();
   }
-
-  ShutDown(shell);
+  shell.window.reset();
   return 0;
 }

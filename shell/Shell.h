@@ -34,8 +34,8 @@ struct Shell {
   // that the rows it is walking are gone.
   std::atomic<uint64_t> listGeneration{0};
 
-  // What a Find BPM press runs on the worker thread, one run at a time; empty means
-  // the batch driver.
+  // What a Find BPM press runs on the worker thread, one run at a time: the batch
+  // driver on the controls (BatchJobFor), given once they exist; nothing while empty.
   platform::WorkerThread::Job batchJob;
   platform::WorkerThread worker;
 };

@@ -4,7 +4,6 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
-#include "shell/BatchRun.h"
 
 namespace shell {
 
@@ -24,6 +23,11 @@ class TrackListSink final : public TrackSink {
 };
 
 }  // namespace
+
+void ClearTrackList(Shell& shell) {
+  shell.listGeneration.fetch_add(1);
+  platform::ClearList(shell.trackList);
+}
 
 void LoadFile(Shell& shell) {
   std::string chosen = platform::ChooseFileToOpen(shell.window->Handle(), kFileDialogTitle, kFileDialogFilter);
@@ -57,12 +61,12 @@ void LoadFolderRecursive(Shell& shell) {
 
 void ScanFolder(Shell& shell, const std::string& folder) {
   TrackListSink sink(shell);
-  ScanFolder(sink, folder);
+  ScanFolderInto(sink, folder);
 }
 
 int ScanFolderTree(Shell& shell, const std::string& path, int descend) {
   TrackListSink sink(shell);
-  return ScanFolderTree(sink, path, descend);
+  return ScanFolderTreeInto(sink, path, descend);
 }
 
 }  // namespace shell

@@ -14,6 +14,11 @@ inline constexpr char kFileDialogTitle[] = "Select an Audio File";
 inline constexpr char kFileDialogFilter[] = "Audio (*mp3,*.wav)|*mp3;*.wav|";
 inline constexpr char kFolderDialogText[] = "Select a folder";
 
+// Clears the track list and marks it as a new list, so a run in progress neither
+// writes a result it measured on the old list into the new one nor goes on from its
+// old row.
+void ClearTrackList(Shell& shell);
+
 void LoadFile(Shell& shell);
 void LoadFolder(Shell& shell);
 void LoadFolderRecursive(Shell& shell);

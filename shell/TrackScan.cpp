@@ -2,6 +2,7 @@
 #include "shell/TrackScan.h"
 
 #include "platform/FolderListing.h"
+#include "platform/Paths.h"
 
 #include <cstring>
 #include <optional>
@@ -81,7 +82,7 @@ bool PassesAudioNameTest(std::string_view name) {
   return EqualsIgnoringAsciiCase(tail, ".MP3") || EqualsIgnoringAsciiCase(tail, ".WAV");
 }
 
-void ScanFolder(TrackSink& sink, const std::string& folder) {
+void ScanFolderInto(TrackSink& sink, const std::string& folder) {
   for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
     if (!listing.EntryIsFolder() && PassesAudioNameTest(listing.EntryName())) {
       sink.AppendRow(folder + listing.EntryName());
@@ -89,7 +90,7 @@ void ScanFolder(TrackSink& sink, const std::string& folder) {
   }
 }
 
-int ScanFolderTree(TrackSink& sink, const std::string& path, int descend) {
+int ScanFolderTreeInto(TrackSink& sink, const std::string& path, int descend) {
   DescentPath ancestors;
   ScanTree(sink, path, descend, ancestors);
   return 1;

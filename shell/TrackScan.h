@@ -22,12 +22,12 @@ class TrackSink {
 
 // The flat scan: the files directly in folder (which ends with a separator) that
 // pass the audio-name test, in listing order.
-void ScanFolder(TrackSink& sink, const std::string& folder);
+void ScanFolderInto(TrackSink& sink, const std::string& folder);
 
 // The recursive scan: every entry of a folder whose name passes the audio-name test
 // (folders included), then the sub-folders one by one, depth first. A folder that is
 // already on the current descent path (a link back to an ancestor) is not entered
 // again. Always returns 1.
-int ScanFolderTree(TrackSink& sink, const std::string& path, int descend);
+int ScanFolderTreeInto(TrackSink& sink, const std::string& path, int descend);
 
 }  // namespace shell

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <new>
 
+namespace tempo {
+
 bool AnalysisState::AllocateGainCurve() {
   if (curve_ == nullptr) {
     curve_.reset(new (std::nothrow) float[kCurveRows * kCurveColumns]);
@@ -19,3 +21,5 @@ AnalysisState& TheAnalysisState() {
   static AnalysisState state;
   return state;
 }
+
+}  // namespace tempo

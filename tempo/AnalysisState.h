@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tempo {
+
 class AnalysisState {
  public:
   static constexpr int32_t kCurveRows = 201;
@@ -47,3 +49,5 @@ class AnalysisState {
 // The single instance the program uses: the start-up code builds its curve, the track
 // analysis sets its flag and the gain stage reads both from inside the engine.
 AnalysisState& TheAnalysisState();
+
+}  // namespace tempo

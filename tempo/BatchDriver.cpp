@@ -1,6 +1,7 @@
 // Batch driver: one row after another, the analysis result turned into two tempi.
 #include "tempo/BatchDriver.h"
 
+#include "platform/Paths.h"
 #include "tempo/TempoText.h"
 
 namespace tempo {
@@ -23,7 +24,7 @@ int RunBatch(BatchHost& host, TrackAnalyser& analyser) {
     const std::string path = host.RowPath(row);
     if (host.ListGeneration() != generation) continue;
 
-    const std::string name(FileNameOf(path));
+    const std::string name(platform::FileNameOf(path));
     host.SetStatus("Calculating " + name);
 
     float primary = 0.0f;

@@ -7,6 +7,8 @@
 
 #include "tempo/FloatRounding.h"
 
+namespace tempo {
+
 namespace {
 
 constexpr int32_t kCurveSize = 100;
@@ -100,10 +102,6 @@ int32_t BuildGainCurve(AnalysisState& state, int32_t size, float slope, int32_t 
   return 1;
 }
 
-int32_t BuildGainCurve(int32_t size, float slope, int32_t peakRow) {
-  return BuildGainCurve(TheAnalysisState(), size, slope, peakRow);
-}
-
 int32_t InitGainCurve() {
   AnalysisState& state = TheAnalysisState();
   if (!state.AllocateGainCurve()) {
@@ -182,3 +180,5 @@ void RunGainStage(AnalysisState& state, void* buffer, uint32_t lengthBytes) {
 void GainStage(uint32_t /*handle*/, uint32_t /*channel*/, void* buffer, uint32_t lengthBytes, void* /*user*/) {
   RunGainStage(TheAnalysisState(), buffer, lengthBytes);
 }
+
+}  // namespace tempo

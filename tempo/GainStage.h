@@ -6,12 +6,13 @@
 
 #include "tempo/AnalysisState.h"
 
+namespace tempo {
+
 // Fills rows 1 to size + 1 of the state's curve: thresholds 32767 / k falling with the
 // row, gains rising by 1.3 x slope a row up to the peak row and falling after it.
 // Stores size and slope. Returns 1, or 0 (curve untouched) when the state has no
 // curve or the size would reach past its 201 rows.
 int32_t BuildGainCurve(AnalysisState& state, int32_t size, float slope, int32_t peakRow);
-int32_t BuildGainCurve(int32_t size, float slope, int32_t peakRow);
 
 // Start-up: allocates the zero-filled curve of the program's state and builds it with
 // (100, 0.05, 90). Returns 1, or 0 when the curve could not be allocated.
@@ -24,3 +25,5 @@ void RunGainStage(AnalysisState& state, void* buffer, uint32_t lengthBytes);
 // The engine's DSP callback; handle, channel and user carry nothing the stage needs,
 // it works on TheAnalysisState().
 void GainStage(uint32_t handle, uint32_t channel, void* buffer, uint32_t lengthBytes, void* user);
+
+}  // namespace tempo

@@ -1,6 +1,8 @@
 // Allocation and bounds-checked reads of the interval histograms.
 #include "tempo/HistogramSet.h"
 
+namespace tempo {
+
 namespace {
 
 size_t BinsPerClass(int32_t histogramSize) {
@@ -42,3 +44,5 @@ int32_t HistogramSet::Count(int32_t levelClass, int32_t bin) const {
   }
   return bins[static_cast<size_t>(bin)];
 }
+
+}  // namespace tempo

@@ -9,6 +9,8 @@
 #include <memory>
 #include <span>
 
+namespace tempo {
+
 class HistogramSet {
  public:
   static constexpr int32_t kClassCount = 30;
@@ -51,3 +53,5 @@ class HistogramSet {
   int32_t histogramSize_ = 0;
   std::array<float, kClassCount> lastOnsetSeconds_{};
 };
+
+}  // namespace tempo

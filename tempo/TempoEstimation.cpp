@@ -6,6 +6,8 @@
 #include <array>
 #include <cmath>
 
+namespace tempo {
+
 namespace {
 
 // Counts of 5 or less are noise rather than a beat.
@@ -143,3 +145,5 @@ TempoPeriods EstimateTempo(const HistogramSet& histograms, int32_t histogramSize
   }
   return {};
 }
+
+}  // namespace tempo

@@ -7,6 +7,8 @@
 
 #include "tempo/HistogramSet.h"
 
+namespace tempo {
+
 struct TempoPeriods {
   int32_t primaryMs = 0;
   int32_t alternativeMs = 0;
@@ -31,3 +33,5 @@ void SortPeaksByCount(std::span<PeakRecord> peaks);
 
 // Bins above histogramSize (and beyond the set's own bins) count as 0.
 TempoPeriods EstimateTempo(const HistogramSet& histograms, int32_t histogramSize);
+
+}  // namespace tempo

@@ -50,9 +50,4 @@ std::string FormatTempo(float bpm) {
   return text;
 }
 
-std::string_view FileNameOf(std::string_view path) {
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace tempo

@@ -22,7 +22,4 @@ float TempoFromPeriod(int periodMs);
 // Two decimals, halfway cases rounded up on the float's exact value (78.125 -> "78.13").
 std::string FormatTempo(float bpm);
 
-// The part of a path after its last backslash or slash.
-std::string_view FileNameOf(std::string_view path);
-
 }  // namespace tempo

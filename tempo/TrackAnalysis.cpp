@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/EngineBinding.h"
+#include "engine/EngineStream.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/FloatRounding.h"
 #include "tempo/GainStage.h"
@@ -24,26 +25,25 @@ constexpr double kShortestIntervalMs = 300.0;
 constexpr int32_t kMergeAbove = 5;
 constexpr int32_t kMergeRadius = 50;
 
-// Releases the streams and clears the active flag on every way out.
-class AnalysisScope {
+// Sets the analysis active flag for the life of one analysis and clears it on every
+// way out, after the streams declared below it are freed.
+class ActiveFlagScope {
  public:
-  explicit AnalysisScope(AnalysisState& state) : state_(state) { state_.SetActiveFlag(1); }
-  ~AnalysisScope() {
-    // The tempo stream releases its source with it; the source is freed separately
-    // when the tempo stream could not be made.
-    if (stream != 0) engine::BASS_StreamFree(stream);
-    if (source != 0 && stream == 0) engine::BASS_StreamFree(source);
-    state_.SetActiveFlag(0);
-  }
-  AnalysisScope(const AnalysisScope&) = delete;
-  AnalysisScope& operator=(const AnalysisScope&) = delete;
-
-  uint32_t source = 0;
-  uint32_t stream = 0;
+  explicit ActiveFlagScope(AnalysisState& state) : state_(state) { state_.SetActiveFlag(1); }
+  ~ActiveFlagScope() { state_.SetActiveFlag(0); }
+  ActiveFlagScope(const ActiveFlagScope&) = delete;
+  ActiveFlagScope& operator=(const ActiveFlagScope&) = delete;
 
  private:
   AnalysisState& state_;
 };
+
+// The time of a byte position, rounded once to a float from the quotient worked in
+// double: past 2^24 bytes a float no longer holds every position, so the position is
+// never rounded on its own.
+float SecondsAt(int32_t positionBytes) {
+  return static_cast<float>(static_cast<double>(positionBytes) / kFramesPerSecond / kBytesPerFrame);
+}
 
 inline int16_t LeftSample(const unsigned char* frame) {
   return static_cast<int16_t>(static_cast<uint16_t>(frame[0] | (frame[1] << 8)));
@@ -52,22 +52,23 @@ inline int16_t LeftSample(const unsigned char* frame) {
 }  // namespace
 
 int32_t HistogramSizeFor(int32_t lengthBytes) {
-  float minutes = static_cast<float>(lengthBytes);
-  minutes /= kFramesPerSecond;
-  minutes /= static_cast<float>(kBytesPerFrame);
-  minutes /= 60.0f;
-  const float size = minutes * 10050.0f;
-  return RoundToInt32(size);
+  // The length in minutes is a float, rounded once from the quotient worked in double;
+  // the product with 10050 is exact in double and goes straight to the integer.
+  const auto minutes = static_cast<float>(static_cast<double>(lengthBytes) / kFramesPerSecond / kBytesPerFrame / 60.0);
+  return RoundToInt32(static_cast<double>(minutes) * 10050.0);
 }
 
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host) {
-  AnalysisScope scope(TheAnalysisState());
+  const ActiveFlagScope active(TheAnalysisState());
   if (path.empty()) return {};
 
-  scope.source = engine::BASS_StreamCreateFile(0, path.c_str(), 0, 0, kDecodeOnly);
+  engine::UniqueStream source(engine::BASS_StreamCreateFile(0, path.c_str(), 0, 0, kDecodeOnly));
   engine::BASS_SetVolume(100);
-  scope.stream = engine::BASS_FX_TempoCreate(scope.source, kDecodeOnly);
-  const uint32_t stream = scope.stream;
+  const engine::UniqueStream tempoStream(engine::BASS_FX_TempoCreate(source.Get(), kDecodeOnly));
+  // The tempo stream releases its source with it; the source is freed on its own
+  // only when the tempo stream could not be made.
+  if (tempoStream) source.Release();
+  const uint32_t stream = tempoStream.Get();
   engine::BASS_ChannelSetAttributes(stream, -1, 100, -101);
   if (withGainStage != 0) engine::BASS_ChannelSetDSP(stream, &GainStage, nullptr, 0);
 
@@ -103,11 +104,11 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
       const float magnitude = std::fabs(static_cast<float>(LeftSample(&buffer[offset])));
       chunkLevel = (chunkLevel + magnitude) / 2.0f;
     }
-    backgroundLevel = (3.0f * backgroundLevel + chunkLevel) / 4.0f;
+    // Stored as a float, rounded once: 3 x background is not rounded on its own.
+    backgroundLevel = static_cast<float>((3.0 * backgroundLevel + chunkLevel) / 4.0);
 
     const auto positionBytes = static_cast<int32_t>(engine::BASS_ChannelGetPosition(stream));
-    float nowSeconds = static_cast<float>(positionBytes) / kFramesPerSecond;
-    nowSeconds /= static_cast<float>(kBytesPerFrame);
+    const float nowSeconds = SecondsAt(positionBytes);
 
     if (chunkLevel > 2.0f * backgroundLevel) {
       for (int32_t levelClass = 0; levelClass < HistogramSet::kClassCount; ++levelClass) {

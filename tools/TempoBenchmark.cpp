@@ -10,6 +10,7 @@
 #include "tempo/HistogramSet.h"
 #include "tempo/TempoEstimation.h"
 
+namespace tempo {
 namespace {
 
 uint32_t NextRandom(uint32_t& seed) {
@@ -57,5 +58,6 @@ void BM_EstimateTempo3Minutes(benchmark::State& run) {
 BENCHMARK(BM_EstimateTempo3Minutes);
 
 }  // namespace
+}  // namespace tempo
 
 BENCHMARK_MAIN();

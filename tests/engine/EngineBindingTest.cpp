@@ -5,9 +5,12 @@
 #include <map>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "audioengine/EngineApi.h"
 #include "engine/EngineBinding.h"
+#include "engine/EngineSession.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -34,10 +37,19 @@ struct Calls {
   uint64_t offset = 0;
   uint64_t length = 0;
   std::string file;
+  // Loads, initialisation, frees and closes, in order.
+  std::vector<std::string> events;
 } gCalls;
 
 int FakeFree() {
+  gCalls.events.push_back("BASS_Free");
   return ++gCalls.free;
+}
+int FakeInit(int32_t device, uint32_t freq, uint32_t flags, void* window, const void* classId) {
+  gCalls.events.push_back("BASS_Init " + std::to_string(device) + " " + std::to_string(freq) + " " +
+                          std::to_string(flags) + (window == nullptr ? " null" : " window") +
+                          (classId == nullptr ? " null" : " class"));
+  return 1;
 }
 uint64_t FakeGetLength(uint32_t channel) {
   gCalls.channel = channel;
@@ -68,6 +80,7 @@ class FakeLoader final : public engine::LibraryLoader {
  public:
   FakeLoader() {
     Export(kEngine, "BASS_Free", FakeFree);
+    Export(kEngine, "BASS_Init", FakeInit);
     Export(kEngine, "BASS_ChannelGetLength", FakeGetLength);
     Export(kEngine, "BASS_ChannelGetPosition", FakeGetPosition);
     Export(kEngine, "BASS_ChannelSetPosition", FakeSetPosition);
@@ -84,6 +97,7 @@ class FakeLoader final : public engine::LibraryLoader {
   uintptr_t Open(const char* fileName) override {
     ++opens;
     const std::string name = fileName;
+    gCalls.events.push_back("open " + name);
     if (name == engine::kEngineLibraryName && haveEngine) return kEngine;
     if (name == engine::kEngineFxLibraryName && haveFx) return kFx;
     return 0;
@@ -93,7 +107,10 @@ class FakeLoader final : public engine::LibraryLoader {
     auto found = exports.find({library, name});
     return found == exports.end() ? nullptr : found->second;
   }
-  void Close(uintptr_t library) override { closed.push_back(library); }
+  void Close(uintptr_t library) override {
+    closed.push_back(library);
+    gCalls.events.push_back(library == kEngine ? "close engine" : "close fx");
+  }
 
   static constexpr uintptr_t kEngine = 0x1000;
   static constexpr uintptr_t kFx = 0x2000;
@@ -203,6 +220,40 @@ TEST_F(Binding, CallByNameRefusesReferencesThatAreNotOpen) {
   EXPECT_EQ(engine::CallByName<engine::abi::ChannelGetLengthFn>(FakeLoader::kEngine, "BASS_ChannelGetLength", 1u),
             0x1'8765'4321ull);
   EXPECT_EQ(engine::CallByName<engine::abi::FreeFn>(FakeLoader::kEngine, "BASS_NoSuchEntry"), 0);
+}
+
+// A session loads the engine, then the add-on; initialises on the window it is given;
+// and on its end frees the engine before closing it, then closes the add-on.
+TEST_F(Binding, SessionRunsTheEngineFromLoadToUnloadInOrder) {
+  int window = 0;
+  {
+    engine::EngineSession session;
+    EXPECT_TRUE(session.EngineLoaded());
+    EXPECT_TRUE(session.EngineFxLoaded());
+    EXPECT_TRUE(session.MissingLibraries().empty());
+    EXPECT_EQ(session.Initialise(&window), 1u);
+  }
+  const std::vector<std::string> expected = {"open " + std::string(engine::kEngineLibraryName),
+                                             "open " + std::string(engine::kEngineFxLibraryName),
+                                             "BASS_Init -1 44100 0 window null",
+                                             "BASS_Free",
+                                             "close engine",
+                                             "close fx"};
+  EXPECT_EQ(gCalls.events, expected);
+  EXPECT_EQ(engine::EngineLibrary(), 0u);
+  EXPECT_EQ(engine::EngineFxLibrary(), 0u);
+}
+
+TEST_F(Binding, SessionNamesTheLibraryThatDidNotLoadAndWhereItLooked) {
+  loader_.haveFx = false;
+  engine::EngineSession session;
+  EXPECT_TRUE(session.EngineLoaded());
+  EXPECT_FALSE(session.EngineFxLoaded());
+  const std::vector<engine::MissingLibrary> missing = session.MissingLibraries();
+  ASSERT_EQ(missing.size(), 1u);
+  EXPECT_EQ(missing[0].fileName, engine::kEngineFxLibraryName);
+  EXPECT_EQ(missing[0].programFolder, platform::ModuleFolder());
+  EXPECT_FALSE(missing[0].programFolder.empty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -104,6 +105,20 @@ TEST_F(FrameWindowTest, TurnReportsAtMostOneMessageAndDiscardsItsEvent) {
   // Nothing the turns consumed comes back to the wait.
   PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(4, 0), 0);
   EXPECT_EQ(frame_->WaitEvent().id, 4);
+}
+
+// Work that throws on the window's thread ends there: the exception never unwinds
+// through the system's message dispatch, and the window goes on working.
+TEST_F(FrameWindowTest, WorkThatThrowsDoesNotEscapeTheWindowProcedure) {
+  bool ran = false;
+  frame_->RunOnWindowThread([&] {
+    ran = true;
+    throw std::runtime_error("failed");
+  });
+  EXPECT_TRUE(ran);
+  int after = 0;
+  frame_->RunOnWindowThread([&] { after = 1; });
+  EXPECT_EQ(after, 1);
 }
 
 TEST_F(FrameWindowTest, TabMovesFocusToTheNextTabStop) {

@@ -177,7 +177,7 @@ class BatchRun : public ShellFixture {
     ShellFixture::SetUp();
     ASSERT_NE(engine::LoadEngine(), 0u) << "bass.dll not found beside the test";
     ASSERT_NE(engine::LoadEngineFx(), 0u) << "bass_fx.dll not found beside the test";
-    InitGainCurve();
+    tempo::InitGainCurve();
     engine::BASS_Init(-1, 44100, 0, shell_->window->Handle(), nullptr);
     recorder_ = std::make_unique<RunRecorder>(shell_->trackList, shell_->statusLabel, shell_->progressBar);
 
@@ -185,7 +185,7 @@ class BatchRun : public ShellFixture {
     HWND window = shell_->window->Handle();
     shell_->batchJob = [this, window](const std::atomic<bool>& stopRequested) {
       ++runs_;
-      shell::RunBatchOnWorker(*shell_, stopRequested);
+      shell::RunBatchOnWorker(shell::BatchControlsOf(*shell_), stopRequested);
       PostMessageA(window, WM_CLOSE, 0, 0);
     };
   }

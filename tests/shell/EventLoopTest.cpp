@@ -3,6 +3,7 @@
 #include "ShellFixture.h"
 
 #include "platform/Controls.h"
+#include "shell/BatchRun.h"
 #include "shell/EventLoop.h"
 
 #include <windows.h>
@@ -117,6 +118,7 @@ TEST_F(EventLoop, ShutdownWaitStopsARunningBatch) {
 }
 
 TEST_F(EventLoop, FindBpmOnAnEmptyListChangesNoControl) {
+  shell_->batchJob = shell::BatchJobFor(*shell_);
   driver_.PressFindBpm();
   driver_.RequestClose();
   shell::RunEventLoop(*shell_);

@@ -62,14 +62,6 @@ TEST(TempoText, FieldValuesFollowTheDigitsUpToTheFirstOtherCharacter) {
   EXPECT_EQ(FieldPeriodMs("99999999999999999999"), 1'000'000'000);
 }
 
-TEST(TempoText, FileNameIsWhatFollowsTheLastSeparator) {
-  EXPECT_EQ(FileNameOf("C:\\Music\\Live\\a.mp3"), "a.mp3");
-  EXPECT_EQ(FileNameOf("/home/dj/b.wav"), "b.wav");
-  EXPECT_EQ(FileNameOf("C:\\mixed/dir\\c.MP3"), "c.MP3");
-  EXPECT_EQ(FileNameOf("plain.wav"), "plain.wav");
-  EXPECT_EQ(FileNameOf("D:\\"), "");
-}
-
 // A track list in memory, recording every write and status text in order.
 class FakeList : public BatchHost {
  public:

@@ -9,6 +9,7 @@
 #include "tempo/AnalysisState.h"
 #include "tempo/GainStage.h"
 
+namespace tempo {
 namespace {
 
 std::vector<uint8_t> ToBytes(const std::vector<int16_t>& samples) {
@@ -256,3 +257,4 @@ TEST_F(GainStageTest, NegativeClipIsWrittenAsMinimum) {
 }
 
 }  // namespace
+}  // namespace tempo

@@ -12,6 +12,7 @@
 #include "tempo/HistogramSet.h"
 #include "tempo/TempoEstimation.h"
 
+namespace tempo {
 namespace {
 
 // splitmix64: fully specified, so both builds generate the same inputs (the standard
@@ -143,9 +144,10 @@ void RunGainBlocks() {
 }
 
 }  // namespace
+}  // namespace tempo
 
 int main() {
-  RunHistogramSets();
-  RunGainBlocks();
+  tempo::RunHistogramSets();
+  tempo::RunGainBlocks();
   return 0;
 }

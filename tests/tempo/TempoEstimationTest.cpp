@@ -11,6 +11,7 @@
 #include "tempo/HistogramSet.h"
 #include "tempo/TempoEstimation.h"
 
+namespace tempo {
 namespace {
 
 constexpr int32_t kThreeMinutesH = 30150;
@@ -210,3 +211,4 @@ TEST(HistogramSet, OutOfRangeReadsCountZero) {
 }
 
 }  // namespace
+}  // namespace tempo

@@ -28,6 +28,7 @@ struct Script {
   uint64_t lengthBytes = 0;
   std::vector<Chunk> chunks;
   bool openFails = false;
+  bool tempoFails = false;
 };
 
 // Engine state shared by the plain functions below.
@@ -52,7 +53,7 @@ int SetVolume(uint32_t volume) {
 }
 uint32_t TempoCreate(uint32_t channel, uint32_t flags) {
   fake->calls.push_back("TempoCreate " + std::to_string(channel) + " " + std::to_string(flags));
-  return channel == 0 ? 0 : 22;
+  return channel == 0 || fake->script.tempoFails ? 0 : 22;
 }
 int SetAttributes(uint32_t channel, int32_t freq, int32_t volume, int32_t pan) {
   fake->calls.push_back("SetAttributes " + std::to_string(channel) + " " + std::to_string(freq) + " " +
@@ -216,6 +217,22 @@ TEST_F(TrackAnalysisTest, EarlyReturnsGiveEmptyTextAndLeaveTheProgressBarAlone) 
   EXPECT_EQ(TheAnalysisState().ActiveFlag(), 0);
 }
 
+// The tempo stream takes its source with it when freed; without one (no effects
+// library) the source is freed on its own, and nothing is freed twice.
+TEST_F(TrackAnalysisTest, FreesTheSourceOnlyWhenNoTempoStreamTookIt) {
+  engine_.script.lengthBytes = Bytes(60);
+  Quiet(1);
+  engine_.script.tempoFails = true;
+  EXPECT_EQ(Run(), "");
+  EXPECT_EQ(engine_.freed, std::vector<uint32_t>{11});
+
+  engine_.freed.clear();
+  engine_.script.openFails = true;
+  EXPECT_EQ(Run(), "");
+  EXPECT_TRUE(engine_.freed.empty());
+  EXPECT_EQ(TheAnalysisState().ActiveFlag(), 0);
+}
+
 TEST(HistogramSize, IsTheLengthInMinutesTimes10050) {
   EXPECT_EQ(HistogramSizeFor(180 * 176400), 30150);  // three minutes
   EXPECT_EQ(HistogramSizeFor(60 * 176400), 10050);
@@ -264,6 +281,24 @@ TEST_F(TrackAnalysisTest, TooShortIntervalsAreSkippedWithoutMovingTheLastOnset) 
     Quiet(40);
   }
   EXPECT_EQ(Run(), "598|0");
+}
+
+// Past 2^24 bytes a float no longer holds every byte position, so the time of a chunk
+// is taken from the position itself, rounded once. Positions that are multiples of
+// 11025 bytes are whole sixteenths of a second, exact in a float, so pulses nine
+// sixteenths apart measure exactly 562.5 ms: bin 563 (half up). Rounding an odd
+// position to a float first would move it by a byte and split the pulses between bins
+// 562 and 563.
+TEST_F(TrackAnalysisTest, TimesPastTwoToThe24BytesComeFromTheExactPosition) {
+  engine_.script.lengthBytes = Bytes(600);  // H = 100500 ms, so the first pulse counts
+  constexpr uint32_t kSixteenth = 11025;
+  constexpr uint32_t kFirst = 1523;  // 1523 x 11025 = 16791075, past 2^24
+  static_assert(kFirst * kSixteenth > (1u << 24));
+  for (uint32_t pulse = 0; pulse < 13; ++pulse) {
+    LoudAt((kFirst + 9 * pulse) / 16.0, 500);
+    Quiet(20);
+  }
+  EXPECT_EQ(Run(), "563|0");
 }
 
 // A level of exactly 1000 does not take part in the 1000 class; 1001 does. 100 pulses
