@@ -26,6 +26,7 @@
 #include "cli/Range.h"
 #include "cli/ResultFormat.h"
 #include "cli/ResultWriter.h"
+#include "cli/TagStep.h"
 #include "cli/TextEncoding.h"
 #include "cli/TrackSource.h"
 #include "engine/EngineBinding.h"
@@ -233,11 +234,25 @@ int main(int argc, char** argv) {
   columns.range = options.range.has_value();
   columns.raw = options.raw;
   columns.status = options.status;
+  columns.tag = options.writeTag;
   cli::ResultWriter writer(stdout, options.format, columns);
   cli::ProgressLine progress(!options.quiet && cli::StandardErrorIsTerminal());
   cli::RunCounts counts;
   counts.files = paths.size();
   counts.foldersNotListed = unlisted.size();
+  if (options.writeTag) {
+    // Tags are written as the results go out, in list order, each file once its record is due.
+    counts.tags.emplace().dryRun = options.dryRun;
+    writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
+      cli::TagFileOfResult(paths[index], {.dryRun = options.dryRun, .overwrite = options.overwrite}, result,
+                           *counts.tags);
+      if (!result.tag->error.empty()) {
+        progress.Clear();
+        std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),
+                     result.tag->error.c_str());
+      }
+    });
+  }
 
   writer.Start();
   progress.Update(0, paths.size());
@@ -256,5 +271,6 @@ int main(int argc, char** argv) {
                  cli::Interrupted() ? ", interrupted" : "");
   }
   if (cli::Interrupted()) return cli::kInterruptedStatus;
-  return counts.unreadable > 0 || !unlisted.empty() ? kExitFailure : 0;
+  const bool tagsFailed = counts.tags && counts.tags->failed > 0;
+  return counts.unreadable > 0 || !unlisted.empty() || tagsFailed ? kExitFailure : 0;
 }

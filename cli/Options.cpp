@@ -45,6 +45,21 @@ constexpr OptionSpec kOptions[] = {
        o.nulSeparated = true;
        return std::string();
      }},
+    {"write-tag", nullptr, false,
+     [](Options& o, const std::string&) {
+       o.writeTag = true;
+       return std::string();
+     }},
+    {"dry-run", nullptr, false,
+     [](Options& o, const std::string&) {
+       o.dryRun = true;
+       return std::string();
+     }},
+    {"overwrite", nullptr, false,
+     [](Options& o, const std::string&) {
+       o.overwrite = true;
+       return std::string();
+     }},
     {"files-from", nullptr, true,
      [](Options& o, const std::string& value) {
        if (value.empty()) return std::string("--files-from needs a file name or -");
@@ -137,7 +152,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     std::string error = spec->apply(line.options, value.value_or(std::string()));
     if (!error.empty()) return UsageError(std::move(error));
   }
-  if (line.options.paths.empty() && !line.options.filesFrom) return UsageError("no file or folder given");
+  const Options& options = line.options;
+  if (options.writeTag && !options.range) {
+    return UsageError("--write-tag needs --range: the tag holds the tempo in the range you count in");
+  }
+  if (options.dryRun && !options.writeTag) return UsageError("--dry-run needs --write-tag");
+  if (options.overwrite && !options.writeTag) return UsageError("--overwrite needs --write-tag");
+  if (options.paths.empty() && !options.filesFrom) return UsageError("no file or folder given");
   return line;
 }
 
@@ -157,21 +178,37 @@ const char* UsageText() {
          "      --raw               add the result of each analysis pass (primary|alternative period\n"
          "                          in ms; - when the pass found nothing, empty when it did not run)\n"
          "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
+         "      --write-tag         write bpm (needs --range), rounded to a whole number, as the BPM\n"
+         "                          tag (TBPM) of each MP3's ID3v2 tag and each WAV's ID3 chunk; files\n"
+         "                          without a bpm value are not touched\n"
+         "      --dry-run           with --write-tag: show what would be written, write nothing\n"
+         "      --overwrite         with --write-tag: replace a BPM a file already has (otherwise the\n"
+         "                          file keeps it and is shown as skipped-existing)\n"
          "  -q, --quiet             no progress line and no summary on standard error\n"
          "  -h, --help              show this text and exit\n"
          "      --version           show the version and exit\n"
          "\n"
          "TSV columns, tab-separated, no header: path, primary, alternative, then bpm (--range),\n"
-         "pass1 and pass2 (--raw), status and reason (--status). A tab, newline, carriage return\n"
-         "or backslash in a path is written as \\t, \\n, \\r or \\\\ (on Windows, where names\n"
-         "cannot hold them, the backslash between folders is written as it is).\n"
+         "pass1 and pass2 (--raw), status and reason (--status), tag, tag_bpm, tag_existing and\n"
+         "tag_error (--write-tag). A tab, newline, carriage return or backslash in a path is\n"
+         "written as \\t, \\n, \\r or \\\\ (on Windows, where names cannot hold them, the\n"
+         "backslash between folders is written as it is).\n"
          "CSV (RFC 4180) has the same columns after a header row and always status and reason.\n"
          "JSON Lines: one object per file with path, primary, alternative, bpm (--range), raw,\n"
-         "status and reason. Paths are written in UTF-8.\n"
+         "status, reason, and tag, tag_bpm, tag_existing and tag_error (--write-tag). Paths are\n"
+         "written in UTF-8.\n"
          "\n"
-         "Exit status: 0 every file analysed, 1 some file or folder could not be read or the\n"
-         "results could not be written, 2 usage error, 3 the audio engine libraries could not\n"
-         "be loaded, 130 interrupted.\n";
+         "Tags: tag is written, would-write (--dry-run), skipped-existing or failed, and empty\n"
+         "when the file has no bpm value and was not touched; tag_bpm is the whole number for\n"
+         "the tag, tag_existing the BPM the file held before, tag_error why the tag could not\n"
+         "be written. A new tag is ID3v2.3; an ID3v2.3 or 2.4 tag keeps its version and every\n"
+         "other frame. A tag TagLib cannot rewrite whole is refused and the file left as it\n"
+         "was. The tag is written into a copy in the same folder, which then replaces the file\n"
+         "in one step.\n"
+         "\n"
+         "Exit status: 0 every file analysed, 1 some file or folder could not be read, a tag\n"
+         "could not be written or the results could not be written, 2 usage error, 3 the audio\n"
+         "engine libraries could not be loaded, 130 interrupted.\n";
 }
 
 }  // namespace cli

@@ -21,6 +21,11 @@ struct Options {
   bool status = false;
   bool quiet = false;
   bool nulSeparated = false;
+  // Write the range value as each file's BPM tag; only show what would be written; replace
+  // a BPM a file already has.
+  bool writeTag = false;
+  bool dryRun = false;
+  bool overwrite = false;
   OutputFormat format = OutputFormat::kTsv;
   std::optional<TempoRange> range;
   // The list file of --files-from; "-" is standard input.

@@ -25,6 +25,11 @@ std::string SummaryText(const RunCounts& counts, double elapsedSeconds) {
     text += ", " + std::to_string(counts.foldersNotListed) + (counts.foldersNotListed == 1 ? " folder" : " folders") +
             " not listed";
   }
+  if (counts.tags) {
+    text += ", tags: " + std::to_string(counts.tags->written) +
+            (counts.tags->dryRun ? " would be written, " : " written, ") + std::to_string(counts.tags->skipped) +
+            " skipped, " + std::to_string(counts.tags->failed) + " failed";
+  }
   return text + ", " + FormatTenths(elapsedSeconds) + " s";
 }
 

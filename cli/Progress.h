@@ -3,9 +3,19 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace cli {
+
+// What became of the BPM tags of one run.
+struct TagCounts {
+  bool dryRun = false;
+  // Would be written, on a dry run.
+  size_t written = 0;
+  size_t skipped = 0;
+  size_t failed = 0;
+};
 
 // Counts of one run, for the summary.
 struct RunCounts {
@@ -14,13 +24,16 @@ struct RunCounts {
   size_t noBeat = 0;
   size_t unreadable = 0;
   size_t foldersNotListed = 0;
+  // Present when tags are written.
+  std::optional<TagCounts> tags;
 };
 
 // Tenths as "12.3", without the locale's decimal point.
 std::string FormatTenths(double value);
 
 // "N files: A analysed (B without a beat), U unreadable, T s", plus the folders that
-// could not be listed when there were any.
+// could not be listed when there were any, and the tags written (or that would be),
+// skipped and failed when tags are written.
 std::string SummaryText(const RunCounts& counts, double elapsedSeconds);
 
 // "D/T files, E s, R files/s".

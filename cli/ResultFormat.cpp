@@ -35,6 +35,13 @@ std::vector<std::pair<const char*, std::string>> Fields(bool forCsv, const Colum
     fields.emplace_back("status", StatusName(result.status));
     fields.emplace_back("reason", result.reason);
   }
+  if (columns.tag) {
+    const TagReport tag = result.tag.value_or(TagReport{});
+    fields.emplace_back("tag", tag.outcome);
+    fields.emplace_back("tag_bpm", tag.bpm);
+    fields.emplace_back("tag_existing", tag.existing);
+    fields.emplace_back("tag_error", tag.error);
+  }
   return fields;
 }
 
@@ -69,6 +76,11 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
   }
   if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
   return length;
+}
+
+// A JSON string, or null for empty text.
+std::string JsonStringOrNull(std::string_view text) {
+  return text.empty() ? std::string("null") : JsonString(text);
 }
 
 }  // namespace
@@ -176,8 +188,15 @@ std::string FormatRecord(OutputFormat format, const Columns& columns, const Trac
       if (pass > 0) record += ',';
       record += JsonString(result.passes[pass]);
     }
-    record += "],\"status\":" + JsonString(StatusName(result.status)) +
-              ",\"reason\":" + (result.reason.empty() ? std::string("null") : JsonString(result.reason)) + "}";
+    record +=
+        "],\"status\":" + JsonString(StatusName(result.status)) + ",\"reason\":" + JsonStringOrNull(result.reason);
+    if (result.tag) {
+      const TagReport& tag = *result.tag;
+      record += ",\"tag\":" + JsonStringOrNull(tag.outcome) +
+                ",\"tag_bpm\":" + (tag.bpm.empty() ? std::string("null") : tag.bpm) +
+                ",\"tag_existing\":" + JsonStringOrNull(tag.existing) + ",\"tag_error\":" + JsonStringOrNull(tag.error);
+    }
+    record += "}";
   } else {
     const bool csv = format == OutputFormat::kCsv;
     for (const auto& [name, value] : Fields(csv, columns, result)) {

@@ -13,6 +13,18 @@ namespace cli {
 
 enum class TrackStatus { kOk, kNoBeat, kUnreadable };
 
+// What became of a file's BPM tag. All empty for a file that was not touched (no value).
+struct TagReport {
+  // "written", "would-write", "skipped-existing" or "failed".
+  std::string outcome;
+  // The whole number for the tag.
+  std::string bpm;
+  // The BPM the file held before.
+  std::string existing;
+  // Why the tag could not be written.
+  std::string error;
+};
+
 struct TrackResult {
   // UTF-8.
   std::string path;
@@ -27,6 +39,8 @@ struct TrackResult {
   TrackStatus status = TrackStatus::kOk;
   // Why the status is not ok; empty for ok.
   std::string reason;
+  // Present when tags are written.
+  std::optional<TagReport> tag;
 };
 
 // Which optional columns TSV and CSV carry.
@@ -35,6 +49,7 @@ struct Columns {
   bool raw = false;
   // Always on for CSV.
   bool status = false;
+  bool tag = false;
 };
 
 const char* StatusName(TrackStatus status);

@@ -36,6 +36,7 @@ void ResultWriter::Start() {
 void ResultWriter::EmitResult(size_t index, TrackResult result) {
   pending_.emplace(index, std::move(result));
   for (auto next = pending_.find(nextIndex_); next != pending_.end(); next = pending_.find(nextIndex_)) {
+    if (beforeWrite_ && state_ == State::kWriting) beforeWrite_(nextIndex_, next->second);
     Write(FormatRecord(format_, columns_, next->second));
     pending_.erase(next);
     ++nextIndex_;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -19,6 +20,11 @@ class ResultWriter {
   };
 
   ResultWriter(std::FILE* out, OutputFormat format, const Columns& columns);
+
+  // A step run on each result just before its record is written: in list order, one
+  // result at a time, and only while the output is still being written.
+  using BeforeWrite = std::function<void(size_t index, TrackResult& result)>;
+  void SetBeforeWrite(BeforeWrite step) { beforeWrite_ = std::move(step); }
 
   // The header row of formats that have one.
   void Start();
@@ -38,6 +44,7 @@ class ResultWriter {
   std::FILE* out_;
   OutputFormat format_;
   Columns columns_;
+  BeforeWrite beforeWrite_;
   std::map<size_t, TrackResult> pending_;
   size_t nextIndex_ = 0;
   State state_ = State::kWriting;

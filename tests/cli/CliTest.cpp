@@ -363,6 +363,16 @@ TEST_F(CliTest, MissingEngineLibraryIsNamedOnceWithStatusThree) {
   // The program alone in a folder: the engine libraries beside it are missing.
   const std::string lonely = dir_.File(std::filesystem::path(clitest::CliProgram()).filename().string());
   std::filesystem::copy_file(clitest::CliProgram(), lonely);
+  // Libraries the program is linked with (TagLib's DLL on Windows) start with it and stay
+  // beside it; only the engine libraries, loaded by name at run time, are missing.
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(clitest::CliProgram()).parent_path())) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() == ".dll" && name != engine::kEngineLibraryName &&
+        name != engine::kEngineFxLibraryName) {
+      std::filesystem::copy_file(entry.path(), dir_.File(name));
+    }
+  }
   const CliRun run = clitest::RunProgram(lonely, {Music("beat120.wav"), Music("broken.mp3")});
   EXPECT_EQ(run.status, 3);
   EXPECT_EQ(run.out, "");

@@ -168,9 +168,54 @@ TEST(ProgressTest, TextsUseAPointAndCountEverything) {
   EXPECT_EQ(FormatTenths(12.34), "12.3");
   EXPECT_EQ(FormatTenths(0.05), "0.1");
   EXPECT_EQ(ProgressText(5, 20, 2.0), "5/20 files, 2.0 s, 2.5 files/s");
-  RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2};
+  RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2, .tags = {}};
   EXPECT_EQ(SummaryText(counts, 1.25),
             "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, 1.3 s");
+  counts.tags = TagCounts{.dryRun = true, .written = 2, .skipped = 1, .failed = 0};
+  EXPECT_EQ(SummaryText(counts, 1.25),
+            "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, "
+            "tags: 2 would be written, 1 skipped, 0 failed, 1.3 s");
+  counts.tags->dryRun = false;
+  EXPECT_NE(SummaryText(counts, 1.25).find("tags: 2 written, 1 skipped"), std::string::npos);
+}
+
+// The step before each record (where tags are written) sees the results in list order,
+// and what it reports goes into the record.
+TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ResultWriter writer(file, OutputFormat::kJsonl, Columns{.tag = true});
+  std::vector<size_t> order;
+  writer.SetBeforeWrite([&](size_t index, TrackResult& result) {
+    order.push_back(index);
+    result.tag = index == 1 ? TagReport{} : TagReport{"failed", "9" + std::to_string(index), "", "why \"not\""};
+  });
+  for (size_t index : {2, 1, 0}) {
+    TrackResult result;
+    result.path = std::to_string(index);
+    result.primary = result.alternative = "0.00";
+    writer.EmitResult(index, result);
+  }
+  writer.Finish();
+  EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2}));
+  std::rewind(file);
+  char text[1024] = {};
+  const std::string written(text, std::fread(text, 1, sizeof text - 1, file));
+  std::fclose(file);
+  EXPECT_NE(written.find("\"path\":\"0\",\"primary\":0.00,\"alternative\":0.00,\"raw\":[],\"status\":\"ok\","
+                         "\"reason\":null,\"tag\":\"failed\",\"tag_bpm\":90,\"tag_existing\":null,"
+                         "\"tag_error\":\"why \\\"not\\\"\"}"),
+            std::string::npos)
+      << written;
+  EXPECT_NE(written.find("\"tag\":null,\"tag_bpm\":null,\"tag_existing\":null,\"tag_error\":null}"), std::string::npos)
+      << written;
+  // TSV and CSV: four more columns, empty for a file that was not touched.
+  TrackResult untouched;
+  untouched.tag = TagReport{};
+  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, Columns{.tag = true}),
+            "path,primary,alternative,status,reason,tag,tag_bpm,tag_existing,tag_error\r\n");
+  EXPECT_EQ(FormatRecord(OutputFormat::kTsv, Columns{.tag = true}, untouched),
+            "\t\t\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
 }
 
 TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {

@@ -1,0 +1,242 @@
+// temposcout-cli writing BPM tags: the value written, skipped, overwritten, dry runs, read-only
+// files and files without a tempo, as every output format reports them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+#include "cli/BpmTag.h"
+#include "tests/audioengine/TestAudio.h"
+#include "tests/cli/CliRunner.h"
+
+namespace {
+
+using clitest::CliRun;
+using clitest::RunCli;
+using clitest::SplitTabs;
+using testaudio::Bytes;
+using testaudio::ScratchDir;
+
+// Debian's python3, which the setup script gives python3-mutagen.
+constexpr const char* kPython = "/usr/bin/python3";
+
+// Sets a file's BPM frame, or prints it ("none" without one), through mutagen.
+constexpr const char* kMutagenScript = R"(import sys
+from mutagen.id3 import ID3, ID3NoHeaderError, TBPM
+from mutagen.wave import WAVE
+command, path = sys.argv[1], sys.argv[2]
+if path.lower().endswith('.wav'):
+    f = WAVE(path)
+    if f.tags is None: f.add_tags()
+    tags = f.tags
+else:
+    try: tags = ID3(path)
+    except ID3NoHeaderError: tags = ID3()
+if command == 'set':
+    tags.add(TBPM(encoding=0, text=[sys.argv[3]]))
+    f.save() if path.lower().endswith('.wav') else tags.save(path)
+else:
+    print(tags['TBPM'].text[0] if 'TBPM' in tags else 'none')
+)";
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  SetFileAttributesA(path.c_str(),
+                     readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY);
+#else
+  chmod(path.c_str(), readOnly ? 0444 : 0644);
+#endif
+}
+
+// The four tag fields of a TSV line run with --status: after path, primary, alternative,
+// bpm, status and reason.
+std::vector<std::string> TagFields(const std::string& line) {
+  const std::vector<std::string> fields = SplitTabs(line);
+  return fields.size() == 10 ? std::vector<std::string>(fields.begin() + 6, fields.end()) : fields;
+}
+
+// One folder of WAV click tracks, each showing one way a tag can go.
+struct TagFolder {
+  explicit TagFolder(const ScratchDir& dir, const std::string& name) {
+    std::filesystem::create_directories(dir.File(name));
+    const auto file = [&](const char* leaf) { return (std::filesystem::path(dir.File(name)) / leaf).string(); };
+    fresh = file("fresh.wav");
+    tagged = file("tagged.wav");
+    silent = file("silent.wav");
+    locked = file("locked.wav");
+    testaudio::WriteClickWav(fresh, {.periodMs = 500.0, .seconds = 8.0});
+    testaudio::WriteClickWav(tagged, {.periodMs = 600.0, .seconds = 8.0});
+    testaudio::WriteClickWav(silent, {.seconds = 5.0, .noiseAmplitude = 0, .clicks = false});
+    testaudio::WriteClickWav(locked, {.periodMs = 500.0, .seconds = 8.0});
+    EXPECT_EQ(cli::WriteBpmTag(tagged, 93, {}).outcome, cli::BpmTagOutcome::Written);
+    SetReadOnly(locked, true);
+  }
+  ~TagFolder() { SetReadOnly(locked, false); }
+  std::vector<std::string> Files() const { return {fresh, tagged, silent, locked}; }
+  std::string fresh, tagged, silent, locked;
+};
+
+// The same files in three folders, each run in one format: every format reports the same
+// outcome for each file, and only the fresh file changes.
+TEST(CliTagTest, EveryFormatReportsEachOutcome) {
+  ScratchDir dir;
+  const TagFolder tsvFiles(dir, "tsv"), csvFiles(dir, "csv"), jsonFiles(dir, "jsonl");
+  const Bytes silentBefore = testaudio::ReadFile(tsvFiles.silent);
+  const Bytes lockedBefore = testaudio::ReadFile(tsvFiles.locked);
+  const auto run = [](const TagFolder& folder, std::vector<std::string> arguments) {
+    arguments.insert(arguments.end(), {"--write-tag", "--range", "70-140"});
+    for (const std::string& file : folder.Files()) arguments.push_back(file);
+    return RunCli(arguments);
+  };
+  const CliRun tsv = run(tsvFiles, {"--status"});
+  const CliRun csv = run(csvFiles, {"--format", "csv"});
+  const CliRun jsonl = run(jsonFiles, {"--format", "jsonl"});
+
+  // written 120 (a 500 ms beat), skipped keeping 93 (100 would be written), the silent file
+  // untouched, the read-only one failed.
+  const std::vector<std::vector<std::string>> expected = {{"written", "120", "", ""},
+                                                          {"skipped-existing", "100", "93", ""},
+                                                          {"", "", "", ""},
+                                                          {"failed", "120", "", "read-only file"}};
+  for (const CliRun* each : {&tsv, &csv, &jsonl}) {
+    EXPECT_EQ(each->status, 1) << each->errors;
+    EXPECT_NE(each->errors.find("locked.wav: cannot write the BPM tag: read-only file"), std::string::npos)
+        << each->errors;
+    EXPECT_NE(each->errors.find("tags: 1 written, 1 skipped, 1 failed"), std::string::npos) << each->errors;
+  }
+  ASSERT_EQ(tsv.Lines().size(), 4u) << tsv.errors;
+  ASSERT_EQ(csv.Lines().size(), 5u) << csv.errors;
+  ASSERT_EQ(jsonl.Lines().size(), 4u) << jsonl.errors;
+  EXPECT_EQ(csv.Lines()[0], "path,primary,alternative,bpm,status,reason,tag,tag_bpm,tag_existing,tag_error");
+  for (size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(tsvFiles.Files()[i]);
+    EXPECT_EQ(TagFields(tsv.Lines()[i]), expected[i]);
+    // No field here needs quoting: the CSV record is the TSV one with commas.
+    std::string csvLine = csv.Lines()[i + 1];
+    std::replace(csvLine.begin(), csvLine.end(), ',', '\t');
+    EXPECT_EQ(TagFields(csvLine), expected[i]);
+    const auto json = [](const std::string& text, bool number) {
+      return text.empty() ? std::string("null") : number ? text : "\"" + text + "\"";
+    };
+    const std::string jsonTag =
+        ",\"tag\":" + json(expected[i][0], false) + ",\"tag_bpm\":" + json(expected[i][1], true) +
+        ",\"tag_existing\":" + json(expected[i][2], false) + ",\"tag_error\":" + json(expected[i][3], false) + "}";
+    const std::string line = jsonl.Lines()[i];
+    EXPECT_EQ(line.size() >= jsonTag.size() ? line.substr(line.size() - jsonTag.size()) : line, jsonTag);
+  }
+  for (const TagFolder* folder : {&tsvFiles, &csvFiles, &jsonFiles}) {
+    EXPECT_EQ(cli::ReadBpmTag(folder->fresh).bpm, "120");
+    EXPECT_EQ(cli::ReadBpmTag(folder->tagged).bpm, "93");
+    EXPECT_EQ(testaudio::ReadFile(folder->silent), silentBefore);
+    EXPECT_EQ(testaudio::ReadFile(folder->locked), lockedBefore);
+  }
+
+  // --overwrite replaces the existing value and reports it.
+  const CliRun overwrite = RunCli({"--write-tag", "--overwrite", "--range", "70-140", tsvFiles.tagged});
+  EXPECT_EQ(overwrite.status, 0) << overwrite.errors;
+  ASSERT_EQ(overwrite.Lines().size(), 1u);
+  const std::vector<std::string> fields = SplitTabs(overwrite.Lines()[0]);
+  EXPECT_EQ(std::vector<std::string>(fields.begin() + 4, fields.end()),
+            (std::vector<std::string>{"written", "100", "93", ""}));
+  EXPECT_EQ(cli::ReadBpmTag(tsvFiles.tagged).bpm, "100");
+}
+
+// A dry run shows what would be written and changes no byte; a value outside a narrow
+// range leaves the file untouched.
+TEST(CliTagTest, DryRunsAndFilesWithoutAValueChangeNothing) {
+  ScratchDir dir;
+  const TagFolder files(dir, "music");
+  std::vector<Bytes> before;
+  for (const std::string& file : files.Files()) before.push_back(testaudio::ReadFile(file));
+
+  std::vector<std::string> arguments = {"--write-tag", "--dry-run", "--overwrite", "--range=70-140"};
+  arguments.insert(arguments.end(), {files.fresh, files.tagged, files.silent});
+  const CliRun dry = RunCli(arguments);
+  EXPECT_EQ(dry.status, 0) << dry.errors;
+  ASSERT_EQ(dry.Lines().size(), 3u) << dry.errors;
+  EXPECT_EQ(SplitTabs(dry.Lines()[0])[4], "would-write");
+  EXPECT_EQ(SplitTabs(dry.Lines()[1])[4], "would-write");
+  EXPECT_EQ(SplitTabs(dry.Lines()[1])[6], "93");
+  EXPECT_EQ(SplitTabs(dry.Lines()[2])[4], "");
+  EXPECT_NE(dry.errors.find("tags: 2 would be written, 0 skipped, 0 failed"), std::string::npos) << dry.errors;
+
+  // 120 BPM has no value in 100.5-100.6.
+  const CliRun nowhere = RunCli({"--write-tag", "--range", "100.5-100.6", files.fresh});
+  EXPECT_EQ(nowhere.status, 0) << nowhere.errors;
+  ASSERT_EQ(nowhere.Lines().size(), 1u);
+  EXPECT_EQ(SplitTabs(nowhere.Lines()[0]),
+            (std::vector<std::string>{files.fresh, SplitTabs(dry.Lines()[0])[1], "0.00", "", "", "", "", ""}));
+  for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(testaudio::ReadFile(files.Files()[i]), before[i]) << i;
+}
+
+TEST(CliTagTest, MisuseSaysWhatIsMissing) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--write-tag", "x.wav"}, "--write-tag needs --range"},
+      {{"--dry-run", "--range", "70-140", "x.wav"}, "--dry-run needs --write-tag"},
+      {{"--overwrite", "x.wav"}, "--overwrite needs --write-tag"},
+      {{"--write-tag=yes", "--range", "70-140", "x.wav"}, "takes no value"}};
+  for (const auto& [arguments, message] : cases) {
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.status, 2) << message;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.errors.find(message), std::string::npos) << run.errors;
+  }
+}
+
+// Real MP3s from lame and WAVs, read back by mutagen, a reader no one here wrote.
+TEST(CliTagTest, MutagenReadsTheWrittenValue) {
+  if (!testaudio::HaveTool("lame") ||
+      testaudio::RunCommand(std::string(kPython) + " -c 'import mutagen' 2>/dev/null")) {
+    GTEST_SKIP() << "needs lame and python3-mutagen (scripts/setup.sh)";
+  }
+  ScratchDir dir;
+  std::ofstream(dir.File("bpm.py")) << kMutagenScript;
+  const std::string python = std::string(kPython) + " '" + dir.File("bpm.py") + "' ";
+  const auto readBack = [&](const std::string& file) {
+    std::string text;
+    FILE* out = popen((python + "get '" + file + "'").c_str(), "r");
+    char buffer[256];
+    while (out != nullptr && fgets(buffer, sizeof buffer, out) != nullptr) text += buffer;
+    if (out != nullptr) pclose(out);
+    return text;
+  };
+  // 120 BPM doubled into 150-300, 80 BPM (750 ms) doubled into 85-170; the WAV at 100 BPM
+  // stays as it is in 85-170.
+  testaudio::WriteClickWav(dir.File("beat120.wav"), {.periodMs = 500.0, .seconds = 10.0});
+  testaudio::WriteClickWav(dir.File("beat80.wav"), {.periodMs = 750.0, .seconds = 10.0});
+  testaudio::WriteClickWav(dir.File("beat100.wav"), {.periodMs = 600.0, .seconds = 10.0});
+  for (const char* name : {"beat120", "beat80"}) {
+    ASSERT_EQ(testaudio::RunCommand("lame --quiet -b 128 '" + dir.File(std::string(name) + ".wav") + "' '" +
+                                    dir.File(std::string(name) + ".mp3") + "'"),
+              0);
+  }
+  const std::string mp3a = dir.File("beat120.mp3"), mp3b = dir.File("beat80.mp3"), wav = dir.File("beat100.wav");
+  ASSERT_EQ(testaudio::RunCommand(python + "set '" + mp3b + "' 95"), 0);
+
+  const CliRun doubled = RunCli({"--write-tag", "--range", "150-300", mp3a});
+  EXPECT_EQ(doubled.status, 0) << doubled.errors;
+  EXPECT_EQ(readBack(mp3a), "240\n");
+  const CliRun run = RunCli({"--write-tag", "--range", "85-170", "--format", "jsonl", mp3b, wav});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.Lines().size(), 2u);
+  EXPECT_NE(run.Lines()[0].find("\"tag\":\"skipped-existing\",\"tag_bpm\":160,\"tag_existing\":\"95\""),
+            std::string::npos)
+      << run.Lines()[0];
+  EXPECT_EQ(readBack(mp3b), "95\n");
+  EXPECT_EQ(readBack(wav), "100\n");
+  const CliRun overwrite = RunCli({"--write-tag", "--overwrite", "--range", "85-170", mp3b});
+  EXPECT_EQ(overwrite.status, 0) << overwrite.errors;
+  EXPECT_EQ(readBack(mp3b), "160\n");
+}
+
+}  // namespace
