@@ -4,46 +4,24 @@
 # version is reused. Prints the folder to pass as TAGLIB_ROOT.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/debian-source.sh"
 
 cache=${TEMPOSCOUT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/temposcout}
 host=x86_64-w64-mingw32
 
-version=$(apt-cache policy libtag1-dev | awk '/Candidate:/ {print $2}')
-[[ -n $version && $version != "(none)" ]] || { echo "build-taglib-mingw: apt knows no libtag1-dev package" >&2; exit 1; }
+version=$(debian_candidate_version libtag1-dev)
+[[ -n $version ]] || { echo "build-taglib-mingw: apt knows no libtag1-dev package" >&2; exit 1; }
 out="$cache/taglib-$version-$host"
-if [[ -f $out/.complete ]]; then
+if [[ -f $out/.complete && -f $out/SOURCE.txt ]]; then
   echo "$out"
   exit 0
 fi
 
-sudo_cmd=""
-[[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
-
-# apt-get source needs deb-src entries for the same archive the binaries come from.
-if ! apt-get source --print-uris "taglib=$version" >/dev/null 2>&1; then
-  src=/etc/apt/sources.list.d/temposcout-deb-src.sources
-  if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
-    sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo_cmd tee "$src" >/dev/null
-  else
-    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $sudo_cmd tee "${src%.sources}.list" >/dev/null
-  fi
-  $sudo_cmd apt-get update -q >&2
-fi
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(
-  cd "$work"
-  # Fetched file by file and checked against the checksums, as for mpg123: the mirror
-  # does not always serve the upstream signature apt-get source insists on.
-  apt-get source --print-uris -q "taglib=$version" | grep "^'" |
-    while read -r uri name _ sum; do
-      [[ $name == *.asc ]] && continue
-      curl -fsSL -o "$name" "${uri//\'/}"
-      echo "${sum#SHA256:}  $name" | sha256sum -c --quiet -
-    done
-  dpkg-source --no-check -x ./*.dsc >&2
-  cd taglib-*/
+fetch_debian_source taglib "$version" "$work"
+if [[ ! -f $out/.complete ]]; then (
+  cd "$work"/taglib-*/
   # Debian points TagLib at its separately packaged copy of utf8-cpp; the copy bundled in
   # the same source serves the cross build without another package.
   patch -R -p1 <debian/patches/0001-Use-system-libutf8cpp-library.patch >&2
@@ -61,6 +39,21 @@ trap 'rm -rf "$work"' EXIT
   cmake --install build >&2
   cat COPYING.LGPL >"$out/COPYING"
   [[ -f COPYING.MPL ]] && cp COPYING.MPL "$out/COPYING.MPL"
-)
-touch "$out/.complete"
+  touch "$out/.complete"
+) fi
+
+# The exact source the DLL was built from, as Debian publishes it, and how. (A build
+# cached before the source was kept gets it here without building again.)
+keep_debian_source "$work" "$out/source"
+cat >"$out/SOURCE.txt" <<EOF
+libtag.dll (GNU LGPL 2.1 or Mozilla Public License 1.1, see taglib-COPYING.txt) is built
+from Debian's source package taglib $version, unpacked with Debian's patches, with
+the patch that makes it use a separately packaged utf8-cpp reversed (the copy bundled in
+the same source is used) and otherwise unchanged. Its files are in source/taglib/ (on
+Debian 12 also: apt-get source taglib=$version). It is built with CMake for 64-bit
+Windows with mingw-w64 as a shared library without zlib (scripts/build-taglib-mingw.sh).
+
+temposcout-cli.exe loads it by name from its own folder, so it can be replaced by another
+build of the same library.
+EOF
 echo "$out"

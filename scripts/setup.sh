@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing TempoScout needs on Debian 12, and
-# builds libmpg123 for mingw into the cache. Safe to run again: it only installs what
+# builds libmpg123 and TagLib for mingw into the cache. Safe to run again: it only installs what
 # is missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -12,6 +12,7 @@ packages=(
   wine64 wine xvfb xauth x11-utils xdotool imagemagick
   libmpg123-dev mpg123 lame sox libsox-fmt-mp3
   dpkg-dev curl util-linux python3
+  libtag1-dev python3-mutagen
 )
 
 missing=()
@@ -26,18 +27,4 @@ if ((${#missing[@]})); then
 fi
 
 "$here/build-mpg123-mingw.sh" >/dev/null
-
-# --- TagLib: BPM tags (libtag1-dev natively, a DLL cross-built for mingw) and the
-# --- independent tag reader the tests check them with.
-taglib_packages=(libtag1-dev python3-mutagen)
-missing=()
-for p in "${taglib_packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo_cmd=""
-  [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
-  $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
-fi
 "$here/build-taglib-mingw.sh" >/dev/null
