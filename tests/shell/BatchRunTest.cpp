@@ -1,11 +1,13 @@
 // Find BPM end to end: click tracks at known tempi loaded through the real folder
-// dialog, analysed by the real engine on the worker, with presses, reloads and close
-// requests arriving while the run goes on.
+// dialog, analysed by the real engine on the worker, with presses, reloads and
+// close requests arriving while the run goes on, and quitting with the engine stuck.
 #include "ProgramDriver.h"
 #include "ShellFixture.h"
+#include "StuckEngine.h"
 
 #include "engine/EngineBinding.h"
 #include "platform/Controls.h"
+#include "platform/ScopedWin.h"
 #include "shell/BatchRun.h"
 #include "shell/EventLoop.h"
 #include "shell/MainWindow.h"
@@ -440,5 +442,46 @@ TEST(BatchRunProgram, CloseRequestDuringARunEndsTheProgramWithExitCodeZero) {
   EXPECT_EQ(*exitCode, 0u);
   EXPECT_EQ(statusAtClose.rfind("Calculating ", 0), 0u) << "the run was over before the close request";
 }
+
+enum class LeaveBy { Quit, CloseRequest };
+
+class StuckEngineProgram : public ::testing::TestWithParam<LeaveBy> {};
+
+// The program runs from a copy beside the stand-in engine, whose first read never
+// returns; Quit or a close request must still end it, with exit code 0.
+TEST_P(StuckEngineProgram, EndsWithExitCodeZeroWhileTheWorkerIsStuckInTheEngine) {
+  const testaudio::ScratchDir programFolder;
+  const std::string programPath = programFolder.File("TempoScout.exe");
+  ASSERT_TRUE(CopyFileA((shell_test::OwnFolder() + "TempoScout.exe").c_str(), programPath.c_str(), FALSE));
+  const std::string stuckEngine = shell_test::OwnFolder() + kStuckEngineFolder + "\\bass.dll";
+  ASSERT_TRUE(CopyFileA(stuckEngine.c_str(), programFolder.File("bass.dll").c_str(), FALSE)) << stuckEngine;
+  TrackFolder music;
+  music.AddNotAudio("on a dead share.wav");  // never read: the stand-in engine opens anything
+  const platform::UniqueHandle entered(CreateEventA(nullptr, TRUE, FALSE, kStuckEngineEvent));
+  ASSERT_TRUE(entered);
+
+  shell_test::RunningProgram program;
+  ASSERT_TRUE(program.Start(programPath));
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(music.Path()));
+  window.PressFindBpm();
+  ASSERT_EQ(WaitForSingleObject(entered.Get(), 30000), WAIT_OBJECT_0) << "the run never reached the engine's read";
+
+  const ULONGLONG asked = GetTickCount64();
+  if (GetParam() == LeaveBy::Quit) {
+    window.ChooseMenu(shell::kQuitCommand);
+  } else {
+    window.RequestClose();
+  }
+  // Shutdown waits a few seconds for the worker; twenty only rule out a hang.
+  const std::optional<DWORD> exitCode = program.WaitForExit(20000);
+  ASSERT_TRUE(exitCode) << "the program did not end with its worker stuck";
+  EXPECT_EQ(*exitCode, 0u);
+  ::testing::Test::RecordProperty("ms_to_exit", std::to_string(GetTickCount64() - asked));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, StuckEngineProgram, ::testing::Values(LeaveBy::Quit, LeaveBy::CloseRequest),
+                         [](const auto& way) { return way.param == LeaveBy::Quit ? "Quit" : "CloseRequest"; });
 
 }  // namespace

@@ -128,4 +128,32 @@ TEST_F(EventLoop, FindBpmOnAnEmptyListChangesNoControl) {
   EXPECT_EQ(driver_.ProgressPosition(), 0);
 }
 
+TEST_F(EventLoop, BoundedShutdownWaitGivesUpOnAJobThatNeverReturns) {
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HWND label = shell_->statusLabel;
+  platform::FrameWindow& window = *shell_->window;
+  shell_->batchJob = [=, &window](const std::atomic<bool>& stop) {
+    while (!stop.load()) {
+      Sleep(1);
+    }
+    // An update sent while shutdown waits, then a call that does not come back.
+    window.RunOnWindowThread([label] { SetWindowTextA(label, "sent while waiting"); });
+    WaitForSingleObject(release, INFINITE);
+  };
+  driver_.PressFindBpm();
+  driver_.RequestClose();
+  shell::RunEventLoop(*shell_);
+
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(shell_->worker.StopAndWait(300));
+  EXPECT_GE(GetTickCount64() - start, 250u);
+  EXPECT_TRUE(shell_->worker.IsRunning());
+  EXPECT_EQ(driver_.Status(), "sent while waiting");
+
+  SetEvent(release);
+  EXPECT_TRUE(shell_->worker.StopAndWait(10000));
+  EXPECT_FALSE(shell_->worker.IsRunning());
+  CloseHandle(release);
+}
+
 }  // namespace

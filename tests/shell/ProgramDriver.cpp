@@ -308,8 +308,8 @@ RunningProgram::~RunningProgram() {
   }
 }
 
-bool RunningProgram::Start() {
-  const std::string path = OwnFolder() + "TempoScout.exe";
+bool RunningProgram::Start(const std::string& programPath) {
+  const std::string path = programPath.empty() ? OwnFolder() + "TempoScout.exe" : programPath;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};

@@ -98,8 +98,9 @@ class RunningProgram {
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
 
-  // False when the program could not be started.
-  bool Start();
+  // False when the program could not be started. Without a path, the TempoScout.exe
+  // beside the calling executable; otherwise the copy at programPath.
+  bool Start(const std::string& programPath = {});
   MainWindowDriver WaitForMainWindow() const { return FindMainWindow(processId_); }
   // The exit code once the program has ended, or nothing when it is still running
   // after timeoutMs.
