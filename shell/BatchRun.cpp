@@ -16,15 +16,38 @@ namespace shell {
 
 namespace {
 
+constexpr DWORD kRebuildPollMs = 10;
+
 class WindowBatchHost final : public tempo::BatchHost {
  public:
   WindowBatchHost(const BatchControls& controls, const std::atomic<bool>& stopRequested)
       : controls_(controls), stopRequested_(stopRequested) {}
 
+  // Waits while a load is filling the list: the count of a half-built list would end
+  // the run early. A stop request ends the wait with no rows.
   int RowCount() override {
-    int count = 0;
-    OnMainThread([&] { count = platform::ListRowCount(controls_.trackList); });
-    return count;
+    for (;;) {
+      if (stopRequested_.load()) {
+        return 0;
+      }
+      if (controls_.listRebuilding.load()) {
+        Sleep(kRebuildPollMs);
+        continue;
+      }
+      // Checked again on the main thread, in one step with the count, since a load
+      // may begin between the check above and this call.
+      bool rebuilding = false;
+      int count = 0;
+      OnMainThread([&] {
+        rebuilding = controls_.listRebuilding.load();
+        if (!rebuilding) {
+          count = platform::ListRowCount(controls_.trackList);
+        }
+      });
+      if (!rebuilding) {
+        return count;
+      }
+    }
   }
 
   std::string RowPath(int row) override {
@@ -124,7 +147,8 @@ class FineTimerResolution {
 }  // namespace
 
 BatchControls BatchControlsOf(Shell& shell) {
-  return {*shell.window, shell.trackList, shell.progressBar, shell.statusLabel, shell.listGeneration};
+  return {*shell.window,     shell.trackList,      shell.progressBar,
+          shell.statusLabel, shell.listGeneration, shell.listRebuilding};
 }
 
 void RunBatchOnWorker(const BatchControls& controls, const std::atomic<bool>& stopRequested) {

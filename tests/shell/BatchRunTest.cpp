@@ -59,6 +59,7 @@ class TrackFolder {
     periods_[dir_.File(name)] = 0;
   }
   void AddOther(const std::string& name) { testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'x'}); }
+  void AddFolder(const std::string& name) { CreateDirectoryA(dir_.File(name).c_str(), nullptr); }
 
   // Without the trailing backslash, as a user would pick it.
   std::string Path() const {
@@ -441,6 +442,81 @@ TEST(BatchRunProgram, CloseRequestDuringARunEndsTheProgramWithExitCodeZero) {
   ASSERT_TRUE(exitCode) << "the program did not end after the close request";
   EXPECT_EQ(*exitCode, 0u);
   EXPECT_EQ(statusAtClose.rfind("Calculating ", 0), 0u) << "the run was over before the close request";
+}
+
+// The rows with no value yet, by path, after a run that should have reached them all;
+// every row that has one shows the tempo of its own file.
+std::vector<std::string> RowsWithoutTheirTempo(const shell_test::MainWindowDriver& window, const TrackFolder& folder) {
+  const std::vector<std::string> paths = window.Rows(0);
+  const std::vector<std::string> primary = window.Rows(1);
+  std::vector<std::string> missing;
+  for (size_t row = 0; row < paths.size(); ++row) {
+    if (!folder.Holds(paths[row])) {
+      ADD_FAILURE() << "a row of a file the folder does not hold: " << paths[row];
+    } else if (primary[row].empty()) {
+      missing.push_back(paths[row]);
+    } else {
+      EXPECT_TRUE(ShowsTempoOf(primary[row], folder.PeriodOf(paths[row]))) << paths[row];
+    }
+  }
+  return missing;
+}
+
+bool StatusIs(const shell_test::MainWindowDriver& window, const std::string& expected, DWORD timeoutMs) {
+  return window.WaitForStatus([&](const std::string& status) { return status == expected; }, timeoutMs);
+}
+
+// The recursive scan lets the window run between entries, so the run's requests are
+// served while the new list is still being built. A tree with no file at its top and
+// few rows among many other entries would show a run a list that is empty or shorter
+// than its current row.
+TEST(BatchRunProgram, LoadFolderRecursiveDuringARunAnalysesEveryRowOfTheWholeNewList) {
+  // Long enough for the run to go on through the folder dialog.
+  TrackFolder first;
+  for (int track = 0; track < 8; ++track) {
+    first.AddClicks("before " + std::to_string(track) + ".wav", 500, 60.0);
+  }
+  TrackFolder tree;
+  constexpr int kFolders = 240;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    const std::string name = std::to_string(1000 + folder) + "d";
+    tree.AddFolder(name);
+    for (int other = 0; other < 6; ++other) {
+      tree.AddOther(name + "\\n" + std::to_string(other) + ".txt");
+    }
+    if (folder == 100 || folder == 200) {
+      tree.AddClicks(name + "\\clicks " + std::to_string(folder) + ".wav", folder == 100 ? 500 : 600, 10.0);
+    } else {
+      tree.AddNotAudio(name + "\\t" + std::to_string(folder) + ".wav");
+    }
+  }
+
+  shell_test::RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(first.Path()));
+  window.PressFindBpm();
+  ASSERT_TRUE(StatusIs(window, "Calculating before 0.wav", 30000)) << "the run did not start";
+
+  ASSERT_TRUE(window.LoadFolderRecursive(tree.Path()));
+  // The dialog has closed; the scan goes on after it, while the run waits for rows.
+  const std::string statusAtReload = window.Status();
+  ASSERT_NE(statusAtReload, "before 7.wav done") << "the run was over before the reload";
+  const ULONGLONG scanStart = GetTickCount64();
+  while (window.RowCount() < kFolders && GetTickCount64() - scanStart < 60000) {
+    Sleep(20);
+  }
+  ASSERT_EQ(window.RowCount(), kFolders);
+  ::testing::Test::RecordProperty("scan_ms", std::to_string(GetTickCount64() - scanStart));
+  const std::vector<std::string> paths = window.Rows(0);
+  const std::string lastDone = FileNameOf(paths.back()) + " done";
+  const bool finished = StatusIs(window, lastDone, 60000);
+
+  const std::vector<std::string> missing = RowsWithoutTheirTempo(window, tree);
+  EXPECT_TRUE(finished) << "the run ended at \"" << window.Status() << "\", not after the last row";
+  EXPECT_TRUE(missing.empty()) << missing.size() << " of " << kFolders << " rows never analysed, the first "
+                               << (missing.empty() ? "" : missing.front());
 }
 
 enum class LeaveBy { Quit, CloseRequest };

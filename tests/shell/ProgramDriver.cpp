@@ -284,6 +284,12 @@ bool MainWindowDriver::LoadFolder(const std::string& path) const {
   return outcome.found && outcome.gone;
 }
 
+bool MainWindowDriver::LoadFolderRecursive(const std::string& path) const {
+  const DialogOutcome outcome =
+      AnswerDialog(PickFolder(path), [this] { ChooseMenu(shell::kLoadFolderRecursiveCommand); });
+  return outcome.found && outcome.gone;
+}
+
 MainWindowDriver FindMainWindow(DWORD processId) {
   for (int attempt = 0; attempt < 300; ++attempt) {
     HWND found = nullptr;

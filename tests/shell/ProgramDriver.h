@@ -78,6 +78,8 @@ class MainWindowDriver {
   // "Load Folder" from the menu, with path picked in its dialog; true when the dialog
   // came, took the folder and closed. For a window of another process.
   bool LoadFolder(const std::string& path) const;
+  // The same with "Load Folder Recursive".
+  bool LoadFolderRecursive(const std::string& path) const;
 
  private:
   HWND Control(int id) const { return GetDlgItem(window_, id); }
