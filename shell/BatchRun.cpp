@@ -77,7 +77,12 @@ class WindowBatchHost final : public tempo::BatchHost {
 
   void SetStatus(const std::string& text) override {
     OnMainThread([&] { SetWindowTextA(controls_.statusLabel, text.c_str()); });
+    begunARow_ = true;
   }
+
+  // Whether the run has begun work on a row: a run stopped before that (an empty
+  // list, or a stop right at its start) has changed no control and shows nothing.
+  bool BegunARow() const { return begunARow_; }
 
   uint64_t ListGeneration() override { return controls_.listGeneration.load(); }
   bool StopRequested() override { return stopRequested_.load(); }
@@ -87,6 +92,7 @@ class WindowBatchHost final : public tempo::BatchHost {
 
   const BatchControls& controls_;
   const std::atomic<bool>& stopRequested_;
+  bool begunARow_ = false;
 };
 
 class WindowAnalysisHost final : public tempo::AnalysisHost {
@@ -157,6 +163,9 @@ void RunBatchOnWorker(const BatchControls& controls, const std::atomic<bool>& st
   WindowAnalysisHost analysisHost(controls, batch);
   WindowAnalyser analyser(analysisHost);
   tempo::RunBatch(batch, analyser);
+  if (stopRequested.load() && batch.BegunARow()) {
+    batch.SetStatus(kStoppedStatus);
+  }
 }
 
 platform::WorkerThread::Job BatchJobFor(Shell& shell) {

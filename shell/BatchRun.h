@@ -25,12 +25,15 @@ struct BatchControls {
   const std::atomic<bool>& listRebuilding;
 };
 
+// The status label's text once a run has been stopped.
+inline constexpr char kStoppedStatus[] = "Stopped";
+
 BatchControls BatchControlsOf(Shell& shell);
 
 // The worker's job: runs the batch driver over the track list until its last row, a
-// stop request, or the end of the program. While a load is filling the list the run
-// waits for it to finish, so it goes on over the whole new list, never over the part
-// listed so far.
+// stop request, or the end of the program. A run stopped once it has begun a row
+// leaves "Stopped" in the status label. While a load is filling the list the run waits for it to finish, so
+// it goes on over the whole new list, never over the part listed so far.
 void RunBatchOnWorker(const BatchControls& controls, const std::atomic<bool>& stopRequested);
 
 // The job a Find BPM press starts in the program: RunBatchOnWorker on the shell's

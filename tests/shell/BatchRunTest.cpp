@@ -1,5 +1,5 @@
 // Find BPM end to end: click tracks at known tempi loaded through the real folder
-// dialog, analysed by the real engine on the worker, with presses, reloads and
+// dialog, analysed by the real engine on the worker, with presses, reloads, Esc and
 // close requests arriving while the run goes on, and quitting with the engine stuck.
 #include "ProgramDriver.h"
 #include "ShellFixture.h"
@@ -414,7 +414,7 @@ TEST_F(BatchRun, CloseRequestMidAnalysisStopsTheWorkerBeforeTheEngineIsFreed) {
   engine::UnloadEngineFx();
 
   EXPECT_TRUE(recorder_->writes.empty()) << "the stopped analysis still wrote a result";
-  EXPECT_EQ(driver_.Status(), "Calculating long.wav");
+  EXPECT_EQ(driver_.Status(), shell::kStoppedStatus);
   EXPECT_EQ(Rows(1), std::vector<std::string>{""});
 }
 
@@ -517,6 +517,72 @@ TEST(BatchRunProgram, LoadFolderRecursiveDuringARunAnalysesEveryRowOfTheWholeNew
   EXPECT_TRUE(finished) << "the run ended at \"" << window.Status() << "\", not after the last row";
   EXPECT_TRUE(missing.empty()) << missing.size() << " of " << kFolders << " rows never analysed, the first "
                                << (missing.empty() ? "" : missing.front());
+}
+
+// Esc and Enter when nothing runs, then Esc during a run, then Find BPM again.
+TEST(BatchRunProgram, EscStopsTheRunAndFindBpmThenStartsAFreshRunFromTheFirstRow) {
+  TrackFolder folder;
+  folder.AddClicks("a 120.wav", 500, 120.0);
+  folder.AddClicks("b 100.wav", 600, 60.0);
+  folder.AddClicks("c 150.wav", 400, 60.0);
+  folder.AddClicks("d 80.wav", 750, 60.0);
+
+  shell_test::RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(folder.Path()));
+  const std::vector<std::string> paths = window.Rows(0);
+  ASSERT_EQ(paths.size(), 4u);
+  const std::vector<std::string> empty(4, "");
+
+  // Nothing runs: neither key starts a run, opens a dialog or ends the program.
+  ASSERT_NE(window.FocusedWindow(), nullptr) << "no control of the window has the focus";
+  window.PressKey(VK_ESCAPE);
+  window.PressKey(VK_RETURN);
+  Sleep(1000);
+  HWND dialog = nullptr;
+  EnumThreadWindows(
+      GetWindowThreadProcessId(window.Window(), nullptr),
+      [](HWND shown, LPARAM out) {
+        char cls[16] = {};
+        GetClassNameA(shown, cls, sizeof cls);
+        if (std::string(cls) == "#32770" && IsWindowVisible(shown)) {
+          *reinterpret_cast<HWND*>(out) = shown;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&dialog));
+  EXPECT_EQ(dialog, nullptr) << "a key opened a dialog";
+  EXPECT_FALSE(program.WaitForExit(0)) << "a key ended the program";
+  EXPECT_EQ(window.Status(), "");
+  EXPECT_EQ(window.Rows(1), empty);
+
+  // Esc once the second row is being measured.
+  window.PressFindBpm();
+  ASSERT_TRUE(StatusIs(window, "Calculating " + FileNameOf(paths[1]), 60000)) << "the run never reached row 1";
+  window.PressKey(VK_ESCAPE);
+  ASSERT_TRUE(StatusIs(window, shell::kStoppedStatus, 10000)) << "still \"" << window.Status() << '"';
+  const std::vector<std::string> stopped = window.Rows(1);
+  size_t done = 0;
+  while (done < stopped.size() && !stopped[done].empty()) {
+    EXPECT_TRUE(ShowsTempoOf(stopped[done], folder.PeriodOf(paths[done]))) << paths[done];
+    ++done;
+  }
+  EXPECT_GE(done, 1u) << "the row done before Esc lost its value";
+  EXPECT_LE(done, 2u) << "the run went on past the row it was measuring";
+  for (size_t row = done; row < stopped.size(); ++row) {
+    EXPECT_EQ(stopped[row], "") << "a row the run never reached changed: " << paths[row];
+  }
+  Sleep(500);
+  EXPECT_EQ(window.Status(), shell::kStoppedStatus);
+  EXPECT_EQ(window.Rows(1), stopped) << "the run went on after \"Stopped\"";
+
+  // A fresh run from row 0, over every row.
+  window.PressFindBpm();
+  EXPECT_TRUE(StatusIs(window, "Calculating " + FileNameOf(paths[0]), 10000)) << "the new run began elsewhere";
+  EXPECT_TRUE(StatusIs(window, FileNameOf(paths[3]) + " done", 120000));
+  EXPECT_TRUE(RowsWithoutTheirTempo(window, folder).empty());
 }
 
 enum class LeaveBy { Quit, CloseRequest };

@@ -58,6 +58,11 @@ class MainWindowDriver {
   void ChooseMenu(int commandId) const;
   void PressFindBpm() const;
   void RequestClose() const;
+  // Posts the key's press and release to the control that has the keyboard focus in
+  // the window's thread (the window itself when none has), as the keyboard would.
+  void PressKey(UINT virtualKey) const;
+  // The window of the window's thread that has the keyboard focus, or null.
+  HWND FocusedWindow() const;
 
   std::string Status() const;
   int ProgressPosition() const;
