@@ -126,7 +126,7 @@ Event FrameWindow::TakeTurn() {
 }
 
 void FrameWindow::Dispatch(const MSG& msg) {
-  if (MoveFocusOnTab(msg)) {
+  if (MoveFocusOnTab(msg) || ReportEscape(msg)) {
     return;
   }
   TranslateMessage(&msg);
@@ -149,6 +149,18 @@ bool FrameWindow::MoveFocusOnTab(const MSG& msg) {
   if (next != nullptr) {
     SetFocus(next);
   }
+  return true;
+}
+
+// Taken before translation, so no control acts on the key and no character follows.
+bool FrameWindow::ReportEscape(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE) {
+    return false;
+  }
+  if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) {
+    return false;
+  }
+  Record({EventKind::EscapeKey, 0});
   return true;
 }
 

@@ -12,7 +12,8 @@
 
 namespace platform {
 
-enum class EventKind { None, ControlNotification, MenuCommand, CloseRequest };
+// EscapeKey: Esc was pressed while the window or one of its controls had the focus.
+enum class EventKind { None, ControlNotification, MenuCommand, CloseRequest, EscapeKey };
 
 struct Event {
   EventKind kind = EventKind::None;
@@ -65,7 +66,8 @@ class FrameWindow {
   // Client width, and client height plus one menu-bar line when there is a menu bar.
   InnerSize MeasureInner() const;
 
-  // Blocks until the window reports an event; Tab and Shift+Tab are handled first.
+  // Blocks until the window reports an event; Tab and Shift+Tab are handled first, and
+  // Esc becomes an event of its own rather than a key a control sees.
   Event WaitEvent();
 
   // Retrieves and dispatches at most one pending message without waiting, and
@@ -84,6 +86,7 @@ class FrameWindow {
   void OnCommand(WPARAM wParam, LPARAM lParam);
   void Record(Event event);
   bool MoveFocusOnTab(const MSG& msg);
+  bool ReportEscape(const MSG& msg);
   void Dispatch(const MSG& msg);
 
   HWND hwnd_ = nullptr;

@@ -33,14 +33,23 @@ DWORD WINAPI WorkerThread::ThreadMain(void* parameter) {
   return 0;
 }
 
-void WorkerThread::StopAndWait() {
+bool WorkerThread::StopAndWait(DWORD timeoutMs) {
   if (!thread_) {
-    return;
+    return true;
   }
   RequestStop();
   HANDLE thread = thread_.Get();
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
-    DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+    DWORD wait = INFINITE;
+    if (timeoutMs != INFINITE) {
+      const ULONGLONG now = GetTickCount64();
+      wait = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    }
+    DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE);
+    if (woke == WAIT_TIMEOUT) {
+      return false;
+    }
     if (woke != WAIT_OBJECT_0 + 1) {
       break;  // the thread ended, or waiting failed
     }
@@ -48,6 +57,7 @@ void WorkerThread::StopAndWait() {
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // delivers the sent messages
   }
   thread_.Reset();
+  return true;
 }
 
 }  // namespace platform

@@ -26,11 +26,15 @@ class WorkerThread {
   bool IsRunning() const { return running_.load(); }
 
   void RequestStop() { stopRequested_.store(true); }
+  bool StopRequested() const { return stopRequested_.load(); }
 
-  // Asks a running job to stop and waits for its thread to end. Messages sent from
-  // the worker to this thread are handled meanwhile, since the worker waits for
-  // them; posted messages and input stay queued.
-  void StopAndWait();
+  // Asks a running job to stop and waits up to timeoutMs for its thread to end.
+  // Messages sent from the worker to this thread are handled meanwhile, since the
+  // worker waits for them; posted messages and input stay queued. True once no thread
+  // is left; false when the job is still running at the end of the wait (stuck in a
+  // call that does not return): the thread then goes on using this object, which must
+  // stay alive, so the caller's way out is to end the process.
+  bool StopAndWait(DWORD timeoutMs = INFINITE);
 
  private:
   static DWORD WINAPI ThreadMain(void* parameter);

@@ -16,15 +16,38 @@ namespace shell {
 
 namespace {
 
+constexpr DWORD kRebuildPollMs = 10;
+
 class WindowBatchHost final : public tempo::BatchHost {
  public:
   WindowBatchHost(const BatchControls& controls, const std::atomic<bool>& stopRequested)
       : controls_(controls), stopRequested_(stopRequested) {}
 
+  // Waits while a load is filling the list: the count of a half-built list would end
+  // the run early. A stop request ends the wait with no rows.
   int RowCount() override {
-    int count = 0;
-    OnMainThread([&] { count = platform::ListRowCount(controls_.trackList); });
-    return count;
+    for (;;) {
+      if (stopRequested_.load()) {
+        return 0;
+      }
+      if (controls_.listRebuilding.load()) {
+        Sleep(kRebuildPollMs);
+        continue;
+      }
+      // Checked again on the main thread, in one step with the count, since a load
+      // may begin between the check above and this call.
+      bool rebuilding = false;
+      int count = 0;
+      OnMainThread([&] {
+        rebuilding = controls_.listRebuilding.load();
+        if (!rebuilding) {
+          count = platform::ListRowCount(controls_.trackList);
+        }
+      });
+      if (!rebuilding) {
+        return count;
+      }
+    }
   }
 
   std::string RowPath(int row) override {
@@ -54,7 +77,12 @@ class WindowBatchHost final : public tempo::BatchHost {
 
   void SetStatus(const std::string& text) override {
     OnMainThread([&] { SetWindowTextA(controls_.statusLabel, text.c_str()); });
+    begunARow_ = true;
   }
+
+  // Whether the run has begun work on a row: a run stopped before that (an empty
+  // list, or a stop right at its start) has changed no control and shows nothing.
+  bool BegunARow() const { return begunARow_; }
 
   uint64_t ListGeneration() override { return controls_.listGeneration.load(); }
   bool StopRequested() override { return stopRequested_.load(); }
@@ -64,6 +92,7 @@ class WindowBatchHost final : public tempo::BatchHost {
 
   const BatchControls& controls_;
   const std::atomic<bool>& stopRequested_;
+  bool begunARow_ = false;
 };
 
 class WindowAnalysisHost final : public tempo::AnalysisHost {
@@ -124,7 +153,8 @@ class FineTimerResolution {
 }  // namespace
 
 BatchControls BatchControlsOf(Shell& shell) {
-  return {*shell.window, shell.trackList, shell.progressBar, shell.statusLabel, shell.listGeneration};
+  return {*shell.window,     shell.trackList,      shell.progressBar,
+          shell.statusLabel, shell.listGeneration, shell.listRebuilding};
 }
 
 void RunBatchOnWorker(const BatchControls& controls, const std::atomic<bool>& stopRequested) {
@@ -133,6 +163,9 @@ void RunBatchOnWorker(const BatchControls& controls, const std::atomic<bool>& st
   WindowAnalysisHost analysisHost(controls, batch);
   WindowAnalyser analyser(analysisHost);
   tempo::RunBatch(batch, analyser);
+  if (stopRequested.load() && batch.BegunARow()) {
+    batch.SetStatus(kStoppedStatus);
+  }
 }
 
 platform::WorkerThread::Job BatchJobFor(Shell& shell) {

@@ -26,6 +26,9 @@ bool HandleEvent(Shell& shell, platform::Event event) {
     case platform::EventKind::MenuCommand:
       RunMenuCommand(shell, event.id);
       break;
+    case platform::EventKind::EscapeKey:
+      StopBatch(shell);
+      break;
     case platform::EventKind::CloseRequest:
     case platform::EventKind::None:
       break;
@@ -60,8 +63,20 @@ void RunMenuCommand(Shell& shell, int id) {
 }
 
 void StartBatch(Shell& shell) {
-  if (shell.batchJob) {
-    shell.worker.Start(shell.batchJob);
+  if (!shell.batchJob) {
+    return;
+  }
+  if (shell.worker.IsRunning() && shell.worker.StopRequested()) {
+    // A stopped run may still be giving up its last chunk when the label already
+    // says so; the press is for a fresh run, not for the one ending.
+    shell.worker.StopAndWait(kStoppedRunWaitMs);
+  }
+  shell.worker.Start(shell.batchJob);
+}
+
+void StopBatch(Shell& shell) {
+  if (shell.worker.IsRunning()) {
+    shell.worker.RequestStop();
   }
 }
 

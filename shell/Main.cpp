@@ -13,6 +13,10 @@
 
 namespace {
 
+// How long shutdown waits for a running batch to stop. A stopped analysis gives up
+// within one chunk; a worker still running after this is stuck inside an engine call.
+constexpr DWORD kWorkerStopWaitMs = 3000;
+
 // Allocates the gain curve of the retry pass and builds it with (100, 0.05, 90).
 void BuildGainCurveForRetries() {
   tempo::InitGainCurve();
@@ -36,6 +40,9 @@ void RunMainWindow(shell::Shell& shell, engine::EngineSession& engineSession) {
   shell.batchJob = shell::BatchJobFor(shell);
   engineSession.Initialise(shell.window->Handle());
   shell::RunEventLoop(shell);
+  // The user has asked to leave: the window goes at once, even while shutdown still
+  // waits for a running batch.
+  ShowWindow(shell.window->Handle(), SW_HIDE);
 }
 
 }  // namespace
@@ -57,7 +64,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The worker uses the engine, so a running batch is stopped before the session
     // frees the engine (with every stream still open) and unloads both libraries; the
     // wait serves the control updates the worker sends meanwhile.
-    shell.worker.StopAndWait();
+    if (!shell.worker.StopAndWait(kWorkerStopWaitMs)) {
+      // The worker is stuck inside the engine (a dead network share, a hung device).
+      // Freeing the engine under it, or letting the libraries' unload code wait for
+      // locks it holds, could hang for ever. Nothing is saved, so ending the process
+      // here, without any clean-up, loses nothing.
+      TerminateProcess(GetCurrentProcess(), 0);
+    }
   }
   shell.window.reset();
   return 0;

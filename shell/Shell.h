@@ -33,6 +33,10 @@ struct Shell {
   // Changes every time the track list is cleared, so a run in progress can tell
   // that the rows it is walking are gone.
   std::atomic<uint64_t> listGeneration{0};
+  // True from the moment a load clears the list until its last row is in. The
+  // recursive scan lets the window run between entries, so a run's requests are
+  // served while the list is only partly filled.
+  std::atomic<bool> listRebuilding{false};
 
   // What a Find BPM press runs on the worker thread, one run at a time: the batch
   // driver on the controls (BatchJobFor), given once they exist; nothing while empty.

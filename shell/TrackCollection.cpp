@@ -22,6 +22,22 @@ class TrackListSink final : public TrackSink {
   Shell& shell_;
 };
 
+// One load, from clearing the list until its last row is in: a run in progress waits
+// for the whole new list meanwhile rather than walking the rows found so far.
+class ListReload {
+ public:
+  explicit ListReload(Shell& shell) : shell_(shell) {
+    shell_.listRebuilding.store(true);
+    ClearTrackList(shell_);
+  }
+  ~ListReload() { shell_.listRebuilding.store(false); }
+  ListReload(const ListReload&) = delete;
+  ListReload& operator=(const ListReload&) = delete;
+
+ private:
+  Shell& shell_;
+};
+
 }  // namespace
 
 void ClearTrackList(Shell& shell) {
@@ -35,7 +51,7 @@ void LoadFile(Shell& shell) {
     return;
   }
   shell.filePath = std::move(chosen);
-  ClearTrackList(shell);
+  ListReload reload(shell);
   platform::AppendListRow(shell.trackList, shell.filePath);
 }
 
@@ -45,7 +61,7 @@ void LoadFolder(Shell& shell) {
     return;
   }
   shell.folderPath = std::move(chosen);
-  ClearTrackList(shell);
+  ListReload reload(shell);
   ScanFolder(shell, shell.folderPath);
 }
 
@@ -55,7 +71,7 @@ void LoadFolderRecursive(Shell& shell) {
     return;
   }
   shell.folderPath = std::move(chosen);
-  ClearTrackList(shell);
+  ListReload reload(shell);
   ScanFolderTree(shell, shell.folderPath, 1);
 }
 

@@ -1,11 +1,13 @@
 // Find BPM end to end: click tracks at known tempi loaded through the real folder
-// dialog, analysed by the real engine on the worker, with presses, reloads and close
-// requests arriving while the run goes on.
+// dialog, analysed by the real engine on the worker, with presses, reloads, Esc and
+// close requests arriving while the run goes on, and quitting with the engine stuck.
 #include "ProgramDriver.h"
 #include "ShellFixture.h"
+#include "StuckEngine.h"
 
 #include "engine/EngineBinding.h"
 #include "platform/Controls.h"
+#include "platform/ScopedWin.h"
 #include "shell/BatchRun.h"
 #include "shell/EventLoop.h"
 #include "shell/MainWindow.h"
@@ -57,6 +59,7 @@ class TrackFolder {
     periods_[dir_.File(name)] = 0;
   }
   void AddOther(const std::string& name) { testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'x'}); }
+  void AddFolder(const std::string& name) { CreateDirectoryA(dir_.File(name).c_str(), nullptr); }
 
   // Without the trailing backslash, as a user would pick it.
   std::string Path() const {
@@ -411,7 +414,7 @@ TEST_F(BatchRun, CloseRequestMidAnalysisStopsTheWorkerBeforeTheEngineIsFreed) {
   engine::UnloadEngineFx();
 
   EXPECT_TRUE(recorder_->writes.empty()) << "the stopped analysis still wrote a result";
-  EXPECT_EQ(driver_.Status(), "Calculating long.wav");
+  EXPECT_EQ(driver_.Status(), shell::kStoppedStatus);
   EXPECT_EQ(Rows(1), std::vector<std::string>{""});
 }
 
@@ -440,5 +443,187 @@ TEST(BatchRunProgram, CloseRequestDuringARunEndsTheProgramWithExitCodeZero) {
   EXPECT_EQ(*exitCode, 0u);
   EXPECT_EQ(statusAtClose.rfind("Calculating ", 0), 0u) << "the run was over before the close request";
 }
+
+// The rows with no value yet, by path, after a run that should have reached them all;
+// every row that has one shows the tempo of its own file.
+std::vector<std::string> RowsWithoutTheirTempo(const shell_test::MainWindowDriver& window, const TrackFolder& folder) {
+  const std::vector<std::string> paths = window.Rows(0);
+  const std::vector<std::string> primary = window.Rows(1);
+  std::vector<std::string> missing;
+  for (size_t row = 0; row < paths.size(); ++row) {
+    if (!folder.Holds(paths[row])) {
+      ADD_FAILURE() << "a row of a file the folder does not hold: " << paths[row];
+    } else if (primary[row].empty()) {
+      missing.push_back(paths[row]);
+    } else {
+      EXPECT_TRUE(ShowsTempoOf(primary[row], folder.PeriodOf(paths[row]))) << paths[row];
+    }
+  }
+  return missing;
+}
+
+bool StatusIs(const shell_test::MainWindowDriver& window, const std::string& expected, DWORD timeoutMs) {
+  return window.WaitForStatus([&](const std::string& status) { return status == expected; }, timeoutMs);
+}
+
+// The recursive scan lets the window run between entries, so the run's requests are
+// served while the new list is still being built. A tree with no file at its top and
+// few rows among many other entries would show a run a list that is empty or shorter
+// than its current row.
+TEST(BatchRunProgram, LoadFolderRecursiveDuringARunAnalysesEveryRowOfTheWholeNewList) {
+  // Long enough for the run to go on through the folder dialog.
+  TrackFolder first;
+  for (int track = 0; track < 8; ++track) {
+    first.AddClicks("before " + std::to_string(track) + ".wav", 500, 60.0);
+  }
+  TrackFolder tree;
+  constexpr int kFolders = 240;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    const std::string name = std::to_string(1000 + folder) + "d";
+    tree.AddFolder(name);
+    for (int other = 0; other < 6; ++other) {
+      tree.AddOther(name + "\\n" + std::to_string(other) + ".txt");
+    }
+    if (folder == 100 || folder == 200) {
+      tree.AddClicks(name + "\\clicks " + std::to_string(folder) + ".wav", folder == 100 ? 500 : 600, 10.0);
+    } else {
+      tree.AddNotAudio(name + "\\t" + std::to_string(folder) + ".wav");
+    }
+  }
+
+  shell_test::RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(first.Path()));
+  window.PressFindBpm();
+  ASSERT_TRUE(StatusIs(window, "Calculating before 0.wav", 30000)) << "the run did not start";
+
+  ASSERT_TRUE(window.LoadFolderRecursive(tree.Path()));
+  // The dialog has closed; the scan goes on after it, while the run waits for rows.
+  const std::string statusAtReload = window.Status();
+  ASSERT_NE(statusAtReload, "before 7.wav done") << "the run was over before the reload";
+  const ULONGLONG scanStart = GetTickCount64();
+  while (window.RowCount() < kFolders && GetTickCount64() - scanStart < 60000) {
+    Sleep(20);
+  }
+  ASSERT_EQ(window.RowCount(), kFolders);
+  ::testing::Test::RecordProperty("scan_ms", std::to_string(GetTickCount64() - scanStart));
+  const std::vector<std::string> paths = window.Rows(0);
+  const std::string lastDone = FileNameOf(paths.back()) + " done";
+  const bool finished = StatusIs(window, lastDone, 60000);
+
+  const std::vector<std::string> missing = RowsWithoutTheirTempo(window, tree);
+  EXPECT_TRUE(finished) << "the run ended at \"" << window.Status() << "\", not after the last row";
+  EXPECT_TRUE(missing.empty()) << missing.size() << " of " << kFolders << " rows never analysed, the first "
+                               << (missing.empty() ? "" : missing.front());
+}
+
+// Esc and Enter when nothing runs, then Esc during a run, then Find BPM again.
+TEST(BatchRunProgram, EscStopsTheRunAndFindBpmThenStartsAFreshRunFromTheFirstRow) {
+  TrackFolder folder;
+  folder.AddClicks("a 120.wav", 500, 120.0);
+  folder.AddClicks("b 100.wav", 600, 60.0);
+  folder.AddClicks("c 150.wav", 400, 60.0);
+  folder.AddClicks("d 80.wav", 750, 60.0);
+
+  shell_test::RunningProgram program;
+  ASSERT_TRUE(program.Start());
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(folder.Path()));
+  const std::vector<std::string> paths = window.Rows(0);
+  ASSERT_EQ(paths.size(), 4u);
+  const std::vector<std::string> empty(4, "");
+
+  // Nothing runs: neither key starts a run, opens a dialog or ends the program.
+  ASSERT_NE(window.FocusedWindow(), nullptr) << "no control of the window has the focus";
+  window.PressKey(VK_ESCAPE);
+  window.PressKey(VK_RETURN);
+  Sleep(1000);
+  HWND dialog = nullptr;
+  EnumThreadWindows(
+      GetWindowThreadProcessId(window.Window(), nullptr),
+      [](HWND shown, LPARAM out) {
+        char cls[16] = {};
+        GetClassNameA(shown, cls, sizeof cls);
+        if (std::string(cls) == "#32770" && IsWindowVisible(shown)) {
+          *reinterpret_cast<HWND*>(out) = shown;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&dialog));
+  EXPECT_EQ(dialog, nullptr) << "a key opened a dialog";
+  EXPECT_FALSE(program.WaitForExit(0)) << "a key ended the program";
+  EXPECT_EQ(window.Status(), "");
+  EXPECT_EQ(window.Rows(1), empty);
+
+  // Esc once the second row is being measured.
+  window.PressFindBpm();
+  ASSERT_TRUE(StatusIs(window, "Calculating " + FileNameOf(paths[1]), 60000)) << "the run never reached row 1";
+  window.PressKey(VK_ESCAPE);
+  ASSERT_TRUE(StatusIs(window, shell::kStoppedStatus, 10000)) << "still \"" << window.Status() << '"';
+  const std::vector<std::string> stopped = window.Rows(1);
+  size_t done = 0;
+  while (done < stopped.size() && !stopped[done].empty()) {
+    EXPECT_TRUE(ShowsTempoOf(stopped[done], folder.PeriodOf(paths[done]))) << paths[done];
+    ++done;
+  }
+  EXPECT_GE(done, 1u) << "the row done before Esc lost its value";
+  EXPECT_LE(done, 2u) << "the run went on past the row it was measuring";
+  for (size_t row = done; row < stopped.size(); ++row) {
+    EXPECT_EQ(stopped[row], "") << "a row the run never reached changed: " << paths[row];
+  }
+  Sleep(500);
+  EXPECT_EQ(window.Status(), shell::kStoppedStatus);
+  EXPECT_EQ(window.Rows(1), stopped) << "the run went on after \"Stopped\"";
+
+  // A fresh run from row 0, over every row.
+  window.PressFindBpm();
+  EXPECT_TRUE(StatusIs(window, "Calculating " + FileNameOf(paths[0]), 10000)) << "the new run began elsewhere";
+  EXPECT_TRUE(StatusIs(window, FileNameOf(paths[3]) + " done", 120000));
+  EXPECT_TRUE(RowsWithoutTheirTempo(window, folder).empty());
+}
+
+enum class LeaveBy { Quit, CloseRequest };
+
+class StuckEngineProgram : public ::testing::TestWithParam<LeaveBy> {};
+
+// The program runs from a copy beside the stand-in engine, whose first read never
+// returns; Quit or a close request must still end it, with exit code 0.
+TEST_P(StuckEngineProgram, EndsWithExitCodeZeroWhileTheWorkerIsStuckInTheEngine) {
+  const testaudio::ScratchDir programFolder;
+  const std::string programPath = programFolder.File("TempoScout.exe");
+  ASSERT_TRUE(CopyFileA((shell_test::OwnFolder() + "TempoScout.exe").c_str(), programPath.c_str(), FALSE));
+  const std::string stuckEngine = shell_test::OwnFolder() + kStuckEngineFolder + "\\bass.dll";
+  ASSERT_TRUE(CopyFileA(stuckEngine.c_str(), programFolder.File("bass.dll").c_str(), FALSE)) << stuckEngine;
+  TrackFolder music;
+  music.AddNotAudio("on a dead share.wav");  // never read: the stand-in engine opens anything
+  const platform::UniqueHandle entered(CreateEventA(nullptr, TRUE, FALSE, kStuckEngineEvent));
+  ASSERT_TRUE(entered);
+
+  shell_test::RunningProgram program;
+  ASSERT_TRUE(program.Start(programPath));
+  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(music.Path()));
+  window.PressFindBpm();
+  ASSERT_EQ(WaitForSingleObject(entered.Get(), 30000), WAIT_OBJECT_0) << "the run never reached the engine's read";
+
+  const ULONGLONG asked = GetTickCount64();
+  if (GetParam() == LeaveBy::Quit) {
+    window.ChooseMenu(shell::kQuitCommand);
+  } else {
+    window.RequestClose();
+  }
+  // Shutdown waits a few seconds for the worker; twenty only rule out a hang.
+  const std::optional<DWORD> exitCode = program.WaitForExit(20000);
+  ASSERT_TRUE(exitCode) << "the program did not end with its worker stuck";
+  EXPECT_EQ(*exitCode, 0u);
+  ::testing::Test::RecordProperty("ms_to_exit", std::to_string(GetTickCount64() - asked));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, StuckEngineProgram, ::testing::Values(LeaveBy::Quit, LeaveBy::CloseRequest),
+                         [](const auto& way) { return way.param == LeaveBy::Quit ? "Quit" : "CloseRequest"; });
 
 }  // namespace

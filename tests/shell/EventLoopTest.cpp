@@ -128,4 +128,79 @@ TEST_F(EventLoop, FindBpmOnAnEmptyListChangesNoControl) {
   EXPECT_EQ(driver_.ProgressPosition(), 0);
 }
 
+// Esc and Enter as the keyboard delivers them to the control that has the focus.
+void PostKey(HWND control, WPARAM key) {
+  PostMessageA(control, WM_KEYDOWN, key, 1);
+  PostMessageA(control, WM_KEYUP, key, 1 | (3LL << 30));
+}
+
+TEST_F(EventLoop, EscAndEnterWithNothingRunningDoNothing) {
+  GatedJob job;
+  shell_->batchJob = job.Job();
+  platform::AppendListRow(shell_->trackList, "C:\\keep.mp3");
+  for (HWND control : {shell_->trackList, shell_->findBpmButton, shell_->window->Handle()}) {
+    PostKey(control, VK_ESCAPE);
+    PostKey(control, VK_RETURN);
+  }
+  driver_.RequestClose();
+  shell::RunEventLoop(*shell_);
+  EXPECT_EQ(shell_->currentEvent.kind, platform::EventKind::CloseRequest);
+  EXPECT_EQ(job.runs.load(), 0);
+  EXPECT_FALSE(shell_->worker.IsRunning());
+  EXPECT_EQ(shell_->quitFlag, 0);
+  EXPECT_TRUE(opener_.opened.empty());
+  EXPECT_EQ(Rows(), std::vector<std::string>{"C:\\keep.mp3"});
+}
+
+TEST_F(EventLoop, EscStopsTheRunAndTheNextPressStartsAFreshOne) {
+  // A job that, once asked to stop, takes a while over its last chunk.
+  std::atomic<int> runs{0};
+  std::atomic<int> ended{0};
+  shell_->batchJob = [&](const std::atomic<bool>& stop) {
+    ++runs;
+    while (!stop.load()) {
+      Sleep(1);
+    }
+    Sleep(200);
+    ++ended;
+  };
+  driver_.PressFindBpm();
+  PostKey(shell_->trackList, VK_ESCAPE);
+  driver_.PressFindBpm();  // while the stopped run is still ending
+  driver_.RequestClose();
+  shell::RunEventLoop(*shell_);
+  EXPECT_EQ(ended.load(), 1) << "the press did not wait for the stopped run";
+  EXPECT_TRUE(shell_->worker.StopAndWait());
+  EXPECT_EQ(runs.load(), 2) << "the press after Esc was ignored";
+  EXPECT_EQ(ended.load(), 2);
+}
+
+TEST_F(EventLoop, BoundedShutdownWaitGivesUpOnAJobThatNeverReturns) {
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HWND label = shell_->statusLabel;
+  platform::FrameWindow& window = *shell_->window;
+  shell_->batchJob = [=, &window](const std::atomic<bool>& stop) {
+    while (!stop.load()) {
+      Sleep(1);
+    }
+    // An update sent while shutdown waits, then a call that does not come back.
+    window.RunOnWindowThread([label] { SetWindowTextA(label, "sent while waiting"); });
+    WaitForSingleObject(release, INFINITE);
+  };
+  driver_.PressFindBpm();
+  driver_.RequestClose();
+  shell::RunEventLoop(*shell_);
+
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(shell_->worker.StopAndWait(300));
+  EXPECT_GE(GetTickCount64() - start, 250u);
+  EXPECT_TRUE(shell_->worker.IsRunning());
+  EXPECT_EQ(driver_.Status(), "sent while waiting");
+
+  SetEvent(release);
+  EXPECT_TRUE(shell_->worker.StopAndWait(10000));
+  EXPECT_FALSE(shell_->worker.IsRunning());
+  CloseHandle(release);
+}
+
 }  // namespace

@@ -214,6 +214,27 @@ void MainWindowDriver::RequestClose() const {
   PostMessageA(window_, WM_CLOSE, 0, 0);
 }
 
+HWND MainWindowDriver::FocusedWindow() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info)) {
+    return nullptr;
+  }
+  return info.hwndFocus;
+}
+
+void MainWindowDriver::PressKey(UINT virtualKey) const {
+  HWND target = FocusedWindow();
+  if (target == nullptr) {
+    target = window_;
+  }
+  const UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+  const LPARAM down = 1 | static_cast<LPARAM>(scanCode) << 16;
+  const LPARAM up = down | static_cast<LPARAM>(3) << 30;  // previous state down, now released
+  PostMessageA(target, WM_KEYDOWN, virtualKey, down);
+  PostMessageA(target, WM_KEYUP, virtualKey, up);
+}
+
 std::string MainWindowDriver::Status() const {
   char text[1024] = {};
   SendMessageA(Control(shell::kStatusLabelId), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
@@ -284,6 +305,12 @@ bool MainWindowDriver::LoadFolder(const std::string& path) const {
   return outcome.found && outcome.gone;
 }
 
+bool MainWindowDriver::LoadFolderRecursive(const std::string& path) const {
+  const DialogOutcome outcome =
+      AnswerDialog(PickFolder(path), [this] { ChooseMenu(shell::kLoadFolderRecursiveCommand); });
+  return outcome.found && outcome.gone;
+}
+
 MainWindowDriver FindMainWindow(DWORD processId) {
   for (int attempt = 0; attempt < 300; ++attempt) {
     HWND found = nullptr;
@@ -308,8 +335,8 @@ RunningProgram::~RunningProgram() {
   }
 }
 
-bool RunningProgram::Start() {
-  const std::string path = OwnFolder() + "TempoScout.exe";
+bool RunningProgram::Start(const std::string& programPath) {
+  const std::string path = programPath.empty() ? OwnFolder() + "TempoScout.exe" : programPath;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};

@@ -58,6 +58,11 @@ class MainWindowDriver {
   void ChooseMenu(int commandId) const;
   void PressFindBpm() const;
   void RequestClose() const;
+  // Posts the key's press and release to the control that has the keyboard focus in
+  // the window's thread (the window itself when none has), as the keyboard would.
+  void PressKey(UINT virtualKey) const;
+  // The window of the window's thread that has the keyboard focus, or null.
+  HWND FocusedWindow() const;
 
   std::string Status() const;
   int ProgressPosition() const;
@@ -78,6 +83,8 @@ class MainWindowDriver {
   // "Load Folder" from the menu, with path picked in its dialog; true when the dialog
   // came, took the folder and closed. For a window of another process.
   bool LoadFolder(const std::string& path) const;
+  // The same with "Load Folder Recursive".
+  bool LoadFolderRecursive(const std::string& path) const;
 
  private:
   HWND Control(int id) const { return GetDlgItem(window_, id); }
@@ -98,8 +105,9 @@ class RunningProgram {
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
 
-  // False when the program could not be started.
-  bool Start();
+  // False when the program could not be started. Without a path, the TempoScout.exe
+  // beside the calling executable; otherwise the copy at programPath.
+  bool Start(const std::string& programPath = {});
   MainWindowDriver WaitForMainWindow() const { return FindMainWindow(processId_); }
   // The exit code once the program has ended, or nothing when it is still running
   // after timeoutMs.
