@@ -113,10 +113,12 @@ int32_t HistogramSet::GatherNeighbours(int32_t levelClass, int32_t bin, int32_t 
   for (int32_t pageStart = first; pageStart <= last;) {
     const int32_t pageEnd = std::min(last, pageStart | kBinInPage);
     if (int32_t* page = FindPage(levelClass, pageStart); page != nullptr) {
-      for (int32_t other = pageStart; other <= pageEnd; ++other) {
-        if (other == bin) continue;
-        gathered += page[other & kBinInPage];
-        page[other & kBinInPage] = 0;
+      // Worked as indices within the page, so that the last bin may be INT32_MAX.
+      const int32_t own = (bin >> kPageShift) == (pageStart >> kPageShift) ? bin & kBinInPage : -1;
+      for (int32_t index = pageStart & kBinInPage; index <= (pageEnd & kBinInPage); ++index) {
+        if (index == own) continue;
+        gathered += page[index];
+        page[index] = 0;
       }
     }
     if (pageEnd == last) break;
