@@ -107,14 +107,13 @@ uint32_t BASS_ChannelSetDSP(uint32_t channel, DspProc proc, void* user, int32_t 
   return CallByName<abi::ChannelSetDspFn>(gEngineLibrary.load(), "BASS_ChannelSetDSP", channel, proc, user, priority);
 }
 
-uint32_t BASS_ChannelGetLength(uint32_t channel) {
-  return static_cast<uint32_t>(
-      CallByName<abi::ChannelGetLengthFn>(gEngineLibrary.load(), "BASS_ChannelGetLength", channel));
+uint64_t BASS_ChannelGetLength(uint32_t channel) {
+  return CallByName<abi::ChannelGetLengthFn>(gEngineLibrary.load(), "BASS_ChannelGetLength", channel);
 }
 
-uint32_t BASS_ChannelSetPosition(uint32_t channel, uint32_t position) {
-  return static_cast<uint32_t>(CallByName<abi::ChannelSetPositionFn>(gEngineLibrary.load(), "BASS_ChannelSetPosition",
-                                                                     channel, uint64_t{position}));
+uint32_t BASS_ChannelSetPosition(uint32_t channel, uint64_t position) {
+  return static_cast<uint32_t>(
+      CallByName<abi::ChannelSetPositionFn>(gEngineLibrary.load(), "BASS_ChannelSetPosition", channel, position));
 }
 
 uint32_t BASS_ChannelIsActive(uint32_t channel) {
@@ -125,9 +124,8 @@ uint32_t BASS_ChannelGetData(uint32_t channel, void* buffer, uint32_t lengthByte
   return CallByName<abi::ChannelGetDataFn>(gEngineLibrary.load(), "BASS_ChannelGetData", channel, buffer, lengthBytes);
 }
 
-uint32_t BASS_ChannelGetPosition(uint32_t channel) {
-  return static_cast<uint32_t>(
-      CallByName<abi::ChannelGetPositionFn>(gEngineLibrary.load(), "BASS_ChannelGetPosition", channel));
+uint64_t BASS_ChannelGetPosition(uint32_t channel) {
+  return CallByName<abi::ChannelGetPositionFn>(gEngineLibrary.load(), "BASS_ChannelGetPosition", channel);
 }
 
 uint32_t BASS_StreamFree(uint32_t stream) {

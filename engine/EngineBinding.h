@@ -92,15 +92,14 @@ uint32_t BASS_SetVolume(uint32_t volume);
 uint32_t BASS_FX_TempoCreate(uint32_t channel, uint32_t flags);
 uint32_t BASS_ChannelSetAttributes(uint32_t channel, int32_t freq, int32_t volume, int32_t pan);
 uint32_t BASS_ChannelSetDSP(uint32_t channel, DspProc proc, void* user, int32_t priority);
-// Low 32 bits of the 64-bit length.
-uint32_t BASS_ChannelGetLength(uint32_t channel);
-// Passed on as a 64-bit position whose high half is 0.
-uint32_t BASS_ChannelSetPosition(uint32_t channel, uint32_t position);
+// The 64-bit length in bytes; all ones on error.
+uint64_t BASS_ChannelGetLength(uint32_t channel);
+uint32_t BASS_ChannelSetPosition(uint32_t channel, uint64_t position);
 uint32_t BASS_ChannelIsActive(uint32_t channel);
 // 0xFFFFFFFF on error.
 uint32_t BASS_ChannelGetData(uint32_t channel, void* buffer, uint32_t lengthBytes);
-// Low 32 bits of the 64-bit position.
-uint32_t BASS_ChannelGetPosition(uint32_t channel);
+// The 64-bit position in bytes; all ones on error.
+uint64_t BASS_ChannelGetPosition(uint32_t channel);
 // Releases one stream (a tempo stream releases its source with it).
 uint32_t BASS_StreamFree(uint32_t stream);
 

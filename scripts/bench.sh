@@ -3,9 +3,10 @@
 # files at several tempi, beside `mpg123 -t` on the same MP3s (the decoding limit) and
 # whichever other tempo tools are installed (aubio, soundstretch, bpm-tools). Prints
 # seconds of work per minute of audio, the ratios, and peak memory for 3-, 30- and
-# 120-minute files. Not part of the tests.
+# 120-minute WAV files and a 7-hour MP3 (past 2^32 bytes of decoded audio). Not part of
+# the tests.
 #
-#   scripts/bench.sh [build/linux]        BENCH_LONG=0 skips the 30- and 120-minute files
+#   scripts/bench.sh [build/linux]        BENCH_LONG=0 skips the 30-minute, 120-minute and 7-hour files
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/linux}
@@ -26,6 +27,12 @@ done
 if [[ ${BENCH_LONG:-1} == 1 ]]; then
   "$make_wav" --period-ms 500 --seconds 1800 --noise 300 "$work/long30.wav"
   "$make_wav" --period-ms 500 --seconds 7200 --noise 300 "$work/long120.wav"
+  # MP3 frames concatenate: a 3-minute MP3 without an info frame, 140 times over, is a
+  # 7-hour file of 400 MB.
+  "$make_wav" --period-ms 500 --seconds 180 --noise 300 "$work/part.wav"
+  lame --quiet -t -b 128 "$work/part.wav" "$work/part.mp3"
+  for _ in $(seq 140); do cat "$work/part.mp3"; done >"$work/long420.mp3"
+  rm "$work/part.wav" "$work/part.mp3"
 fi
 for wav in "$work"/set*.wav; do lame --quiet -b 192 "$wav" "${wav%.wav}.mp3"; done
 
@@ -37,6 +44,18 @@ start = time.perf_counter()
 subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 elapsed = time.perf_counter() - start
 print(f"{elapsed:.3f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss}")
+PY
+}
+
+# Runs temposcout-cli on one file, printing "seconds peak-kilobytes primary alternative".
+measure_reading() {
+  python3 - "$@" <<'PY'
+import resource, subprocess, sys, time
+start = time.perf_counter()
+out = subprocess.run(sys.argv[1:], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.decode()
+elapsed = time.perf_counter() - start
+fields = (out.split("\t") + ["-", "-", "-"])[:3]
+print(f"{elapsed:.3f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss} {fields[1]} {fields[2].strip()}")
 PY
 }
 
@@ -101,10 +120,11 @@ if [[ -n ${seconds[soundstretch -bpm]:-} ]]; then
 fi
 
 echo
-echo "Peak memory of temposcout-cli:"
-for file in "$work/set128.wav" "$work/long30.wav" "$work/long120.wav"; do
+echo "Peak memory of temposcout-cli (the 7-hour file is a click track at 120 BPM):"
+for case in "3 set128.wav" "30 long30.wav" "120 long120.wav" "420 long420.mp3"; do
+  file=$work/${case#* }
   [[ -f $file ]] || continue
-  r=$(measure "$cli" "$file")
-  minutes_of=$(python3 -c "import os; print(round(os.path.getsize('$file') / 176400 / 60))")
-  printf '  %4s-minute WAV: %8d kB peak, %6.2f s\n' "$minutes_of" "${r#* }" "${r% *}"
+  read -r took peak primary alternative < <(measure_reading "$cli" -q "$file")
+  printf '  %4s-minute %s: %8d kB peak, %7.2f s, reads %s %s\n' "${case%% *}" "${file##*.}" "$peak" "$took" \
+    "$primary" "$alternative"
 done

@@ -40,8 +40,9 @@ class ActiveFlagScope {
 
 // The time of a byte position, rounded once to a float from the quotient worked in
 // double: past 2^24 bytes a float no longer holds every position, so the position is
-// never rounded on its own.
-float SecondsAt(int32_t positionBytes) {
+// never rounded on its own. Times stay floats on long tracks too: steps of about 1 ms from
+// 2 h 16 min, 2 ms from 4 h 33 min.
+float SecondsAt(int64_t positionBytes) {
   return static_cast<float>(static_cast<double>(positionBytes) / kFramesPerSecond / kBytesPerFrame);
 }
 
@@ -51,7 +52,7 @@ inline int16_t LeftSample(const unsigned char* frame) {
 
 }  // namespace
 
-int32_t HistogramSizeFor(int32_t lengthBytes) {
+int32_t HistogramSizeFor(int64_t lengthBytes) {
   // The length in minutes is a float, rounded once from the quotient worked in double;
   // the product with 10050 is exact in double and goes straight to the integer.
   const auto minutes = static_cast<float>(static_cast<double>(lengthBytes) / kFramesPerSecond / kBytesPerFrame / 60.0);
@@ -73,9 +74,10 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
   if (withGainStage != 0) engine::BASS_ChannelSetDSP(stream, &GainStage, nullptr, 0);
 
   std::array<unsigned char, kChunkBytes> buffer{};
-  // The engine reports lengths as 64-bit; the low half is read as a signed number, so
-  // a failed stream (-1) or an empty one gives a histogram size that is not positive.
-  const auto lengthBytes = static_cast<int32_t>(engine::BASS_ChannelGetLength(stream));
+  // Lengths and positions are 64-bit, so tracks of 2^31 bytes or more (3 h 22 min) are
+  // read whole. The length is read as a signed number, so a failed stream (-1) or an
+  // empty one gives a histogram size that is not positive.
+  const auto lengthBytes = static_cast<int64_t>(engine::BASS_ChannelGetLength(stream));
   const int32_t histogramSize = HistogramSizeFor(lengthBytes);
   if (histogramSize <= 0) return {};
 
@@ -107,7 +109,7 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
     // Stored as a float, rounded once: 3 x background is not rounded on its own.
     backgroundLevel = static_cast<float>((3.0 * backgroundLevel + chunkLevel) / 4.0);
 
-    const auto positionBytes = static_cast<int32_t>(engine::BASS_ChannelGetPosition(stream));
+    const auto positionBytes = static_cast<int64_t>(engine::BASS_ChannelGetPosition(stream));
     const float nowSeconds = SecondsAt(positionBytes);
 
     if (chunkLevel > 2.0f * backgroundLevel) {
@@ -123,7 +125,7 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
         ++acceptedOnsets;
         if (acceptedOnsets % 20 == 0) host.PauseOneMs();
         if (acceptedOnsets % 100 == 0) {
-          const auto nowBytes = static_cast<int32_t>(engine::BASS_ChannelGetPosition(stream));
+          const auto nowBytes = static_cast<int64_t>(engine::BASS_ChannelGetPosition(stream));
           float percent = static_cast<float>(nowBytes) / lengthAsFloat;
           percent *= 100.0f;
           host.SetProgress(RoundToInt32(percent));
@@ -131,23 +133,16 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
         lastOnsetSeconds = nowSeconds;
 
         const auto bin = static_cast<int32_t>(std::floor(intervalMs + 0.5));
-        auto bins = histograms.Bins(levelClass);
-        int32_t& count = bins[static_cast<size_t>(bin)];
-        ++count;
-        if (count > kMergeAbove) {
-          const int32_t first = bin - kMergeRadius < 0 ? 0 : bin - kMergeRadius;
-          const int32_t last = bin + kMergeRadius > histogramSize ? histogramSize : bin + kMergeRadius;
-          for (int32_t other = first; other <= last; ++other) {
-            if (other == bin) continue;
-            count += bins[static_cast<size_t>(other)];
-            bins[static_cast<size_t>(other)] = 0;
-          }
+        if (histograms.Increment(levelClass, bin) > kMergeAbove) {
+          histograms.GatherNeighbours(levelClass, bin, kMergeRadius);
         }
       }
     }
     for (int i = 0; i < 3; ++i) host.PollEvents();
   }
 
+  // Memory ran short for a histogram page: the counts are incomplete.
+  if (!histograms.IsAllocated()) return {};
   const TempoPeriods periods = EstimateTempo(histograms, histogramSize);
   host.SetProgress(100);
   return std::to_string(periods.primaryMs) + "|" + std::to_string(periods.alternativeMs);

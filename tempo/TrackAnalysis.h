@@ -45,7 +45,8 @@ constexpr uint32_t kChunkBytes = 441;
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host);
 
 // The histogram size H for a decoded length in bytes: the length in minutes times
-// 10050, rounded to the nearest integer (ties to even).
-int32_t HistogramSizeFor(int32_t lengthBytes);
+// 10050, rounded to the nearest integer (ties to even); it saturates at INT32_MAX, some
+// 3500 hours of audio.
+int32_t HistogramSizeFor(int64_t lengthBytes);
 
 }  // namespace tempo

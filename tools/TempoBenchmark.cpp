@@ -47,8 +47,8 @@ void BM_EstimateTempo3Minutes(benchmark::State& run) {
   HistogramSet set(kThreeMinutesH);
   uint32_t seed = 7;
   for (int32_t levelClass = 0; levelClass < HistogramSet::kClassCount; ++levelClass) {
-    for (int32_t& count : set.Bins(levelClass)) {
-      count = static_cast<int32_t>(NextRandom(seed) % 40);
+    for (int32_t bin = 0; bin <= kThreeMinutesH; ++bin) {
+      set.SetCount(levelClass, bin, static_cast<int32_t>(NextRandom(seed) % 40));
     }
   }
   for (auto _ : run) {

@@ -2,6 +2,10 @@
 // generated click tracks; lengths, resampled timing and restarts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <fstream>
+
 #include "audioengine/EngineApi.h"
 #include "tests/audioengine/TestAudio.h"
 
@@ -109,6 +113,37 @@ TEST(Mp3Tags, Id3v2AndId3v1TagsAroundTheAudioDoNotChangeIt) {
   EXPECT_FALSE(decoded[0].empty());
   EXPECT_EQ(decoded[1], decoded[0]);
   EXPECT_EQ(decoded[2], decoded[0]);
+}
+
+// Silent MPEG-1 Layer III frames at 48 kHz and 32 kbit/s, the most sample frames MP3
+// holds per byte (1152 in 96): 179 MB of them pass 2^31 sample frames, which 32-bit file
+// offsets cannot count.
+TEST(Mp3Length, MoreThanTwoToThe31SampleFramesAreCountedWhole) {
+  ScratchDir dir;
+  const std::string path = dir.File("long.mp3");
+  constexpr uint64_t kFrames = (uint64_t{1} << 31) / 1152 + 64;
+  constexpr size_t kFrameBytes = 96;
+  constexpr size_t kBlockFrames = 4096;
+  // Header only: side information and main data all zero decode to silence.
+  std::vector<char> block(kFrameBytes * kBlockFrames, 0);
+  for (size_t i = 0; i < kBlockFrames; ++i) {
+    const std::array<unsigned char, 4> header = {0xFF, 0xFB, 0x14, 0x00};
+    std::copy(header.begin(), header.end(), block.begin() + static_cast<std::ptrdiff_t>(i * kFrameBytes));
+  }
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (uint64_t written = 0; written < kFrames; written += kBlockFrames) {
+      const uint64_t frames = std::min<uint64_t>(kBlockFrames, kFrames - written);
+      out.write(block.data(), static_cast<std::streamsize>(frames * kFrameBytes));
+    }
+    ASSERT_TRUE(out.good());
+  }
+  const uint32_t stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+  ASSERT_NE(stream, 0u);
+  // Resampled to 44100 Hz: 44100/48000 of the file's sample frames, 4 bytes each.
+  const double expectedBytes = static_cast<double>(kFrames) * 1152.0 * 44100.0 / 48000.0 * 4.0;
+  EXPECT_NEAR(static_cast<double>(BASS_ChannelGetLength(stream)), expectedBytes, 2.0 * 1152 * 4);
+  EXPECT_NE(BASS_StreamFree(stream), 0);
 }
 
 }  // namespace

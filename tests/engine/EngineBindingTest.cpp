@@ -162,7 +162,7 @@ TEST_F(Binding, MissingEntryPointMakesOnlyThatOperationYieldZero) {
   loader_.exports.erase({FakeLoader::kEngine, "BASS_ChannelGetLength"});
   EXPECT_EQ(engine::BASS_ChannelGetLength(9), 0u);
   EXPECT_EQ(gCalls.channel, 0u);
-  EXPECT_EQ(engine::BASS_ChannelGetPosition(9), 0x10u);
+  EXPECT_EQ(engine::BASS_ChannelGetPosition(9), 0x2'0000'0010ull);
 }
 
 TEST_F(Binding, EveryCallLooksTheNameUpAgain) {
@@ -176,17 +176,18 @@ TEST_F(Binding, EveryCallLooksTheNameUpAgain) {
   EXPECT_EQ(engine::BASS_ChannelGetLength(1), 0u);
 }
 
-TEST_F(Binding, SixtyFourBitValuesAreCutOrWidened) {
+TEST_F(Binding, SixtyFourBitLengthsAndPositionsPassWhole) {
   ASSERT_NE(engine::LoadEngine(), 0u);
-  EXPECT_EQ(engine::BASS_ChannelGetLength(3), 0x87654321u);
-  EXPECT_EQ(static_cast<int32_t>(engine::BASS_ChannelGetLength(3)), -2023406815);
-  EXPECT_EQ(engine::BASS_ChannelGetPosition(3), 0x10u);
+  EXPECT_EQ(engine::BASS_ChannelGetLength(3), 0x1'8765'4321ull);
+  EXPECT_EQ(engine::BASS_ChannelGetPosition(3), 0x2'0000'0010ull);
   gCalls.position = 0xDEAD;
   EXPECT_EQ(engine::BASS_ChannelSetPosition(4, 0), 1u);
   EXPECT_EQ(gCalls.channel, 4u);
   EXPECT_EQ(gCalls.position, 0u);
   EXPECT_EQ(engine::BASS_ChannelSetPosition(4, 0xFFFFFFF0u), 1u);
   EXPECT_EQ(gCalls.position, 0xFFFFFFF0ull);
+  EXPECT_EQ(engine::BASS_ChannelSetPosition(4, 0x3'0000'0004ull), 1u);
+  EXPECT_EQ(gCalls.position, 0x3'0000'0004ull);
   EXPECT_EQ(engine::BASS_StreamCreateFile(0, "C:\\music\\a.mp3", 0, 0, 0x200000), 77u);
   EXPECT_EQ(gCalls.file, "C:\\music\\a.mp3");
   EXPECT_EQ(gCalls.offset, 0u);

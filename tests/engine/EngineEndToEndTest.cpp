@@ -67,7 +67,7 @@ TEST(EngineEndToEnd, LoadsBothLibrariesAndDecodesAFile) {
   ASSERT_NE(stream, 0u);
   EXPECT_NE(engine::BASS_ChannelSetAttributes(stream, -1, 100, -101), 0u);
   EXPECT_NE(engine::BASS_ChannelSetDSP(stream, CountBlocks, nullptr, 0), 0u);
-  EXPECT_EQ(engine::BASS_ChannelGetLength(stream), static_cast<uint32_t>(frames * 4));
+  EXPECT_EQ(engine::BASS_ChannelGetLength(stream), static_cast<uint64_t>(frames * 4));
   EXPECT_NE(engine::BASS_ChannelSetPosition(stream, 0), 0u);
 
   std::vector<int16_t> buffer(221);
@@ -81,7 +81,7 @@ TEST(EngineEndToEnd, LoadsBothLibrariesAndDecodesAFile) {
       ASSERT_EQ(buffer[2 * i], static_cast<int16_t>(frame));
       ASSERT_EQ(buffer[2 * i + 1], static_cast<int16_t>(-frame));
     }
-    EXPECT_EQ(engine::BASS_ChannelGetPosition(stream), static_cast<uint32_t>(frame * 4));
+    EXPECT_EQ(engine::BASS_ChannelGetPosition(stream), static_cast<uint64_t>(frame * 4));
   }
   EXPECT_EQ(frame, frames);
   EXPECT_EQ(gDspBlocks, reads);

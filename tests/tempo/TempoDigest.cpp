@@ -65,7 +65,6 @@ void RunHistogramSets() {
     // Small counts make ties common; beats and their doubles make pairs common.
     const int32_t beatMs = random.Between(305, 640);
     for (int32_t levelClass = 0; levelClass < HistogramSet::kClassCount; ++levelClass) {
-      auto bins = set.Bins(levelClass);
       const int32_t entries = random.Between(0, 4);
       for (int32_t e = 0; e < entries; ++e) {
         int32_t periodMs = random.Between(290, 1215);
@@ -83,7 +82,7 @@ void RunHistogramSets() {
             break;
         }
         if (periodMs >= 0 && periodMs <= histogramSize) {
-          bins[static_cast<size_t>(periodMs)] += random.Between(0, 14);
+          set.SetCount(levelClass, periodMs, set.Count(levelClass, periodMs) + random.Between(0, 14));
         }
       }
     }

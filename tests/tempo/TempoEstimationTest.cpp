@@ -25,7 +25,7 @@ struct Bin {
 HistogramSet MakeSet(int32_t histogramSize, const std::vector<Bin>& bins) {
   HistogramSet set(histogramSize);
   for (const Bin& bin : bins) {
-    set.Bins(bin.levelClass)[static_cast<size_t>(bin.periodMs)] = bin.count;
+    EXPECT_TRUE(set.SetCount(bin.levelClass, bin.periodMs, bin.count)) << bin.levelClass << " " << bin.periodMs;
   }
   return set;
 }
@@ -187,13 +187,11 @@ TEST(HistogramSet, HoldsZeroedBinsZeroToHPerClass) {
   ASSERT_TRUE(set.IsAllocated());
   EXPECT_EQ(set.HistogramSize(), kThreeMinutesH);
   for (int32_t levelClass = 0; levelClass < HistogramSet::kClassCount; ++levelClass) {
-    const auto bins = set.Bins(levelClass);
-    ASSERT_EQ(bins.size(), static_cast<size_t>(kThreeMinutesH + 1));
-    EXPECT_TRUE(std::all_of(bins.begin(), bins.end(), [](int32_t count) { return count == 0; }));
+    for (int32_t bin = 0; bin <= kThreeMinutesH; ++bin) ASSERT_EQ(set.Count(levelClass, bin), 0);
     EXPECT_EQ(set.LastOnsetSeconds(levelClass), 0.0f);
   }
   // Classes do not overlap: the last bin of one class is not the first of the next.
-  set.Bins(3)[kThreeMinutesH] = 7;
+  EXPECT_TRUE(set.SetCount(3, kThreeMinutesH, 7));
   EXPECT_EQ(set.Count(4, 0), 0);
   EXPECT_EQ(set.Count(3, kThreeMinutesH), 7);
   EXPECT_EQ(HistogramSet::ThresholdOf(29), 29000);
@@ -201,12 +199,15 @@ TEST(HistogramSet, HoldsZeroedBinsZeroToHPerClass) {
 
 TEST(HistogramSet, OutOfRangeReadsCountZero) {
   HistogramSet set(10);
-  set.Bins(0)[10] = 9;
+  EXPECT_TRUE(set.SetCount(0, 10, 9));
+  EXPECT_EQ(set.Count(0, 10), 9);
   EXPECT_EQ(set.Count(0, 11), 0);
   EXPECT_EQ(set.Count(0, -1), 0);
   EXPECT_EQ(set.Count(30, 5), 0);
   EXPECT_EQ(set.Count(-1, 5), 0);
-  EXPECT_TRUE(set.Bins(30).empty());
+  EXPECT_FALSE(set.SetCount(0, 11, 1));
+  EXPECT_FALSE(set.SetCount(30, 5, 1));
+  EXPECT_EQ(set.Increment(0, 11), 0);
   EXPECT_FALSE(HistogramSet(-5).IsAllocated());
 }
 

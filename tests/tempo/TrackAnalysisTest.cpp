@@ -21,7 +21,7 @@ namespace {
 struct Chunk {
   int frames;
   int16_t left;
-  uint32_t positionAfter;
+  uint64_t positionAfter;
 };
 
 struct Script {
@@ -35,7 +35,7 @@ struct Script {
 struct FakeEngine {
   Script script;
   size_t next = 0;
-  uint32_t position = 0;
+  uint64_t position = 0;
   engine::DspProc dsp = nullptr;
   std::vector<std::string> calls;
   std::vector<uint32_t> freed;
@@ -135,8 +135,8 @@ class RecordingHost : public QuietAnalysisHost {
 };
 
 // Bytes of decoded audio for a time in seconds (176400 bytes per second).
-constexpr uint32_t Bytes(double seconds) {
-  return static_cast<uint32_t>(seconds * 176400.0 + 0.5);
+constexpr uint64_t Bytes(double seconds) {
+  return static_cast<uint64_t>(seconds * 176400.0 + 0.5);
 }
 
 class TrackAnalysisTest : public ::testing::Test {
@@ -172,7 +172,7 @@ class TrackAnalysisTest : public ::testing::Test {
   FakeEngine engine_;
   ScriptedLoader loader_;
   RecordingHost host_;
-  uint32_t cursor_ = 0;
+  uint64_t cursor_ = 0;
 };
 
 TEST_F(TrackAnalysisTest, CallsTheEngineInOrderAndReleasesTheStream) {
@@ -239,6 +239,8 @@ TEST(HistogramSize, IsTheLengthInMinutesTimes10050) {
   EXPECT_EQ(HistogramSizeFor(526), 0);
   EXPECT_EQ(HistogramSizeFor(527), 1);
   EXPECT_LT(HistogramSizeFor(-1), 1);
+  EXPECT_EQ(HistogramSizeFor(int64_t{7 * 3600} * 176400), 420 * 10050);  // seven hours, past 2^32 bytes
+  EXPECT_EQ(HistogramSizeFor(INT64_MAX), INT32_MAX);
 }
 
 // A steady 500 ms pulse: chunks of level 8000 every half second over silence. Each
@@ -337,6 +339,33 @@ TEST_F(TrackAnalysisTest, ProgressEveryHundredAcceptedOnsets) {
   EXPECT_EQ(host_.progress[1], 33);  // 20 s of 60
   EXPECT_EQ(host_.progress[2], 100);
   EXPECT_EQ(host_.pauses, 10);
+}
+
+// A seven-hour track is read over its whole length, past 2^31 and 2^32 bytes (12174 s
+// and 24347.9 s). A pulse at 100 s and pulses every 1000 s after it carry each class's
+// last onset to 24000 s (each interval is below H, 4221 s); only the half-second pulses
+// from 24360 s on can give a period. A length and positions cut to 32 bits would give
+// a 14-minute H, no interval of 1000 s, and positions past 2^32 that fall 12 s after
+// the start, before the last onset at 100 s: no pulse there would count.
+TEST_F(TrackAnalysisTest, SevenHourTrackIsReadPastTwoToThe32Bytes) {
+  engine_.script.lengthBytes = Bytes(7 * 3600);
+  ASSERT_GT(engine_.script.lengthBytes, uint64_t{1} << 32);
+  LoudAt(100, 8000);
+  Quiet(20);
+  for (int stone = 1; stone <= 24; ++stone) {
+    LoudAt(stone * 1000.0, 8000);
+    Quiet(20);
+  }
+  // Half seconds are exact in a float at these times.
+  for (int beat = 0; beat < 40; ++beat) {
+    LoudAt(24360.0 + beat * 0.5, 8000);
+    Quiet(20);
+  }
+  EXPECT_EQ(Run(), "500|0");
+  // Eight classes take each pulse. The 100th onset is at the stone of 12000 s (48 %),
+  // the 200th at that of 24000 s (95 %), the 300th, 400th and 500th at 24366, 24372
+  // and 24378.5 s (97 %).
+  EXPECT_EQ(host_.progress, (std::vector<int>{48, 95, 97, 97, 97, 100}));
 }
 
 TEST_F(TrackAnalysisTest, StopRequestEndsWithinOneChunkAndReleasesTheStream) {
