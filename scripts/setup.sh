@@ -26,3 +26,6 @@ if ((${#missing[@]})); then
 fi
 
 "$here/build-mpg123-mingw.sh" >/dev/null
+
+# The sanitized native libmpg123 the fuzz build links, so the decoder is fuzzed too.
+"$here/build-mpg123-fuzz.sh" >/dev/null
