@@ -1,57 +1,64 @@
 #!/usr/bin/env bash
-# Builds the engine's libFuzzer target with clang and the sanitizers into build/fuzz
-# and runs it for a bounded time (FUZZ_SECONDS, 60 by default) from a seed corpus of
-# generated WAV and MP3 files. Exits non-zero when the fuzzer finds a crash.
+# Builds the libFuzzer targets with clang and the sanitizers into build/fuzz and runs
+# each for a share of a bounded time (FUZZ_SECONDS in all, 60 by default) from a seed
+# corpus of generated WAV and MP3 files: "engine" drives the engine's streams with odd
+# reads and a restart, "analysis" takes each file through both analysis passes.
+# FUZZ_TARGETS picks targets ("engine analysis" by default), FUZZ_JOBS > 1 runs that
+# many fuzzing processes per target. Exits non-zero when the fuzzer finds a crash.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/fuzz
 seconds=${FUZZ_SECONDS:-60}
+targets=(${FUZZ_TARGETS:-engine analysis})
+jobs=${FUZZ_JOBS:-1}
 mkdir -p "$out/corpus" "$out/artifacts"
+
+# libmpg123 and libsyn123 built with the same sanitizers and coverage, so the decoder
+# is fuzzed along with our code.
+if ! mpg123_root=$("$root/scripts/build-mpg123-fuzz.sh"); then
+  echo "fuzz: FAILED to build the sanitized libmpg123"
+  exit 1
+fi
+mpg123=(-I"$mpg123_root/include" "$mpg123_root/lib/libmpg123.a" "$mpg123_root/lib/libsyn123.a" -lm)
 
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
        -ffp-contract=off -I"$root" -DTEMPOSCOUT_BUILDING_BASS -DTEMPOSCOUT_BUILDING_BASS_FX)
 sources=("$root"/audioengine/*.cpp "$root"/fuzz/EngineFuzz.cpp)
 echo "fuzz: building"
-if ! clang++ "${flags[@]}" "${sources[@]}" $(pkg-config --cflags --libs libmpg123 libsyn123) -o "$out/engine_fuzz"; then
+if ! clang++ "${flags[@]}" "${sources[@]}" "${mpg123[@]}" -o "$out/engine_fuzz"; then
   echo "fuzz: FAILED to build"
   exit 1
 fi
 
-# Seeds: small WAVs of several formats and, when lame is there, an MP3.
-python3 - "$out/corpus" <<'PY'
-import math, struct, sys
-def wav(name, tag, channels, rate, bits, frames):
-    width = (bits + 7) // 8
-    body = bytearray()
-    for i in range(frames * channels):
-        v = math.sin(i / 7.0) * 0.5
-        if tag == 3:
-            body += struct.pack('<f' if bits == 32 else '<d', v)
-        elif bits == 8:
-            body.append(int(128 + v * 127))
-        else:
-            body += int(v * (2 ** (8 * width - 1) - 1)).to_bytes(width, 'little', signed=True)
-    fmt = struct.pack('<HHIIHH', tag, channels, rate, rate * channels * width, channels * width, bits)
-    data = b'fmt ' + struct.pack('<I', len(fmt)) + fmt + b'data' + struct.pack('<I', len(body)) + bytes(body)
-    open(sys.argv[1] + '/' + name, 'wb').write(b'RIFF' + struct.pack('<I', 4 + len(data)) + b'WAVE' + data)
-wav('pcm16.wav', 1, 2, 44100, 16, 300)
-wav('pcm8.wav', 1, 1, 22050, 8, 300)
-wav('pcm24.wav', 1, 6, 48000, 24, 100)
-wav('float.wav', 3, 2, 96000, 32, 200)
-wav('double.wav', 3, 1, 8000, 64, 100)
-PY
-if command -v lame >/dev/null; then
-  lame --quiet -b 32 "$out/corpus/pcm8.wav" "$out/corpus/short.mp3" || true
-fi
-
-echo "fuzz: running for ${seconds}s"
-log=$out/fuzz.log
-"$out/engine_fuzz" "$out/corpus" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-  -max_len=65536 -artifact_prefix="$out/artifacts/" -print_final_stats=1 >"$log" 2>&1
-rc=$?
-tail -n 15 "$log"
-if ((rc != 0)); then
-  echo "fuzz: FAILED (exit $rc); the failing input is in $out/artifacts/"
+# The whole path of a file: the engine linked in behind its binding, and the analysis.
+analysis_sources=("$root"/audioengine/*.cpp "$root"/engine/EngineBinding.cpp "$root"/platform/DynamicLibraryPosix.cpp
+                  "$root"/tempo/*.cpp "$root"/fuzz/AnalysisFuzz.cpp)
+if ! clang++ "${flags[@]}" "${analysis_sources[@]}" "${mpg123[@]}" -ldl -o "$out/analysis_fuzz"; then
+  echo "fuzz: FAILED to build"
   exit 1
 fi
+
+# Seeds: WAVs of many layouts and real MP3s made by lame.
+python3 "$root/fuzz/make-seeds.py" "$out/corpus"
+
+share=$((seconds / ${#targets[@]}))
+((share > 0)) || share=1
+parallel=()
+((jobs > 1)) && parallel=(-fork="$jobs")
+failed=0
+for target in "${targets[@]}"; do
+  echo "fuzz: running $target for ${share}s"
+  log=$out/fuzz-$target.log
+  # An input is at most 64 KB; the analysis target also stops each pass after a few
+  # seconds of decoded audio, so one run stays well under a second.
+  "$out/${target}_fuzz" "$out/corpus" -max_total_time="$share" -timeout=20 -rss_limit_mb=2048 \
+    -max_len=65536 -artifact_prefix="$out/artifacts/" -print_final_stats=1 "${parallel[@]}" >"$log" 2>&1
+  rc=$?
+  tail -n 15 "$log"
+  if ((rc != 0)); then
+    echo "fuzz: $target FAILED (exit $rc); the failing input is in $out/artifacts/"
+    failed=1
+  fi
+done
+((failed == 0)) || exit 1
 echo "fuzz: passed, no crash in ${seconds}s"
