@@ -102,8 +102,20 @@ void ShowResult(std::string_view result) {
   if (primary.empty() || alternative.empty()) __builtin_trap();
 }
 
+// The file each input is written to, one per fuzzing process; removed at exit.
+const std::string& InputPath() {
+  static const std::string path = "/tmp/temposcout-analysis-fuzz-" + std::to_string(getpid()) + ".bin";
+  return path;
+}
+
+void RemoveInputFile() {
+  std::remove(InputPath().c_str());
+}
+
 // Start-up as the program does it: engine libraries, the gain curve, the engine.
 bool StartUp() {
+  InputPath();
+  std::atexit(&RemoveInputFile);
   static LinkedEngineLoader loader;
   engine::SetLibraryLoader(&loader);
   if (engine::LoadEngine() == 0 || engine::LoadEngineFx() == 0) return false;
@@ -118,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool started = StartUp();
   if (!started) __builtin_trap();
 
-  static const std::string path = "/tmp/temposcout-analysis-fuzz-" + std::to_string(getpid()) + ".bin";
+  const std::string& path = InputPath();
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return 0;
   const size_t written = std::fwrite(data, 1, size, file);

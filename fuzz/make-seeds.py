@@ -149,21 +149,17 @@ if lame is None:
 work = tempfile.mkdtemp()
 
 
-def mp3(name, rate, channels, seconds, *options):
-    """Encodes a click track of that rate and channel count with lame; returns the bytes."""
+def lame_encode(rate, channels, seconds, *options):
+    """A click track of that rate and channel count encoded by lame; returns the bytes."""
     source = os.path.join(work, 'source.wav')
+    target = os.path.join(work, 'encoded.mp3')
     body = pcm_body(1, channels, rate, 16, seconds)
     data = b'WAVE' + fmt_chunk(1, channels, rate, 16) + chunk(b'data', body)
     with open(source, 'wb') as f:
         f.write(b'RIFF' + struct.pack('<I', len(data)) + data)
-    target = os.path.join(work, name or 'encoded.mp3')
     subprocess.run([lame, '--quiet', *options, source, target], check=True)
     with open(target, 'rb') as f:
-        encoded = f.read()
-    if name:
-        with open(os.path.join(out, name), 'wb') as f:
-            f.write(encoded)
-    return encoded
+        return f.read()
 
 
 def write(name, data):
@@ -171,17 +167,28 @@ def write(name, data):
         f.write(data)
 
 
-cbr = mp3('cbr-32k-mono.mp3', 44100, 1, 6.0, '-b', '32', '-m', 'm', '--resample', '44.1')
+def mp3(name, rate, channels, seconds, *options):
+    write(name, lame_encode(rate, channels, seconds, *options))
+
+
+# A cover image for the tag: lame only looks at the PNG signature.
+cover = os.path.join(work, 'cover.png')
+with open(cover, 'wb') as f:
+    f.write(b'\x89PNG\r\n\x1a\n' + bytes((i * 7) & 0xFF for i in range(16000)))
+
+cbr = lame_encode(44100, 1, 6.0, '-b', '32', '-m', 'm', '--resample', '44.1')
+write('cbr-32k-mono.mp3', cbr)
 mp3('cbr-64k-stereo.mp3', 44100, 2, 1.0, '-b', '64')
 mp3('vbr-xing.mp3', 44100, 2, 3.0, '-V', '7')
 mp3('vbr-xing-48000.mp3', 48000, 2, 1.0, '-V', '9')
 mp3('id3v2.mp3', 44100, 1, 1.0, '-b', '32', '--tt', 'Click', '--ta', 'Seed', '--add-id3v2')
+mp3('id3v2-cover.mp3', 44100, 1, 1.0, '-b', '32', '--tt', 'Click', '--ti', cover)
 mp3('id3v1-end.mp3', 44100, 1, 1.0, '-b', '32', '--tt', 'Click', '--id3v1-only')
 mp3('mpeg2-22050.mp3', 22050, 1, 3.0, '-b', '16')
 mp3('mpeg2-16000-vbr.mp3', 16000, 2, 1.5, '-V', '8')
 mp3('mpeg25-8000.mp3', 8000, 1, 6.0, '-b', '8')
 mp3('mpeg25-11025.mp3', 11025, 2, 1.5, '-b', '16')
-low = mp3('', 22050, 1, 0.5, '-b', '16')
+low = lame_encode(22050, 1, 0.5, '-b', '16')
 # Junk before the first frame, garbage between frames, a concatenation of two sample
 # rates, a truncated last frame and an APE tag at the end.
 write('junk-before.mp3', bytes((i * 37 + 11) & 0xFF for i in range(3000)) + cbr)
