@@ -71,6 +71,7 @@ def chunk(name, body):
 
 
 def pcm_body(tag, channels, rate, bits, seconds):
+    """The data chunk's bytes of a click track, each channel a little quieter."""
     body = bytearray()
     for value in click_track(rate, seconds):
         for channel in range(channels):
@@ -98,17 +99,16 @@ def fmt_chunk(tag, channels, rate, bits, extensible=False):
     return chunk(b'fmt ', fields)
 
 
-def riff(name, chunks, magic=b'RIFF'):
+def riff(name, chunks):
     data = b'WAVE' + b''.join(chunks)
     with open(os.path.join(out, name), 'wb') as f:
-        f.write(magic + struct.pack('<I', len(data)) + data)
+        f.write(b'RIFF' + struct.pack('<I', len(data)) + data)
 
 
 def wav(name, tag=1, channels=2, rate=44100, bits=16, seconds=0.5, extensible=False, before=(), after=()):
     """A WAV file; `before` and `after` are extra chunks around fmt and data."""
     body = pcm_body(tag, channels, rate, bits, seconds)
     riff(name, list(before) + [fmt_chunk(tag, channels, rate, bits, extensible), chunk(b'data', body)] + list(after))
-    return body
 
 
 info = chunk(b'LIST', b'INFO' + chunk(b'INAM', b'click track\0') + chunk(b'IART', b'seed\0'))
@@ -133,10 +133,10 @@ body = pcm_body(1, 1, 16000, 16, 0.5)
 riff('data-before-fmt.wav', [chunk(b'data', body), fmt_chunk(1, 1, 16000, 16)])
 # RF64: the sizes are in the ds64 chunk, the RIFF and data sizes say 0xFFFFFFFF.
 body = pcm_body(1, 2, 44100, 16, 0.1)
-ds64 = chunk(b'ds64', struct.pack('<QQQI', 4 + 36 + 36 + 8 + len(body), len(body), len(body) // 4, 0))
-data = b'WAVE' + ds64 + fmt_chunk(1, 2, 44100, 16) + b'data' + struct.pack('<I', 0xFFFFFFFF) + body
+rest = fmt_chunk(1, 2, 44100, 16) + b'data' + struct.pack('<I', 0xFFFFFFFF) + body
+ds64 = chunk(b'ds64', struct.pack('<QQQI', 4 + 36 + len(rest), len(body), len(body) // 4, 0))
 with open(os.path.join(out, 'rf64.wav'), 'wb') as f:
-    f.write(b'RF64' + struct.pack('<I', 0xFFFFFFFF) + data)
+    f.write(b'RF64' + struct.pack('<I', 0xFFFFFFFF) + b'WAVE' + ds64 + rest)
 # A data chunk that claims more than the file holds.
 body = pcm_body(1, 2, 44100, 16, 0.1)
 riff('truncated-data.wav', [fmt_chunk(1, 2, 44100, 16), b'data' + struct.pack('<I', len(body) * 4) + body])
