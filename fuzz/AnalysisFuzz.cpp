@@ -1,8 +1,8 @@
 // libFuzzer target for the whole path a user's file takes: the bytes become a file that
-// is analysed as the program does it, through the engine binding, the engine's decoders
-// and tempo stream, both analysis passes (the second with the gain stage) and the texts
-// the batch driver makes of the results. The engine is linked in; a library loader
-// hands the binding its entry points instead of loading the shared libraries.
+// the batch driver has analysed as the program does it, through the engine binding, the
+// engine's decoders and tempo stream and both analysis passes (the second with the gain
+// stage), and whose tempi it writes into a list of one row. The engine is linked in; a
+// library loader hands the binding its entry points instead of loading the libraries.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,8 +15,8 @@
 
 #include "audioengine/EngineApi.h"
 #include "engine/EngineBinding.h"
+#include "tempo/BatchDriver.h"
 #include "tempo/GainStage.h"
-#include "tempo/TempoText.h"
 #include "tempo/TrackAnalysis.h"
 
 // The analysis names, wherever they are declared.
@@ -93,14 +93,62 @@ bool IsWellFormed(std::string_view result) {
   return true;
 }
 
-// The texts a batch row shows for a result, as the batch driver makes them.
-void ShowResult(std::string_view result) {
-  const auto primaryMs = FieldPeriodMs(ResultField(result, 1));
-  const auto alternativeMs = FieldPeriodMs(ResultField(result, 2));
-  const std::string primary = FormatTempo(primaryMs ? TempoFromPeriod(*primaryMs) : 0.0f);
-  const std::string alternative = FormatTempo(alternativeMs ? TempoFromPeriod(*alternativeMs) : 0.0f);
-  if (primary.empty() || alternative.empty()) __builtin_trap();
+// A tempo as the list shows it: digits, a point, two decimals.
+bool IsTempoText(std::string_view text) {
+  const size_t point = text.find('.');
+  if (point == std::string_view::npos || point == 0 || text.size() - point != 3) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (i != point && (text[i] < '0' || text[i] > '9')) return false;
+  }
+  return true;
 }
+
+// Runs both passes on the batch driver's first call, so that the gain stage sees every
+// input and not only those the first pass finds no beat in; the driver's retry gets the
+// second pass's result from then.
+class BothPassesAnalyser final : public TrackAnalyser {
+ public:
+  explicit BothPassesAnalyser(BoundedHost& host) : host_(host) {}
+
+  std::string Analyse(const std::string& path, int withGainStage) override {
+    if (withGainStage != 0) return withGainStage_;
+    host_.Restart();
+    std::string plain = AnalyseTrack(path, 0, host_);
+    host_.Restart();
+    withGainStage_ = AnalyseTrack(path, 1, host_);
+    if (show_) std::fprintf(stderr, "pass 0: \"%s\"\npass 1: \"%s\"\n", plain.c_str(), withGainStage_.c_str());
+    if (!IsWellFormed(plain) || !IsWellFormed(withGainStage_)) __builtin_trap();
+    return plain;
+  }
+
+ private:
+  BoundedHost& host_;
+  std::string withGainStage_;
+  // TEMPOSCOUT_FUZZ_SHOW=1 prints each pass's result, to look at a seed or a reproducer.
+  const bool show_ = std::getenv("TEMPOSCOUT_FUZZ_SHOW") != nullptr;
+};
+
+// A list of one file whose row must be written once, with two tempo texts.
+class OneFileList final : public BatchHost {
+ public:
+  explicit OneFileList(const std::string& path) : path_(path) {}
+
+  int RowCount() override { return 1; }
+  std::string RowPath(int row) override { return row == 0 ? path_ : std::string(); }
+  bool WriteTempi(int row, uint64_t, const std::string& primary, const std::string& alternative) override {
+    if (row != 0 || written || !IsTempoText(primary) || !IsTempoText(alternative)) __builtin_trap();
+    written = true;
+    return true;
+  }
+  void SetStatus(const std::string&) override {}
+  uint64_t ListGeneration() override { return 0; }
+  bool StopRequested() override { return false; }
+
+  bool written = false;
+
+ private:
+  const std::string& path_;
+};
 
 // The file each input is written to, one per fuzzing process; removed at exit.
 const std::string& InputPath() {
@@ -136,17 +184,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t written = std::fwrite(data, 1, size, file);
   if (std::fclose(file) != 0 || written != size) return 0;
 
-  // TEMPOSCOUT_FUZZ_SHOW=1 prints each pass's result, to look at a seed or a reproducer.
-  static const bool show = std::getenv("TEMPOSCOUT_FUZZ_SHOW") != nullptr;
   BoundedHost host;
-  // Both passes every time, so that the gain stage sees every input, not only those
-  // the first pass finds no beat in.
-  for (int withGainStage = 0; withGainStage < 2; ++withGainStage) {
-    host.Restart();
-    const std::string result = AnalyseTrack(path, withGainStage, host);
-    if (show) std::fprintf(stderr, "pass %d: \"%s\"\n", withGainStage, result.c_str());
-    if (!IsWellFormed(result)) __builtin_trap();
-    ShowResult(result);
-  }
+  BothPassesAnalyser analyser(host);
+  OneFileList list(path);
+  RunBatch(list, analyser);
+  if (!list.written) __builtin_trap();
   return 0;
 }
