@@ -1,48 +1,49 @@
 #!/usr/bin/env bash
-# Builds the engine's libFuzzer target with the fuzz preset (clang and the sanitizers)
-# into build/fuzz and runs it for a bounded time (FUZZ_SECONDS, 60 by default) from a
-# seed corpus of generated WAV and MP3 files. Exits non-zero when the fuzzer finds a crash.
+# Builds the libFuzzer targets with the fuzz preset (clang, the sanitizers and coverage,
+# libmpg123 built the same way) into build/fuzz and runs each for a share of a bounded
+# time (FUZZ_SECONDS in all, 60 by default) from a seed corpus of generated WAV and MP3
+# files: "engine" drives the engine's streams with odd reads and a restart, "analysis"
+# takes each file through both analysis passes. FUZZ_TARGETS picks targets ("engine
+# analysis" by default), FUZZ_JOBS > 1 runs that many fuzzing processes per target.
+# Exits non-zero when the fuzzer finds a crash.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/fuzz
 seconds=${FUZZ_SECONDS:-60}
+targets=(${FUZZ_TARGETS:-engine analysis})
+jobs=${FUZZ_JOBS:-1}
 cd "$root"
 
 echo "fuzz: building"
-if ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz -j "$(nproc)"; then
+build_targets=()
+for target in "${targets[@]}"; do build_targets+=("${target}_fuzz"); done
+if ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz -j "$(nproc)" --target "${build_targets[@]}"; then
   echo "fuzz: FAILED to build"
   exit 1
 fi
 mkdir -p "$out/corpus" "$out/artifacts"
 
-# Seeds: small WAVs of several formats, written by the tests' own WAV writer from the
-# native build, and, when lame is there, an MP3.
-native=${TEMPOSCOUT_NATIVE_BUILD:-$root/build/linux}
-make_wav=$native/bin/make_test_wav
-if [[ ! -x $make_wav ]] && ! cmake --build "$native" --target make_test_wav >/dev/null; then
-  echo "fuzz: FAILED to build make_test_wav in $native (cmake --preset linux first)"
-  exit 1
-fi
-seed() {  # name, format, channels, rate, seconds
-  "$make_wav" --format "$2" --channels "$3" --rate "$4" --seconds "$5" --period-ms 3 --noise 1500 "$out/corpus/$1"
-}
-seed pcm16.wav pcm16 2 44100 0.007
-seed pcm8.wav pcm8 1 22050 0.014
-seed pcm24.wav pcm24 6 48000 0.002
-seed float.wav float32 2 96000 0.002
-seed double.wav float64 1 8000 0.0125
-if command -v lame >/dev/null; then
-  lame --quiet -b 32 "$out/corpus/pcm8.wav" "$out/corpus/short.mp3" || true
-fi
+# Seeds: WAVs of many layouts and real MP3s made by lame.
+python3 "$root/fuzz/make-seeds.py" "$out/corpus"
 
-echo "fuzz: running for ${seconds}s"
-log=$out/fuzz.log
-"$out/bin/engine_fuzz" "$out/corpus" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-  -max_len=65536 -artifact_prefix="$out/artifacts/" -print_final_stats=1 >"$log" 2>&1
-rc=$?
-tail -n 15 "$log"
-if ((rc != 0)); then
-  echo "fuzz: FAILED (exit $rc); the failing input is in $out/artifacts/"
-  exit 1
-fi
+share=$((seconds / ${#targets[@]}))
+((share > 0)) || share=1
+parallel=()
+((jobs > 1)) && parallel=(-fork="$jobs")
+failed=0
+for target in "${targets[@]}"; do
+  echo "fuzz: running $target for ${share}s"
+  log=$out/fuzz-$target.log
+  # An input is at most 64 KB; the analysis target also stops each pass after a few
+  # seconds of decoded audio, so one run stays well under a second.
+  "$out/bin/${target}_fuzz" "$out/corpus" -max_total_time="$share" -timeout=20 -rss_limit_mb=2048 \
+    -max_len=65536 -artifact_prefix="$out/artifacts/" -print_final_stats=1 "${parallel[@]}" >"$log" 2>&1
+  rc=$?
+  tail -n 15 "$log"
+  if ((rc != 0)); then
+    echo "fuzz: $target FAILED (exit $rc); the failing input is in $out/artifacts/"
+    failed=1
+  fi
+done
+((failed == 0)) || exit 1
 echo "fuzz: passed, no crash in ${seconds}s"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing TempoScout needs on Debian 12, and
-# builds libmpg123 and TagLib for mingw into the cache. Safe to run again: it only installs what
-# is missing.
+# Installs what building, running and testing TempoScout needs on Debian 12, and builds
+# libmpg123 and TagLib for mingw and a sanitized libmpg123 for fuzzing into the cache.
+# Safe to run again: it only installs and builds what is missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -28,3 +28,6 @@ fi
 
 "$here/build-mpg123-mingw.sh" >/dev/null
 "$here/build-taglib-mingw.sh" >/dev/null
+
+# The sanitized native libmpg123 the fuzz build links, so the decoder is fuzzed too.
+"$here/build-mpg123-fuzz.sh" >/dev/null
