@@ -240,12 +240,15 @@ TEST_F(CliPosixTest, CtrlCEndsTheToolWithinASecondWhereverItWaits) {
     EXPECT_EQ(opening.status, 1);
   }
 
-  // In the middle of a list of files.
-  std::vector<std::string> many(200, dir_.File("beat.wav"));
-  const Interrupted analysing = InterruptAfter(many, std::chrono::milliseconds(300));
-  ASSERT_FALSE(analysing.endedBeforeSignal);
-  EXPECT_EQ(analysing.status, 130);
-  EXPECT_LT(analysing.secondsAfterSignal, 2.0);
+  // In the middle of a list of files, one at a time and with several workers.
+  for (const char* jobs : {"1", "4"}) {
+    std::vector<std::string> many(200, dir_.File("beat.wav"));
+    many.insert(many.begin(), {"--jobs", jobs});
+    const Interrupted analysing = InterruptAfter(many, std::chrono::milliseconds(300));
+    ASSERT_FALSE(analysing.endedBeforeSignal) << jobs << " jobs";
+    EXPECT_EQ(analysing.status, 130) << jobs << " jobs";
+    EXPECT_LT(analysing.secondsAfterSignal, 2.0) << jobs << " jobs";
+  }
 }
 
 }  // namespace
