@@ -14,6 +14,7 @@ build=${1:-$root/build/linux}
 cli=$build/bin/temposcout-cli
 [[ -x $cli ]] || { echo "bench: build $cli first (cmake --build --preset linux)" >&2; exit 1; }
 command -v lame >/dev/null && command -v mpg123 >/dev/null || { echo "bench: lame and mpg123 are needed" >&2; exit 1; }
+[[ -x /usr/bin/time ]] || { echo "bench: GNU time (/usr/bin/time) is needed" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -35,15 +36,11 @@ for wav in "$work"/set*.wav; do
   case ${wav##*/} in set90.wav | set110.wav | set130.wav | set140.wav | set175.wav) ;; *) rm "$wav" ;; esac
 done
 
-# Runs a command, printing "seconds peak-kilobytes".
+# Runs a command, printing "seconds peak-kilobytes". GNU time measures it: a child
+# forked from a larger process (Python, say) would report that process's size as its peak.
 measure() {
-  python3 - "$@" <<'PY'
-import resource, subprocess, sys, time
-start = time.perf_counter()
-subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-elapsed = time.perf_counter() - start
-print(f"{elapsed:.3f} {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss}")
-PY
+  /usr/bin/time -o "$work/time" -f '%e %M' "$@" >/dev/null 2>&1 || true
+  tail -n 1 "$work/time"
 }
 
 mp3s=("$work"/set*.mp3)
