@@ -1,5 +1,6 @@
 // temposcout-cli: measures the tempo of files and folders from the command line with
 // the same engine, analysis and batch driver as the program, one line per file.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -21,6 +23,7 @@
 #include "Version.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
+#include "cli/ParallelAnalyser.h"
 #include "cli/PathList.h"
 #include "cli/Progress.h"
 #include "cli/Range.h"
@@ -88,18 +91,19 @@ bool StandardOutputIsOpen() {
 // Remembers the result text of each pass for the raw columns and the status.
 class RecordingAnalyser : public tempo::TrackAnalyser {
  public:
-  explicit RecordingAnalyser(tempo::AnalysisHost& host) : host_(host) {}
+  explicit RecordingAnalyser(tempo::TrackAnalyser& analyser) : analyser_(analyser) {}
   std::string Analyse(const std::string& path, int withGainStage) override {
-    std::string result = tempo::AnalyseTrack(path, withGainStage, host_);
+    std::string result = analyser_.Analyse(path, withGainStage);
     passes.push_back(result);
     return result;
   }
   std::vector<std::string> passes;
 
  private:
-  tempo::AnalysisHost& host_;
+  tempo::TrackAnalyser& analyser_;
 };
 
+// Used by every worker at once: it only reads the interrupt flag.
 class StopOnInterrupt : public tempo::QuietAnalysisHost {
  public:
   bool ShouldStop() override { return cli::Interrupted(); }
@@ -118,8 +122,15 @@ std::pair<float, float> TempiOf(const std::string& result) {
 class PrintingList : public tempo::BatchHost {
  public:
   PrintingList(const std::vector<std::string>& paths, const cli::Options& options, RecordingAnalyser& analyser,
-               cli::ResultWriter& writer, cli::ProgressLine& progress, cli::RunCounts& counts)
-      : paths_(paths), options_(options), analyser_(analyser), writer_(writer), progress_(progress), counts_(counts) {}
+               const cli::ParallelAnalyser& workers, cli::ResultWriter& writer, cli::ProgressLine& progress,
+               cli::RunCounts& counts)
+      : paths_(paths),
+        options_(options),
+        analyser_(analyser),
+        workers_(workers),
+        writer_(writer),
+        progress_(progress),
+        counts_(counts) {}
 
   int RowCount() override { return static_cast<int>(paths_.size()); }
   std::string RowPath(int row) override { return paths_[static_cast<size_t>(row)]; }
@@ -155,7 +166,7 @@ class PrintingList : public tempo::BatchHost {
       result.bpm = bpm ? tempo::FormatTempo(*bpm) : std::string();
     }
     writer_.EmitResult(static_cast<size_t>(row), std::move(result));
-    progress_.Update(static_cast<size_t>(row) + 1, paths_.size());
+    progress_.Update(workers_.FilesDone(), paths_.size());
     return true;
   }
   void SetStatus(const std::string&) override {}
@@ -166,6 +177,7 @@ class PrintingList : public tempo::BatchHost {
   const std::vector<std::string>& paths_;
   const cli::Options& options_;
   RecordingAnalyser& analyser_;
+  const cli::ParallelAnalyser& workers_;
   cli::ResultWriter& writer_;
   cli::ProgressLine& progress_;
   cli::RunCounts& counts_;
@@ -210,7 +222,9 @@ int main(int argc, char** argv) {
   cli::InstallInterruptHandling();
   std::optional<engine::EngineSession> engineSession(std::in_place);
   if (!EngineIsComplete(*engineSession)) return kExitNoEngine;
-  tempo::InitGainCurve();
+  // The curve the retry passes adapt, handed from one to the next in list order.
+  tempo::AnalysisState retryState;
+  tempo::InitGainCurve(retryState);
   engineSession->Initialise(nullptr);
 
   std::vector<std::string> arguments = options.paths;
@@ -257,9 +271,14 @@ int main(int argc, char** argv) {
   writer.Start();
   progress.Update(0, paths.size());
   StopOnInterrupt host;
-  RecordingAnalyser analyser(host);
-  PrintingList list(paths, options, analyser, writer, progress, counts);
+  const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  cli::ParallelAnalyser workers(paths, jobs, host, retryState);
+  workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), paths.size()); });
+  RecordingAnalyser analyser(workers);
+  PrintingList list(paths, options, analyser, workers, writer, progress, counts);
   tempo::RunBatch(list, analyser);
+  // No pass may still be decoding when the engine is released.
+  workers.Shutdown();
   writer.Finish();
   cli::MarkRunFinished();
   engineSession.reset();

@@ -1,6 +1,8 @@
 // Command-line parsing: a table of options, each with the code that applies it.
 #include "cli/Options.h"
 
+#include <charconv>
+
 #include "cli/Range.h"
 
 namespace cli {
@@ -77,6 +79,17 @@ constexpr OptionSpec kOptions[] = {
        } else {
          return "unknown format '" + value + "' (tsv, csv or jsonl)";
        }
+       return std::string();
+     }},
+    {"jobs", "j", true,
+     [](Options& o, const std::string& value) {
+       unsigned jobs = 0;
+       const char* end = value.data() + value.size();
+       const auto [stop, error] = std::from_chars(value.data(), end, jobs);
+       if (value.empty() || error != std::errc() || stop != end || jobs < 1) {
+         return "invalid number of jobs '" + value + "' (a whole number, 1 or more)";
+       }
+       o.jobs = jobs;
        return std::string();
      }},
     {"range", nullptr, true,
@@ -178,6 +191,8 @@ const char* UsageText() {
          "      --raw               add the result of each analysis pass (primary|alternative period\n"
          "                          in ms; - when the pass found nothing, empty when it did not run)\n"
          "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
+         "  -j, --jobs N            analyse N files at once (default: one per processor); the results\n"
+         "                          are the same for every N\n"
          "      --write-tag         write bpm (needs --range), rounded to a whole number, as the BPM\n"
          "                          tag (TBPM) of each MP3's ID3v2 tag and each WAV's ID3 chunk; files\n"
          "                          without a bpm value are not touched\n"

@@ -27,6 +27,8 @@ struct Options {
   bool dryRun = false;
   bool overwrite = false;
   OutputFormat format = OutputFormat::kTsv;
+  // Files analysed at once; 0 until given: then one per processor.
+  unsigned jobs = 0;
   std::optional<TempoRange> range;
   // The list file of --files-from; "-" is standard input.
   std::optional<std::string> filesFrom;

@@ -1,6 +1,6 @@
 // The state one track analysis shares with its gain stage: the analysis active flag
 // and the gain curve with its size and slope. One process-wide instance is reachable
-// through TheAnalysisState(); tests make their own.
+// through TheAnalysisState(); analyses that run at once, and tests, make their own.
 #pragma once
 
 #include <cstdint>

@@ -102,12 +102,15 @@ int32_t BuildGainCurve(AnalysisState& state, int32_t size, float slope, int32_t 
   return 1;
 }
 
-int32_t InitGainCurve() {
-  AnalysisState& state = TheAnalysisState();
+int32_t InitGainCurve(AnalysisState& state) {
   if (!state.AllocateGainCurve()) {
     return 0;
   }
   return BuildGainCurve(state, kCurveSize, kStartupSlope, kStartupPeakRow);
+}
+
+int32_t InitGainCurve() {
+  return InitGainCurve(TheAnalysisState());
 }
 
 void RunGainStage(AnalysisState& state, void* buffer, uint32_t lengthBytes) {
@@ -177,8 +180,9 @@ void RunGainStage(AnalysisState& state, void* buffer, uint32_t lengthBytes) {
   }
 }
 
-void GainStage(uint32_t /*handle*/, uint32_t /*channel*/, void* buffer, uint32_t lengthBytes, void* /*user*/) {
-  RunGainStage(TheAnalysisState(), buffer, lengthBytes);
+void GainStage(uint32_t /*handle*/, uint32_t /*channel*/, void* buffer, uint32_t lengthBytes, void* user) {
+  AnalysisState& state = user != nullptr ? *static_cast<AnalysisState*>(user) : TheAnalysisState();
+  RunGainStage(state, buffer, lengthBytes);
 }
 
 }  // namespace tempo

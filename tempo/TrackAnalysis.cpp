@@ -50,6 +50,9 @@ inline int16_t LeftSample(const unsigned char* frame) {
   return static_cast<int16_t>(static_cast<uint16_t>(frame[0] | (frame[1] << 8)));
 }
 
+std::string Analyse(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
+                    void* gainStageUser);
+
 }  // namespace
 
 int32_t HistogramSizeFor(int64_t lengthBytes) {
@@ -60,7 +63,19 @@ int32_t HistogramSizeFor(int64_t lengthBytes) {
 }
 
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host) {
-  const ActiveFlagScope active(TheAnalysisState());
+  return Analyse(path, withGainStage, host, TheAnalysisState(), nullptr);
+}
+
+std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state) {
+  return Analyse(path, withGainStage, host, state, &state);
+}
+
+namespace {
+
+// The decode loop on `state`; the gain stage finds the state through gainStageUser.
+std::string Analyse(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
+                    void* gainStageUser) {
+  const ActiveFlagScope active(state);
   if (path.empty()) return {};
 
   engine::UniqueStream source(engine::BASS_StreamCreateFile(0, path.c_str(), 0, 0, kDecodeOnly));
@@ -71,7 +86,7 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
   if (tempoStream) source.Release();
   const uint32_t stream = tempoStream.Get();
   engine::BASS_ChannelSetAttributes(stream, -1, 100, -101);
-  if (withGainStage != 0) engine::BASS_ChannelSetDSP(stream, &GainStage, nullptr, 0);
+  if (withGainStage != 0) engine::BASS_ChannelSetDSP(stream, &GainStage, gainStageUser, 0);
 
   std::array<unsigned char, kChunkBytes> buffer{};
   // Lengths and positions are 64-bit, so tracks of 2^31 bytes or more (3 h 22 min) are
@@ -147,5 +162,7 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
   host.SetProgress(100);
   return std::to_string(periods.primaryMs) + "|" + std::to_string(periods.alternativeMs);
 }
+
+}  // namespace
 
 }  // namespace tempo

@@ -8,6 +8,8 @@
 
 namespace tempo {
 
+class AnalysisState;
+
 // What the analysis needs of the user interface. The worker owns no windows, so its
 // event poll may do nothing; the program's host forwards progress to the main thread.
 class AnalysisHost {
@@ -41,8 +43,13 @@ constexpr uint32_t kChunkBytes = 441;
 // Returns "P|A" (primary and alternative period in whole milliseconds, 0 for none), or
 // empty text when the file gives no analysis at all or the host asked to stop.
 // withGainStage 1 attaches the gain stage to the stream before reading. Uses the
-// process-wide analysis state, which the gain stage reads from inside the engine.
+// process-wide analysis state, which the gain stage then reaches with user value 0.
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host);
+
+// The same on a state of the caller's own, which the gain stage reaches through its
+// user value: analyses with states of their own can run on several threads at once.
+// The state's curve is needed only with the gain stage and is changed by it.
+std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state);
 
 // The histogram size H for a decoded length in bytes: the length in minutes times
 // 10050, rounded to the nearest integer (ties to even); it saturates at INT32_MAX, some

@@ -63,21 +63,25 @@ TEST_F(CliPosixTest, FailedWriteOfTheResultsEndsWithAMessage) {
 
 TEST_F(CliPosixTest, ReaderClosingThePipeEndsTheToolQuietly) {
   const std::string errors = dir_.File("errors.txt");
+  const std::string minute = dir_.File("minute.wav");
+  testaudio::WriteClickWav(minute, {.periodMs = 500.0, .seconds = 60.0});
+  std::vector<std::string> list(40, minute);
   std::string files;
-  for (int i = 0; i < 8; ++i) files += " " + dir_.File("beat.wav");
+  for (const std::string& file : list) files += " " + file;
   const auto start = std::chrono::steady_clock::now();
   const int status = Bash("set -o pipefail; " + Cli() + files + " 2>" + errors + " | head -n 1 >/dev/null");
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   // 141: what a shell reports for a writer ended by SIGPIPE.
   EXPECT_EQ(status, 141);
   EXPECT_EQ(ReadText(errors), "");
-  // It stopped after the second file instead of analysing all eight.
-  const double oneRun = [&] {
-    const auto single = std::chrono::steady_clock::now();
-    RunCli({dir_.File("beat.wav")});
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - single).count();
+  // It stopped soon after the reader left instead of analysing all forty files (the
+  // workers run a few files ahead of the lines written).
+  const double wholeList = [&] {
+    const auto whole = std::chrono::steady_clock::now();
+    RunCli(list);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - whole).count();
   }();
-  EXPECT_LT(seconds, oneRun * 5) << seconds << " s against " << oneRun << " s for one file";
+  EXPECT_LT(seconds, wholeList / 2) << seconds << " s against " << wholeList << " s for the whole list";
 }
 
 TEST_F(CliPosixTest, NamesWithTabsNewlinesAndBackslashesStayOneRecord) {
@@ -240,12 +244,15 @@ TEST_F(CliPosixTest, CtrlCEndsTheToolWithinASecondWhereverItWaits) {
     EXPECT_EQ(opening.status, 1);
   }
 
-  // In the middle of a list of files.
-  std::vector<std::string> many(200, dir_.File("beat.wav"));
-  const Interrupted analysing = InterruptAfter(many, std::chrono::milliseconds(300));
-  ASSERT_FALSE(analysing.endedBeforeSignal);
-  EXPECT_EQ(analysing.status, 130);
-  EXPECT_LT(analysing.secondsAfterSignal, 2.0);
+  // In the middle of a list of files, one at a time and with several workers.
+  for (const char* jobs : {"1", "4"}) {
+    std::vector<std::string> many(200, dir_.File("beat.wav"));
+    many.insert(many.begin(), {"--jobs", jobs});
+    const Interrupted analysing = InterruptAfter(many, std::chrono::milliseconds(300));
+    ASSERT_FALSE(analysing.endedBeforeSignal) << jobs << " jobs";
+    EXPECT_EQ(analysing.status, 130) << jobs << " jobs";
+    EXPECT_LT(analysing.secondsAfterSignal, 2.0) << jobs << " jobs";
+  }
 }
 
 }  // namespace

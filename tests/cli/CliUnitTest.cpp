@@ -80,11 +80,26 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
   EXPECT_EQ(line.options.filesFrom, "-");
   EXPECT_EQ(line.options.paths, (std::vector<std::string>{"a.wav", "--raw", "-"}));
 
+  EXPECT_EQ(line.options.jobs, 0u) << "one per processor unless given";
+  EXPECT_EQ(ParseCommandLine({"-j", "3", "a"}).options.jobs, 3u);
+  EXPECT_EQ(ParseCommandLine({"a", "--jobs=1"}).options.jobs, 1u);
+
   EXPECT_EQ(ParseCommandLine({"x.wav", "-h"}).action, CommandAction::kHelp);
   EXPECT_EQ(ParseCommandLine({"--version"}).action, CommandAction::kVersion);
   EXPECT_EQ(ParseCommandLine({"--files-from", "list"}).action, CommandAction::kRun);
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {}, {"--quiet"}, {"--nope", "a"}, {"--range", "a"}, {"--format=", "a"}, {"a", "--files-from"}}) {
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{},
+                                                                                   {"--quiet"},
+                                                                                   {"--nope", "a"},
+                                                                                   {"--range", "a"},
+                                                                                   {"--format=", "a"},
+                                                                                   {"a", "--files-from"},
+                                                                                   {"--jobs", "0", "a"},
+                                                                                   {"-j", "-1", "a"},
+                                                                                   {"--jobs=", "a"},
+                                                                                   {"--jobs=2x", "a"},
+                                                                                   {"--jobs=1.5", "a"},
+                                                                                   {"--jobs=99999999999", "a"},
+                                                                                   {"a", "-j"}}) {
     const CommandLine parsed = ParseCommandLine(bad);
     EXPECT_EQ(parsed.action, CommandAction::kUsageError);
     EXPECT_FALSE(parsed.error.empty());

@@ -103,6 +103,20 @@ TEST(GainStartup, CallbackWorksOnTheProgramState) {
   EXPECT_EQ(SampleAt(bytes, 0), 16);
 }
 
+// With a user value the callback works on the state it points to, not the program's.
+TEST(GainStartup, CallbackWorksOnTheStateItsUserValuePointsTo) {
+  ASSERT_EQ(InitGainCurve(), 1);
+  AnalysisState own;
+  ASSERT_EQ(InitGainCurve(own), 1);
+  own.SetActiveFlag(1);
+  std::vector<uint8_t> bytes = ToBytes({32767});
+  GainStage(1, 2, bytes.data(), 2, &own);
+  EXPECT_EQ(SampleAt(bytes, 0), 16);
+  bytes = ToBytes({32767});
+  GainStage(1, 2, bytes.data(), 2, nullptr);
+  EXPECT_EQ(SampleAt(bytes, 0), 32767) << "the program's flag is still 0";
+}
+
 class InactiveFlag : public GainStageTest, public testing::WithParamInterface<int32_t> {};
 
 TEST_P(InactiveFlag, LeavesBufferAndCurveUntouched) {

@@ -37,6 +37,7 @@ struct FakeEngine {
   size_t next = 0;
   uint64_t position = 0;
   engine::DspProc dsp = nullptr;
+  void* dspUser = nullptr;
   std::vector<std::string> calls;
   std::vector<uint32_t> freed;
 };
@@ -64,6 +65,7 @@ uint32_t SetDsp(uint32_t channel, engine::DspProc proc, void* user, int32_t prio
   fake->calls.push_back("SetDSP " + std::to_string(channel) + " " + (user == nullptr ? "0" : "user") + " " +
                         std::to_string(priority));
   fake->dsp = proc;
+  fake->dspUser = user;
   return 33;
 }
 uint64_t GetLength(uint32_t channel) {
@@ -89,7 +91,7 @@ uint32_t GetData(uint32_t, void* buffer, uint32_t lengthBytes) {
     bytes[4 * f + 3] = 0;
   }
   const auto delivered = static_cast<uint32_t>(chunk.frames * 4);
-  if (fake->dsp != nullptr) fake->dsp(33, 22, buffer, delivered, nullptr);
+  if (fake->dsp != nullptr) fake->dsp(33, 22, buffer, delivered, fake->dspUser);
   fake->position = chunk.positionAfter;
   return delivered;
 }
@@ -197,6 +199,29 @@ TEST_F(TrackAnalysisTest, FirstPassAttachesNoGainStage) {
   Quiet(1);
   Run(0);
   for (const auto& call : engine_.calls) EXPECT_EQ(call.rfind("SetDSP", 0), std::string::npos);
+}
+
+// An analysis on a state of its own hands that state to the gain stage, so analyses on
+// other threads never see its flag or its curve, and the program's state stays as it was.
+TEST_F(TrackAnalysisTest, GainStageWorksOnTheStateOfItsOwnAnalysis) {
+  AnalysisState own;
+  ASSERT_EQ(InitGainCurve(own), 1);
+  engine_.script.lengthBytes = Bytes(60);
+  // Blocks that end nearly silent: the stage steepens the curve once per block.
+  Quiet(3, 5);
+  EXPECT_EQ(AnalyseTrack("C:\\music\\a.mp3", 1, host_, own), "0|0");
+  EXPECT_EQ(engine_.calls[4], "SetDSP 22 user 0");
+  EXPECT_NEAR(own.CurveSlope(), 0.053f, 1e-6f);
+  EXPECT_EQ(own.ActiveFlag(), 0);
+  EXPECT_EQ(TheAnalysisState().CurveSlope(), 0.05f);
+
+  // The program's own analysis passes user value 0 and moves the program's curve.
+  engine_.calls.clear();
+  engine_.next = 0;
+  EXPECT_EQ(Run(1), "0|0");
+  EXPECT_EQ(engine_.calls[4], "SetDSP 22 0 0");
+  EXPECT_NEAR(TheAnalysisState().CurveSlope(), 0.053f, 1e-6f);
+  EXPECT_NEAR(own.CurveSlope(), 0.053f, 1e-6f);
 }
 
 TEST_F(TrackAnalysisTest, EarlyReturnsGiveEmptyTextAndLeaveTheProgressBarAlone) {
