@@ -21,6 +21,7 @@
 #endif
 
 #include "Version.h"
+#include "cli/CachingLoader.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/ParallelAnalyser.h"
@@ -220,6 +221,9 @@ int main(int argc, char** argv) {
     return kExitFailure;
   }
   cli::InstallInterruptHandling();
+  // Installed before the engine libraries open and kept until after they close.
+  static cli::CachingLibraryLoader entryPoints(engine::PlatformLibraryLoader());
+  engine::SetLibraryLoader(&entryPoints);
   std::optional<engine::EngineSession> engineSession(std::in_place);
   if (!EngineIsComplete(*engineSession)) return kExitNoEngine;
   // The curve the retry passes adapt, handed from one to the next in list order.

@@ -39,6 +39,10 @@ void SetLibraryLoader(LibraryLoader* loader) {
   gLoader = loader != nullptr ? loader : &gPlatformLoader;
 }
 
+LibraryLoader& PlatformLibraryLoader() {
+  return gPlatformLoader;
+}
+
 uintptr_t EngineLibrary() {
   return gEngineLibrary.load();
 }

@@ -52,6 +52,8 @@ class LibraryLoader {
 
 // Installs a loader; nullptr goes back to the platform's. Only while no library is open.
 void SetLibraryLoader(LibraryLoader* loader);
+// The platform's own loader, for a loader that adds to it.
+LibraryLoader& PlatformLibraryLoader();
 
 // The file names the libraries are loaded by: bare names, found beside the program.
 extern const char* const kEngineLibraryName;
