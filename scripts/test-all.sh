@@ -90,6 +90,14 @@ run_preset linux
 run_preset linux-asan
 run_preset win64
 
+echo "=== Windows package"
+if "$root/scripts/check-package.sh" "$root/build/win64"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  failed_names+=("package")
+fi
+
 echo "=== fuzzing"
 if "$root/scripts/fuzz.sh"; then
   passed=$((passed + 1))
