@@ -164,14 +164,14 @@ class Mp3Input final : public StereoInput {
     if (segmentMaxIn_ == 0) ended_ = true;
   }
 
-  // One mpg123_read; a change of format or the end is handled here.
-  size_t ReadDecoder(unsigned char* out, size_t bytes) {
+  // One mpg123_read; the end is handled here. What a read that reports a new format
+  // delivered is still in the format before the change, so the caller converts it first
+  // and only then applies the change.
+  size_t ReadDecoder(unsigned char* out, size_t bytes, bool& formatChanged) {
     size_t got = 0;
     const int result = mpg123_read(handle_, out, bytes, &got);
-    if (result == MPG123_NEW_FORMAT)
-      ChangeFormat();
-    else if (result != MPG123_OK)
-      ended_ = true;  // MPG123_DONE, or an error libmpg123 cannot resync past
+    formatChanged = result == MPG123_NEW_FORMAT;
+    if (!formatChanged && result != MPG123_OK) ended_ = true;  // MPG123_DONE, or an error libmpg123 cannot resync past
     return got;
   }
 
@@ -179,8 +179,14 @@ class Mp3Input final : public StereoInput {
   void DecodeOtherRate() {
     const size_t frameBytes = FrameBytes(segmentEncoding_);
     segment_.resize(segmentMaxIn_ * frameBytes);
-    const size_t frames = ReadDecoder(segment_.data(), segment_.size()) / frameBytes;
-    if (frames == 0 || resampler_ == nullptr) return;
+    bool formatChanged = false;
+    const size_t frames = ReadDecoder(segment_.data(), segment_.size(), formatChanged) / frameBytes;
+    if (frames > 0 && resampler_ != nullptr) Resample(frames);
+    if (formatChanged) ChangeFormat();
+  }
+
+  // Resamples the first frames of `segment_` (in the segment's encoding) into `pending_`.
+  void Resample(size_t frames) {
     segmentFloat_.resize(2 * frames);
     if (segmentEncoding_ == MPG123_ENC_SIGNED_16) {
       for (size_t i = 0; i < 2 * frames; ++i) {
@@ -219,7 +225,9 @@ class Mp3Input final : public StereoInput {
         break;
       } else if (segmentRate_ == rateHz_) {
         // mpg123 fills whole frames of our format.
-        done += ReadDecoder(out + done * frameBytes, (frames - done) * frameBytes) / frameBytes;
+        bool formatChanged = false;
+        done += ReadDecoder(out + done * frameBytes, (frames - done) * frameBytes, formatChanged) / frameBytes;
+        if (formatChanged) ChangeFormat();
       } else {
         DecodeOtherRate();
       }

@@ -13,9 +13,11 @@ noise() { sox -V1 -R -r 8000 -n -t raw -r 8000 -c 1 -e unsigned -b 8 - synth "$1
 # A 20 s 44.1 kHz track and an 8 s 22.05 kHz one (MPEG 2), both with clicks in noise.
 sox -V1 -R -n -r 44100 -c 2 -b 16 a.wav synth 20 whitenoise tremolo 2 90 vol 0.1
 sox -V1 -R -n -r 22050 -c 2 -b 16 b.wav synth 8 whitenoise tremolo 3 90 vol 0.1
+sox -V1 -R -n -r 48000 -c 2 -b 16 c.wav synth 6 whitenoise tremolo 2 90 vol 0.1
 lame --quiet -b 128 a.wav clean.mp3
 lame --quiet -b 64 b.wav other-rate.mp3
-rm -f a.wav b.wav
+lame --quiet -b 128 c.wav first-48k.mp3
+rm -f a.wav b.wav c.wav
 size=$(stat -c %s clean.mp3)
 half=$((size / 2))
 
@@ -26,6 +28,8 @@ half=$((size / 2))
   > false-header.mp3
 # Two files joined: the second at another sample rate.
 cat clean.mp3 other-rate.mp3 > joined-rates.mp3
+# Three files joined, the first at 48 kHz: a change of rate while another one is resampled.
+cat first-48k.mp3 clean.mp3 other-rate.mp3 > three-rates.mp3
 # The last frame cut in the middle.
 head -c "$((size - 200))" clean.mp3 > truncated.mp3
 # 1 MB of junk (noise) before the first frame.
@@ -53,9 +57,9 @@ be32() { printf "\\x$(printf %02x $((($1 >> 24) & 255)))\\x$(printf %02x $((($1 
 } > ape-id3v1.mp3
 
 : > expected.txt
-for f in clean garbage-between false-header joined-rates truncated junk-before cover-id3v2 ape-id3v1; do
+for f in clean garbage-between false-header joined-rates three-rates truncated junk-before cover-id3v2 ape-id3v1; do
   # Everything brought to 44.1 kHz so that files that change rate count in seconds.
   bytes=$(mpg123 -q --resync-limit -1 -r 44100 --stereo -e s16 -s "$f.mp3" 2>/dev/null | wc -c)
   echo "$f $(awk -v b="$bytes" 'BEGIN { printf "%.4f", b / 176400 }')" >> expected.txt
 done
-rm -f other-rate.mp3
+rm -f other-rate.mp3 first-48k.mp3
