@@ -43,6 +43,9 @@ Bytes Wav16(uint16_t channels, uint32_t rateHz, const std::vector<int16_t>& samp
 
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
+// Sets or clears a file's read-only mark through the system's 8-bit file functions, as the
+// tag writer sees names.
+void SetReadOnly(const std::string& path, bool readOnly);
 
 // Mono 16-bit samples: a 5 ms 1 kHz burst at 20000 every `periodMs`, silence between.
 std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs);
