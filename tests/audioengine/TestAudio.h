@@ -72,6 +72,8 @@ void WriteClickWav(const std::string& path, const ClickWav& shape);
 // `quietFrames` frames below it.
 std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames);
 
+// Debian's python3, which the setup script gives python3-mutagen.
+inline constexpr char kPython[] = "/usr/bin/python3";
 // True when the tools are on the path (never under Wine).
 bool HaveTool(const char* name);
 int RunCommand(const std::string& command);

@@ -27,10 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using cli::BpmTagOutcome;
 using testaudio::Bytes;
+using testaudio::kPython;
 using testaudio::SetReadOnly;
-
-// Debian's python3, which the setup script gives python3-mutagen.
-constexpr const char* kPython = "/usr/bin/python3";
 
 // Adds a tag full of frames a tag writer could lose, or prints every frame one per line.
 constexpr const char* kMutagenScript = R"(import sys

@@ -18,11 +18,9 @@ using clitest::CliRun;
 using clitest::RunCli;
 using clitest::SplitTabs;
 using testaudio::Bytes;
+using testaudio::kPython;
 using testaudio::ScratchDir;
 using testaudio::SetReadOnly;
-
-// Debian's python3, which the setup script gives python3-mutagen.
-constexpr const char* kPython = "/usr/bin/python3";
 
 // Sets a file's BPM frame, or prints it ("none" without one), through mutagen.
 constexpr const char* kMutagenScript = R"(import sys
