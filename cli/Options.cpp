@@ -20,48 +20,23 @@ struct OptionSpec {
   ApplyOption apply;
 };
 
+// A switch that turns one flag of the options on.
+template <bool Options::*flag>
+std::string SetSwitch(Options& options, const std::string&) {
+  options.*flag = true;
+  return std::string();
+}
+
 // New options are one row each.
 constexpr OptionSpec kOptions[] = {
-    {"recursive", "r", false,
-     [](Options& o, const std::string&) {
-       o.recursive = true;
-       return std::string();
-     }},
-    {"raw", nullptr, false,
-     [](Options& o, const std::string&) {
-       o.raw = true;
-       return std::string();
-     }},
-    {"status", nullptr, false,
-     [](Options& o, const std::string&) {
-       o.status = true;
-       return std::string();
-     }},
-    {"quiet", "q", false,
-     [](Options& o, const std::string&) {
-       o.quiet = true;
-       return std::string();
-     }},
-    {"null", "0", false,
-     [](Options& o, const std::string&) {
-       o.nulSeparated = true;
-       return std::string();
-     }},
-    {"write-tag", nullptr, false,
-     [](Options& o, const std::string&) {
-       o.writeTag = true;
-       return std::string();
-     }},
-    {"dry-run", nullptr, false,
-     [](Options& o, const std::string&) {
-       o.dryRun = true;
-       return std::string();
-     }},
-    {"overwrite", nullptr, false,
-     [](Options& o, const std::string&) {
-       o.overwrite = true;
-       return std::string();
-     }},
+    {"recursive", "r", false, SetSwitch<&Options::recursive>},
+    {"raw", nullptr, false, SetSwitch<&Options::raw>},
+    {"status", nullptr, false, SetSwitch<&Options::status>},
+    {"quiet", "q", false, SetSwitch<&Options::quiet>},
+    {"null", "0", false, SetSwitch<&Options::nulSeparated>},
+    {"write-tag", nullptr, false, SetSwitch<&Options::writeTag>},
+    {"dry-run", nullptr, false, SetSwitch<&Options::dryRun>},
+    {"overwrite", nullptr, false, SetSwitch<&Options::overwrite>},
     {"files-from", nullptr, true,
      [](Options& o, const std::string& value) {
        if (value.empty()) return std::string("--files-from needs a file name or -");

@@ -28,6 +28,15 @@ Bytes WavWithFormat(const Bytes& format) {
   return RiffWave({Chunk("fmt ", format), Chunk("data", Pcm16Data(10, 2))});
 }
 
+// The chunks of `before`, then a chunk `id` whose size field says `size` whatever `body` holds.
+Bytes WithSizedChunk(const std::vector<Bytes>& before, const char* id, uint32_t size, const Bytes& body) {
+  Bytes b = RiffWave(before);
+  AppendTag(b, id);
+  Append32(b, size);
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
 // A valid MPEG 1 layer III header (128 kbit/s, 44100 Hz, stereo) and then noise.
 Bytes Mp3HeaderThenGarbage() {
   Bytes bytes{0xFF, 0xFB, 0x90, 0x64};
@@ -49,42 +58,23 @@ const MalformedCase kCases[] = {
     {"HeaderWithoutChunks", [] { return RiffWave({}); }, -1},
     {"TruncatedFormatChunk",
      [] {
-       Bytes b = RiffWave({});
-       AppendTag(b, "fmt ");
-       Append32(b, 16);
-       Append16(b, 1);
-       Append16(b, 2);
-       return b;
+       Bytes body;
+       Append16(body, 1);
+       Append16(body, 2);
+       return WithSizedChunk({}, "fmt ", 16, body);
      },
      -1},
-    {"FormatChunkSizePastTheEnd",
-     [] {
-       Bytes b = RiffWave({});
-       AppendTag(b, "fmt ");
-       Append32(b, 0xFFFFFFF0u);
-       const Bytes body = FormatChunk(1, 2, 44100, 16);
-       b.insert(b.end(), body.begin(), body.end());
-       return b;
-     },
+    {"FormatChunkSizePastTheEnd", [] { return WithSizedChunk({}, "fmt ", 0xFFFFFFF0u, FormatChunk(1, 2, 44100, 16)); },
      -1},
     {"ChunkSizePastTheEndBeforeData",
      [] {
-       Bytes b = RiffWave({Chunk("fmt ", FormatChunk(1, 2, 44100, 16))});
-       AppendTag(b, "LIST");
-       Append32(b, 0x7FFFFFFFu);
-       const Bytes data = Chunk("data", Pcm16Data(10, 2));
-       b.insert(b.end(), data.begin(), data.end());
-       return b;
+       return WithSizedChunk({Chunk("fmt ", FormatChunk(1, 2, 44100, 16))}, "LIST", 0x7FFFFFFFu,
+                             Chunk("data", Pcm16Data(10, 2)));
      },
      -1},
     {"AbsurdDataSize",
      [] {
-       Bytes b = RiffWave({Chunk("fmt ", FormatChunk(1, 2, 44100, 16))});
-       AppendTag(b, "data");
-       Append32(b, 0xFFFFFFF0u);
-       const Bytes data = Pcm16Data(10, 2);
-       b.insert(b.end(), data.begin(), data.end());
-       return b;
+       return WithSizedChunk({Chunk("fmt ", FormatChunk(1, 2, 44100, 16))}, "data", 0xFFFFFFF0u, Pcm16Data(10, 2));
      },
      10},
     {"NoDataChunk", [] { return RiffWave({Chunk("fmt ", FormatChunk(1, 2, 44100, 16))}); }, -1},

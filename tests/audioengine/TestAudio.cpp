@@ -13,6 +13,12 @@
 #include <numbers>
 #include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include "audioengine/EngineApi.h"
 
 namespace testaudio {
@@ -237,6 +243,16 @@ bool HaveTool(const char* name) {
   return false;
 #else
   return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+#endif
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  SetFileAttributesA(path.c_str(),
+                     readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY);
+#else
+  chmod(path.c_str(), readOnly ? 0444 : 0644);
 #endif
 }
 

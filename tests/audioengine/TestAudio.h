@@ -43,6 +43,9 @@ Bytes Wav16(uint16_t channels, uint32_t rateHz, const std::vector<int16_t>& samp
 
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
+// Sets or clears a file's read-only mark through the system's 8-bit file functions, as the
+// tag writer sees names.
+void SetReadOnly(const std::string& path, bool readOnly);
 
 // Mono 16-bit samples: a 5 ms 1 kHz burst at 20000 every `periodMs`, silence between.
 std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs);
@@ -69,6 +72,8 @@ void WriteClickWav(const std::string& path, const ClickWav& shape);
 // `quietFrames` frames below it.
 std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames);
 
+// Debian's python3, which the setup script gives python3-mutagen.
+inline constexpr char kPython[] = "/usr/bin/python3";
 // True when the tools are on the path (never under Wine).
 bool HaveTool(const char* name);
 int RunCommand(const std::string& command);

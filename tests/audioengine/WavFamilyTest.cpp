@@ -129,21 +129,32 @@ TEST_P(Rf64Family, DataSizeComesFromTheDs64Chunk) {
 INSTANTIATE_TEST_SUITE_P(Engine, Rf64Family, ::testing::Values("RF64", "BW64"),
                          [](const ::testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
+// An RF64 header for dataBytes of audio, the file then grown sparsely to its full length:
+// the header's size, or the error when the disk has no room.
+struct SparseRf64 {
+  uint64_t headerBytes = 0;
+  std::error_code error;
+};
+SparseRf64 WriteSparseRf64(const std::string& path, const char* id, const Bytes& format, uint64_t dataBytes) {
+  const Bytes header = Rf64(id, format, dataBytes, {});
+  WriteFile(path, header);
+  SparseRf64 file{header.size(), {}};
+  std::filesystem::resize_file(path, header.size() + dataBytes, file.error);
+  return file;
+}
+
 // 5 GB of 16-bit stereo (about 7 h 52 min) over a sparse file: lengths and positions
 // past 2^31 and 2^32 bytes, and the frames written at the very end come back there.
 TEST(Rf64Huge, LengthAndPositionsPast4GiB) {
   ScratchDir dir;
   const std::string path = dir.File("sets.wav");
   const uint64_t dataBytes = 5000000000ull;
-  const Bytes header = Rf64("RF64", FormatChunk(1, 2, 44100, 16), dataBytes, {});
-  WriteFile(path, header);
-  std::error_code error;
-  std::filesystem::resize_file(path, header.size() + dataBytes, error);
-  if (error) GTEST_SKIP() << "no room for a sparse 5 GB file: " << error.message();
+  const SparseRf64 sparse = WriteSparseRf64(path, "RF64", FormatChunk(1, 2, 44100, 16), dataBytes);
+  if (sparse.error) GTEST_SKIP() << "no room for a sparse 5 GB file: " << sparse.error.message();
   const int16_t marker[4] = {1234, -1234, 4321, -4321};
   {
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(static_cast<std::streamoff>(header.size() + dataBytes - sizeof marker));
+    file.seekp(static_cast<std::streamoff>(sparse.headerBytes + dataBytes - sizeof marker));
     file.write(reinterpret_cast<const char*>(marker), sizeof marker);
   }
   const uint32_t source = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
@@ -172,11 +183,8 @@ TEST(Rf64Huge, ResampledLengthPast4GiB) {
   ScratchDir dir;
   const std::string path = dir.File("sets48.wav");
   const uint64_t dataBytes = 5000000000ull;
-  const Bytes header = Rf64("BW64", FormatChunk(1, 2, 48000, 16), dataBytes, {});
-  WriteFile(path, header);
-  std::error_code error;
-  std::filesystem::resize_file(path, header.size() + dataBytes, error);
-  if (error) GTEST_SKIP() << "no room for a sparse 5 GB file: " << error.message();
+  const SparseRf64 sparse = WriteSparseRf64(path, "BW64", FormatChunk(1, 2, 48000, 16), dataBytes);
+  if (sparse.error) GTEST_SKIP() << "no room for a sparse 5 GB file: " << sparse.error.message();
   const uint32_t stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
   ASSERT_NE(stream, 0u) << BASS_ErrorGetCode();
   const double expected = static_cast<double>(dataBytes) * 44100.0 / 48000.0;

@@ -27,9 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using cli::BpmTagOutcome;
 using testaudio::Bytes;
-
-// Debian's python3, which the setup script gives python3-mutagen.
-constexpr const char* kPython = "/usr/bin/python3";
+using testaudio::kPython;
+using testaudio::SetReadOnly;
 
 // Adds a tag full of frames a tag writer could lose, or prints every frame one per line.
 constexpr const char* kMutagenScript = R"(import sys
@@ -135,17 +134,6 @@ Bytes SilentMp3(int frames) {
     bytes.resize(bytes.size() + 417 - 4, 0);
   }
   return bytes;
-}
-
-// Through the system's 8-bit file functions, as the writer sees names.
-void SetReadOnly(const std::string& path, bool readOnly) {
-#ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  SetFileAttributesA(path.c_str(),
-                     readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY);
-#else
-  chmod(path.c_str(), readOnly ? 0444 : 0644);
-#endif
 }
 
 TEST(TagBpm, RoundsToTheNearestWholeBeat) {

@@ -8,12 +8,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
-
 #include "cli/BpmTag.h"
 #include "tests/audioengine/TestAudio.h"
 #include "tests/cli/CliRunner.h"
@@ -24,10 +18,9 @@ using clitest::CliRun;
 using clitest::RunCli;
 using clitest::SplitTabs;
 using testaudio::Bytes;
+using testaudio::kPython;
 using testaudio::ScratchDir;
-
-// Debian's python3, which the setup script gives python3-mutagen.
-constexpr const char* kPython = "/usr/bin/python3";
+using testaudio::SetReadOnly;
 
 // Sets a file's BPM frame, or prints it ("none" without one), through mutagen.
 constexpr const char* kMutagenScript = R"(import sys
@@ -47,16 +40,6 @@ if command == 'set':
 else:
     print(tags['TBPM'].text[0] if 'TBPM' in tags else 'none')
 )";
-
-void SetReadOnly(const std::string& path, bool readOnly) {
-#ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  SetFileAttributesA(path.c_str(),
-                     readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY);
-#else
-  chmod(path.c_str(), readOnly ? 0444 : 0644);
-#endif
-}
 
 // The four tag fields of a TSV line run with --status: after path, primary, alternative,
 // bpm, status and reason.

@@ -46,21 +46,29 @@ class FrameWindowTest : public ::testing::Test {
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
   }
 
+  // Posts WM_COMMAND to the frame as a menu (no control) or a control notifying its parent would.
+  void PostCommand(int id, WORD code = 0, HWND control = nullptr) {
+    PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+  }
+
+  // Waits for the next event and checks its kind and id.
+  void ExpectNextEvent(EventKind kind, int id) {
+    const Event event = frame_->WaitEvent();
+    EXPECT_EQ(event.kind, kind);
+    EXPECT_EQ(event.id, id);
+  }
+
   std::unique_ptr<platform::FrameWindow> frame_;
 };
 
 TEST_F(FrameWindowTest, PostedMessagesBecomeTheThreeEventKinds) {
   HWND button = Button(1, 0);
-  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(5, 0), 0);
-  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  PostCommand(5);
+  PostCommand(1, BN_CLICKED, button);
   PostMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
 
-  Event menu = frame_->WaitEvent();
-  EXPECT_EQ(menu.kind, EventKind::MenuCommand);
-  EXPECT_EQ(menu.id, 5);
-  Event click = frame_->WaitEvent();
-  EXPECT_EQ(click.kind, EventKind::ControlNotification);
-  EXPECT_EQ(click.id, 1);
+  ExpectNextEvent(EventKind::MenuCommand, 5);
+  ExpectNextEvent(EventKind::ControlNotification, 1);
   EXPECT_EQ(frame_->WaitEvent().kind, EventKind::CloseRequest);
   EXPECT_TRUE(IsWindow(frame_->Handle())) << "a close request must not destroy the window";
 }
@@ -69,34 +77,28 @@ TEST_F(FrameWindowTest, ButtonClickMadeByTheButtonItselfIsReported) {
   HWND button = Button(1, 0);
   // BM_CLICK makes the button send BN_CLICKED to its parent, as a mouse click does.
   PostMessageA(button, BM_CLICK, 0, 0);
-  Event event = frame_->WaitEvent();
-  EXPECT_EQ(event.kind, EventKind::ControlNotification);
-  EXPECT_EQ(event.id, 1);
+  ExpectNextEvent(EventKind::ControlNotification, 1);
 }
 
 TEST_F(FrameWindowTest, OtherNotificationsAndMessagesAreNotEvents) {
   HWND button = Button(1, 0);
-  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(1, BN_SETFOCUS), reinterpret_cast<LPARAM>(button));
+  PostCommand(1, BN_SETFOCUS, button);
   PostMessageA(frame_->Handle(), WM_MOVE, 0, 0);
-  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(6, 0), 0);
-  Event event = frame_->WaitEvent();
-  EXPECT_EQ(event.kind, EventKind::MenuCommand);
-  EXPECT_EQ(event.id, 6);
+  PostCommand(6);
+  ExpectNextEvent(EventKind::MenuCommand, 6);
 }
 
 TEST_F(FrameWindowTest, EventsArisingOutsideTheWaitAreDropped) {
   // Sent directly, as a modal dialog's own loop would deliver it while a command runs.
   SendMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
   SendMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(2, 0), 0);
-  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(7, 0), 0);
-  Event event = frame_->WaitEvent();
-  EXPECT_EQ(event.kind, EventKind::MenuCommand);
-  EXPECT_EQ(event.id, 7);
+  PostCommand(7);
+  ExpectNextEvent(EventKind::MenuCommand, 7);
 }
 
 TEST_F(FrameWindowTest, TurnReportsAtMostOneMessageAndDiscardsItsEvent) {
   PostMessageA(frame_->Handle(), WM_CLOSE, 0, 0);
-  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(6, 0), 0);
+  PostCommand(6);
   EXPECT_EQ(frame_->TakeTurn().kind, EventKind::CloseRequest);
   Event second = frame_->TakeTurn();
   EXPECT_EQ(second.kind, EventKind::MenuCommand);
@@ -104,7 +106,7 @@ TEST_F(FrameWindowTest, TurnReportsAtMostOneMessageAndDiscardsItsEvent) {
   EXPECT_EQ(frame_->TakeTurn().kind, EventKind::None);
 
   // Nothing the turns consumed comes back to the wait.
-  PostMessageA(frame_->Handle(), WM_COMMAND, MAKEWPARAM(4, 0), 0);
+  PostCommand(4);
   EXPECT_EQ(frame_->WaitEvent().id, 4);
 }
 

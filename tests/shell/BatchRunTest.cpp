@@ -418,16 +418,24 @@ TEST_F(BatchRun, CloseRequestMidAnalysisStopsTheWorkerBeforeTheEngineIsFreed) {
   EXPECT_EQ(Rows(1), std::vector<std::string>{""});
 }
 
+// Starts the program (the copy at programPath, if given) and loads folder into its main
+// window; a fatal failure when either does not happen.
+void StartWithFolder(shell_test::RunningProgram& program, const std::string& folder,
+                     shell_test::MainWindowDriver& window, const std::string& programPath = {}) {
+  ASSERT_TRUE(program.Start(programPath));
+  window = program.WaitForMainWindow();
+  ASSERT_TRUE(window) << "the program showed no main window";
+  ASSERT_TRUE(window.LoadFolder(folder));
+}
+
 TEST(BatchRunProgram, CloseRequestDuringARunEndsTheProgramWithExitCodeZero) {
   TrackFolder folder;
   folder.AddClicks("long one.wav", 500, 180.0);
   folder.AddClicks("long two.wav", 600, 180.0);
 
   shell_test::RunningProgram program;
-  ASSERT_TRUE(program.Start());
-  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
-  ASSERT_TRUE(window) << "the program showed no main window";
-  ASSERT_TRUE(window.LoadFolder(folder.Path()));
+  shell_test::MainWindowDriver window;
+  ASSERT_NO_FATAL_FAILURE(StartWithFolder(program, folder.Path(), window));
   EXPECT_EQ(window.RowCount(), 2);
 
   window.PressFindBpm();
@@ -492,10 +500,8 @@ TEST(BatchRunProgram, LoadFolderRecursiveDuringARunAnalysesEveryRowOfTheWholeNew
   }
 
   shell_test::RunningProgram program;
-  ASSERT_TRUE(program.Start());
-  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
-  ASSERT_TRUE(window) << "the program showed no main window";
-  ASSERT_TRUE(window.LoadFolder(first.Path()));
+  shell_test::MainWindowDriver window;
+  ASSERT_NO_FATAL_FAILURE(StartWithFolder(program, first.Path(), window));
   window.PressFindBpm();
   ASSERT_TRUE(StatusIs(window, "Calculating before 0.wav", 30000)) << "the run did not start";
 
@@ -528,10 +534,8 @@ TEST(BatchRunProgram, EscStopsTheRunAndFindBpmThenStartsAFreshRunFromTheFirstRow
   folder.AddClicks("d 80.wav", 750, 60.0);
 
   shell_test::RunningProgram program;
-  ASSERT_TRUE(program.Start());
-  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
-  ASSERT_TRUE(window) << "the program showed no main window";
-  ASSERT_TRUE(window.LoadFolder(folder.Path()));
+  shell_test::MainWindowDriver window;
+  ASSERT_NO_FATAL_FAILURE(StartWithFolder(program, folder.Path(), window));
   const std::vector<std::string> paths = window.Rows(0);
   ASSERT_EQ(paths.size(), 4u);
   const std::vector<std::string> empty(4, "");
@@ -603,10 +607,8 @@ TEST_P(StuckEngineProgram, EndsWithExitCodeZeroWhileTheWorkerIsStuckInTheEngine)
   ASSERT_TRUE(entered);
 
   shell_test::RunningProgram program;
-  ASSERT_TRUE(program.Start(programPath));
-  const shell_test::MainWindowDriver window = program.WaitForMainWindow();
-  ASSERT_TRUE(window) << "the program showed no main window";
-  ASSERT_TRUE(window.LoadFolder(music.Path()));
+  shell_test::MainWindowDriver window;
+  ASSERT_NO_FATAL_FAILURE(StartWithFolder(program, music.Path(), window, programPath));
   window.PressFindBpm();
   ASSERT_EQ(WaitForSingleObject(entered.Get(), 30000), WAIT_OBJECT_0) << "the run never reached the engine's read";
 
