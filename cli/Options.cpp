@@ -13,7 +13,7 @@ namespace {
 // wrong with it, or empty text.
 using ApplyOption = std::string (*)(Options& options, const std::string& value);
 
-struct OptionSpec {
+struct OptionRow {
   const char* longName;   // without "--"
   const char* shortName;  // without "-", or nullptr
   bool takesValue;
@@ -28,7 +28,7 @@ std::string SetSwitch(Options& options, const std::string&) {
 }
 
 // New options are one row each.
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRow kOptions[] = {
     {"recursive", "r", false, SetSwitch<&Options::recursive>},
     {"raw", nullptr, false, SetSwitch<&Options::raw>},
     {"status", nullptr, false, SetSwitch<&Options::status>},
@@ -75,16 +75,16 @@ constexpr OptionSpec kOptions[] = {
      }},
 };
 
-const OptionSpec* FindLong(const std::string& name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (name == spec.longName) return &spec;
+const OptionRow* FindLong(const std::string& name) {
+  for (const OptionRow& option : kOptions) {
+    if (name == option.longName) return &option;
   }
   return nullptr;
 }
 
-const OptionSpec* FindShort(const std::string& name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.shortName != nullptr && name == spec.shortName) return &spec;
+const OptionRow* FindShort(const std::string& name) {
+  for (const OptionRow& option : kOptions) {
+    if (option.shortName != nullptr && name == option.shortName) return &option;
   }
   return nullptr;
 }
@@ -120,24 +120,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       return line;
     }
 
-    const OptionSpec* spec = nullptr;
+    const OptionRow* option = nullptr;
     std::string name = argument;
     std::optional<std::string> value;
     if (argument.rfind("--", 0) == 0) {
       const size_t equals = argument.find('=');
       name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
       if (equals != std::string::npos) value = argument.substr(equals + 1);
-      spec = FindLong(name);
+      option = FindLong(name);
     } else {
-      spec = FindShort(argument.substr(1));
+      option = FindShort(argument.substr(1));
     }
-    if (spec == nullptr) return UsageError("unknown option " + argument);
-    if (!spec->takesValue && value) return UsageError("option --" + name + " takes no value");
-    if (spec->takesValue && !value) {
+    if (option == nullptr) return UsageError("unknown option " + argument);
+    if (!option->takesValue && value) return UsageError("option --" + name + " takes no value");
+    if (option->takesValue && !value) {
       if (i + 1 >= arguments.size()) return UsageError("option " + argument + " needs a value");
       value = arguments[++i];
     }
-    std::string error = spec->apply(line.options, value.value_or(std::string()));
+    std::string error = option->apply(line.options, value.value_or(std::string()));
     if (!error.empty()) return UsageError(std::move(error));
   }
   const Options& options = line.options;
