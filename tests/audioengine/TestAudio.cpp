@@ -31,9 +31,13 @@ ScratchDir::ScratchDir() {
   for (char& c : name) {
     if (c == '/') c = '_';
   }
-  name += "-" + std::to_string(counter++) + "-" + std::to_string(std::rand());
-  path_ = std::filesystem::temp_directory_path() / name;
-  std::filesystem::create_directories(path_);
+  // Another test process (a parallel run of the same suite) may pick the same name: a
+  // folder that exists already is never shared, another name is tried instead.
+  std::random_device entropy;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  do {
+    path_ = base / (name + "-" + std::to_string(counter++) + "-" + std::to_string(entropy()));
+  } while (!std::filesystem::create_directory(path_));
 }
 
 ScratchDir::~ScratchDir() {
