@@ -119,6 +119,7 @@ std::string WalkFrames(const Bytes& body, Id3Tag& tag, const std::string& tagNam
   const size_t idBytes = major == 2 ? 3 : 4;
   const size_t headerBytes = major == 2 ? 6 : 10;
   const bool tagUnsynchronised = (tag.flags & 0x80) != 0;
+  const bool footer = major == 4 && (tag.flags & 0x10) != 0;
   // Flags the version defines: 2.3 %abc00000 %ijk00000; 2.4 %0abc0000 %0h00kmnp.
   const uint16_t knownFlags = major == 3 ? 0xE0E0 : 0x704F;
   size_t at = 0;
@@ -139,9 +140,15 @@ std::string WalkFrames(const Bytes& body, Id3Tag& tag, const std::string& tagNam
       return std::to_string(body.size() - at) + " bytes" + At(frameOffset) + " at the end of " + tagName +
              " are neither a frame nor padding";
     }
+    // TagLib takes a footer's 10 bytes off the frames as well, though the tag's size never
+    // counted them, so it stops reading 10 bytes early.
+    if (footer && at + headerBytes + 10 >= body.size()) {
+      return "a frame" + At(frameOffset) + " in the last bytes of " + tagName +
+             ", which has a footer (TagLib does not read that far)";
+    }
     const uint8_t* header = body.data() + at;
     if (major >= 3 && header[3] == 0 && IsFrameId(header, 3)) {
-      return "an ID3v2.2 frame ID " + Quoted(header, 3) + " inside " + tagName + At(frameOffset);
+      return "an ID3v2.2 frame ID " + Quoted(header, 3) + At(frameOffset) + " inside " + tagName;
     }
     if (!IsFrameId(header, idBytes)) {
       return "an invalid frame ID " + Quoted(header, idBytes) + At(frameOffset) + " in " + tagName;

@@ -57,6 +57,16 @@ inline Bytes Join(std::vector<Bytes> parts) {
   return all;
 }
 
+// Bytes as an unsynchronised tag stores them: a zero after every 0xFF.
+inline Bytes Unsynchronised(const Bytes& bytes) {
+  Bytes stored;
+  for (uint8_t b : bytes) {
+    stored.push_back(b);
+    if (b == 0xFF) stored.push_back(0);
+  }
+  return stored;
+}
+
 // A tag of frames followed by `paddingBytes` zeros.
 inline Bytes TagOf(int major, const std::vector<Bytes>& frames, size_t paddingBytes = 0, uint8_t flags = 0) {
   Bytes body = Join(frames);

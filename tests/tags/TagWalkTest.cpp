@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"LowercaseId", Mp3(TagOf(3, {kTitle, Frame(3, "talb", Text("Album")), kArtist})), TagContainer::Mp3,
                 "invalid frame ID \"talb\" at byte 26"},
         Refusal{"V22IdInV23", Mp3(TagOf(3, {Frame(3, std::string("TT2\0", 4), Text("T")), kArtist})),
-                TagContainer::Mp3, "ID3v2.2 frame ID \"TT2\" inside the ID3v2.3 tag at byte 0"},
+                TagContainer::Mp3, "ID3v2.2 frame ID \"TT2\" at byte 10 inside the ID3v2.3 tag at byte 0"},
         Refusal{"V22IdInV24", Mp3(TagOf(4, {Frame(4, std::string("TP1\0", 4), Text("A"))})), TagContainer::Mp3,
                 "ID3v2.2 frame ID \"TP1\""},
         Refusal{"OneCorruptIdByte", Mp3(WithByte(kTag, 12, 0x01)), TagContainer::Mp3, "\"TI\\x012\" at byte 10"},
@@ -91,6 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TagVersion5", Mp3(WithByte(kTag, 3, 5)), TagContainer::Mp3, "a version this tool does not know"},
         Refusal{"FooterNotRepeatingHeader", Mp3(WithByte(TagOf(4, {Frame(4, "TIT2", Text("T"))}, 0, 0x10), 25, 'X')),
                 TagContainer::Mp3, "footer"},
+        Refusal{"FrameHiddenByTheFooter", Mp3(TagOf(4, {Frame(4, "TIT2", Text("Title")), Frame(4, "TPE1", Text("A"))}, 0, 0x10)),
+                TagContainer::Mp3, "a frame at byte 26 in the last bytes of the ID3v2.4 tag at byte 0, which has a footer"},
         Refusal{"TwoTags", Mp3(Join({kTag, TagOf(3, {Frame(3, "TBPM", Text("99"))})})), TagContainer::Mp3,
                 "a second ID3v2 tag at byte 59 directly follows the first"},
         Refusal{"TwoTagsWithZerosBetween", Mp3(Join({kTag, Bytes(5, 0), kTag})), TagContainer::Mp3,
@@ -175,7 +177,7 @@ TEST(TagWalk, UndoesWholeTagUnsynchronisationAndKeepsFileOffsets) {
 
 TEST(TagWalk, UndoesFrameUnsynchronisationInId3v24AndReadsTheFooter) {
   const Bytes stored = {0, 0xFF, 0x00, 0xE0, 7};
-  const Bytes tag = TagOf(4, {Frame(4, "PRIV", stored, 0x0002), Frame(4, "TBPM", Text("128"))}, 0, 0x10);
+  const Bytes tag = TagOf(4, {Frame(4, "PRIV", stored, 0x0002), Frame(4, "TBPM", Text("128"))}, 12, 0x10);
   const TagWalk walk = Walk(Mp3(tag), TagContainer::Mp3);
   ASSERT_TRUE(walk.Accepted()) << walk.refusal;
   EXPECT_EQ(walk.tag->totalBytes, tag.size());
