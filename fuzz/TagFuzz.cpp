@@ -119,7 +119,8 @@ void CheckProofHeld(const tags::TagWalk& before, const Bytes& original, const By
       Fail("the proof held, but a region is not in the copy", region.name);
     }
   }
-  if (TagLibBpm(copy, container) != "128") Fail("the proof held, but TagLib reads another BPM", TagLibBpm(copy, container));
+  if (TagLibBpm(copy, container) != "128")
+    Fail("the proof held, but TagLib reads another BPM", TagLibBpm(copy, container));
 }
 
 }  // namespace

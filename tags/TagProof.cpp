@@ -50,7 +50,8 @@ size_t TrailingTerminatorBytes(const Comparable& frame) {
   }
   const size_t textBytes = payload.size() - textAt;
   if (textBytes < width || textBytes % width != 0) return 0;
-  return std::all_of(payload.end() - static_cast<std::ptrdiff_t>(width), payload.end(), [](uint8_t b) { return b == 0; })
+  return std::all_of(payload.end() - static_cast<std::ptrdiff_t>(width), payload.end(),
+                     [](uint8_t b) { return b == 0; })
              ? width
              : 0;
 }
@@ -59,8 +60,8 @@ bool SameFrame(const Comparable& a, const Comparable& b) {
   if (a.id != b.id || a.flags != b.flags) return false;
   const size_t endA = a.payload.size() - TrailingTerminatorBytes(a);
   const size_t endB = b.payload.size() - TrailingTerminatorBytes(b);
-  return endA == endB && std::equal(a.payload.begin(), a.payload.begin() + static_cast<std::ptrdiff_t>(endA),
-                                    b.payload.begin());
+  return endA == endB &&
+         std::equal(a.payload.begin(), a.payload.begin() + static_cast<std::ptrdiff_t>(endA), b.payload.begin());
 }
 
 // An ID3v2.2 picture's three-letter image format as the MIME type of its later form.
@@ -90,7 +91,8 @@ std::string Converted(const Id3Frame& frame, int from, int to, Comparable& out) 
   if (frame.id == "PIC") {
     const std::optional<std::string> mime = PictureMime(frame.payload);
     if (!mime) {
-      return "the picture" + At(frame.offset) + " of the original's ID3v2.2 tag has an image format without a MIME type";
+      return "the picture" + At(frame.offset) +
+             " of the original's ID3v2.2 tag has an image format without a MIME type";
     }
     out.payload.assign(frame.payload.begin(), frame.payload.begin() + 1);
     out.payload.insert(out.payload.end(), mime->begin(), mime->end());
@@ -122,7 +124,8 @@ std::string ProveFrames(const std::optional<Id3Tag>& before, const Id3Tag& after
       ++bpmFrames;
       const std::string text = FrameText(frame.payload);
       if (text != bpmText) {
-        return "the written copy's BPM frame" + At(frame.offset) + " holds " + Quoted(text) + ", not " + Quoted(bpmText);
+        return "the written copy's BPM frame" + At(frame.offset) + " holds " + Quoted(text) + ", not " +
+               Quoted(bpmText);
       }
       continue;
     }
@@ -139,12 +142,14 @@ std::string ProveFrames(const std::optional<Id3Tag>& before, const Id3Tag& after
       matched[found] = true;
       continue;
     }
-    const bool sameId = std::any_of(written.begin(), written.end(), [&](const Comparable& w) { return w.id == frame.id; });
+    const bool sameId =
+        std::any_of(written.begin(), written.end(), [&](const Comparable& w) { return w.id == frame.id; });
     return "frame " + frame.id + At(frame.offset) + " of the original is " +
            (sameId ? "changed in the written copy" : "missing from the written copy");
   }
   for (size_t i = 0; i < written.size(); ++i) {
-    if (!matched[i]) return "the written copy has a frame " + written[i].id + At(written[i].offset) + " the original does not";
+    if (!matched[i])
+      return "the written copy has a frame " + written[i].id + At(written[i].offset) + " the original does not";
   }
   return {};
 }
@@ -160,7 +165,8 @@ std::string ProveUntouched(const TagWalk& before, const ByteSource& original, co
     const Region& a = before.untouched[i];
     const Region& b = after.untouched[i];
     if (a.name != b.name) {
-      return "the written copy has " + Describe(b) + At(b.offset) + " where the original has " + Describe(a) + At(a.offset);
+      return "the written copy has " + Describe(b) + At(b.offset) + " where the original has " + Describe(a) +
+             At(a.offset);
     }
     if (a.lengthBytes != b.lengthBytes || !SameBytes(original, a.offset, copy, b.offset, a.lengthBytes)) {
       return "the written copy changed " + Describe(a) + At(a.offset) + " of the original";
@@ -185,7 +191,8 @@ std::string ProveBpmWrite(const ByteSource& original, const ByteSource& copy, Ta
   if (!before.Accepted()) return "the original cannot be accounted for: " + before.refusal;
   const TagWalk after = WalkTags(copy, container);
   if (!after.Accepted()) return "the written copy cannot be accounted for: " + after.refusal;
-  if (before.form != after.form) return "the written copy is a " + after.form + " file, the original a " + before.form + " file";
+  if (before.form != after.form)
+    return "the written copy is a " + after.form + " file, the original a " + before.form + " file";
   if (!after.tag) return "the written copy has no ID3v2 tag";
   if (std::string reason = ProveFrames(before.tag, *after.tag, bpmText); !reason.empty()) return reason;
   return ProveUntouched(before, original, after, copy);

@@ -91,7 +91,8 @@ uint64_t SkipZeros(const ByteSource& file, uint64_t offset) {
 
 bool AllZero(const ByteSource& file, uint64_t offset, uint64_t lengthBytes) {
   for (uint64_t done = 0; done < lengthBytes;) {
-    const Bytes block = file.ReadUpTo(offset + done, static_cast<size_t>(std::min<uint64_t>(lengthBytes - done, kBlockBytes)));
+    const Bytes block =
+        file.ReadUpTo(offset + done, static_cast<size_t>(std::min<uint64_t>(lengthBytes - done, kBlockBytes)));
     if (block.empty() || std::any_of(block.begin(), block.end(), [](uint8_t b) { return b != 0; })) return false;
     done += block.size();
   }
@@ -125,8 +126,8 @@ std::string WalkFrames(const Bytes& body, Id3Tag& tag, const std::string& tagNam
   size_t at = 0;
   while (at < body.size()) {
     if (body[at] == 0) {
-      const auto stray = std::find_if(body.begin() + static_cast<std::ptrdiff_t>(at), body.end(),
-                                      [](uint8_t b) { return b != 0; });
+      const auto stray =
+          std::find_if(body.begin() + static_cast<std::ptrdiff_t>(at), body.end(), [](uint8_t b) { return b != 0; });
       if (stray != body.end()) {
         const size_t strayAt = static_cast<size_t>(stray - body.begin());
         return "byte " + std::to_string(fileOffsetOf(strayAt)) + " inside the padding of " + tagName +
@@ -332,8 +333,9 @@ std::string FindApeBpm(const ByteSource& file, std::vector<FoundBpm>& bpms) {
                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
     // Bits 1-2 of an item's flags: 0 for UTF-8 text.
     if (upper == "BPM" && ((itemFlags >> 1) & 3) == 0) {
-      bpms.push_back({"APE tag", TrimSpace(std::string(body.begin() + static_cast<std::ptrdiff_t>(valueAt),
-                                                     body.begin() + static_cast<std::ptrdiff_t>(valueAt + valueBytes)))});
+      bpms.push_back(
+          {"APE tag", TrimSpace(std::string(body.begin() + static_cast<std::ptrdiff_t>(valueAt),
+                                            body.begin() + static_cast<std::ptrdiff_t>(valueAt + valueBytes)))});
     }
     at = valueAt + valueBytes;
   }
@@ -432,12 +434,13 @@ TagWalk WalkChunks(const ByteSource& file, TagContainer container) {
   if (header.size() < 12) return Refused(std::move(walk), wav ? "not a WAV file" : "not an AIFF file");
   walk.form.assign(header.begin(), header.begin() + 4);
   const std::string formType(header.begin() + 8, header.end());
-  if (wav ? (walk.form != "RIFF" && walk.form != "RIFX" && walk.form != "RF64") || formType != "WAVE"
+  // BW64 is RF64 under the name EBU gave it later.
+  const bool rf64 = walk.form == "RF64" || walk.form == "BW64";
+  if (wav ? (walk.form != "RIFF" && walk.form != "RIFX" && !rf64) || formType != "WAVE"
           : walk.form != "FORM" || (formType != "AIFF" && formType != "AIFC")) {
     return Refused(std::move(walk), wav ? "not a WAV file" : "not an AIFF file");
   }
   const bool bigEndian = walk.form == "RIFX" || walk.form == "FORM";
-  const bool rf64 = walk.form == "RF64";
   const auto sizeField = [bigEndian](const uint8_t* bytes) {
     return bigEndian ? BigEndian(bytes, 4) : LittleEndian32(bytes);
   };
@@ -468,7 +471,8 @@ TagWalk WalkChunks(const ByteSource& file, TagContainer container) {
     const std::string id(chunkHeader.begin(), chunkHeader.begin() + 4);
     uint64_t bodyBytes = sizeField(chunkHeader.data() + 4);
     const bool isData = id == dataId;
-    if (rf64 && !ds64 && id != "ds64") return Refused(std::move(walk), "an RF64 file whose first chunk is not ds64");
+    if (rf64 && !ds64 && id != "ds64")
+      return Refused(std::move(walk), "the first chunk of this " + walk.form + " file is not ds64");
     if (rf64 && ds64 && bodyBytes == 0xFFFFFFFF) {
       const auto entry = std::find_if(ds64->table.begin(), ds64->table.end(),
                                       [&](const std::pair<std::string, uint64_t>& e) { return e.first == id; });
@@ -477,7 +481,8 @@ TagWalk WalkChunks(const ByteSource& file, TagContainer container) {
       } else if (entry != ds64->table.end()) {
         bodyBytes = entry->second;
       } else {
-        return Refused(std::move(walk), "chunk " + Quoted(id) + At(at) + " has a 64-bit size its ds64 chunk does not give");
+        return Refused(std::move(walk),
+                       "chunk " + Quoted(id) + At(at) + " has a 64-bit size its ds64 chunk does not give");
       }
     }
     const uint64_t bodyAt = at + 8;
@@ -488,9 +493,9 @@ TagWalk WalkChunks(const ByteSource& file, TagContainer container) {
     }
     if (bodyBytes > size - bodyAt) {
       if (isData) {
-        return Refused(std::move(walk), "the " + id + " chunk" + At(at) + " says it holds " + std::to_string(bodyBytes) +
-                                            " bytes, but the file ends " + std::to_string(size - bodyAt) +
-                                            " bytes after its header");
+        return Refused(std::move(walk), "the " + id + " chunk" + At(at) + " says it holds " +
+                                            std::to_string(bodyBytes) + " bytes, but the file ends " +
+                                            std::to_string(size - bodyAt) + " bytes after its header");
       }
       return Refused(std::move(walk), "chunk " + Quoted(id) + At(at) + " runs past the end of the file");
     }
@@ -545,7 +550,7 @@ TagWalk WalkChunks(const ByteSource& file, TagContainer container) {
       }
     }
   }
-  if (rf64 && !ds64) return Refused(std::move(walk), "an RF64 file without a ds64 chunk");
+  if (rf64 && !ds64) return Refused(std::move(walk), "this " + walk.form + " file has no ds64 chunk");
   if (!haveFormat) return Refused(std::move(walk), std::string("no ") + Quoted(formatId) + " chunk");
   if (!haveData) return Refused(std::move(walk), std::string("no ") + Quoted(dataId) + " chunk");
   if (at < size) {

@@ -13,7 +13,7 @@
 
 namespace tags {
 
-// MP3: an ID3v2 tag in front of the audio. WAV: RIFF, RIFX or RF64 chunks, the tag in an
+// MP3: an ID3v2 tag in front of the audio. WAV: RIFF, RIFX or RF64 (BW64) chunks, the tag in an
 // `id3 ` or `ID3 ` chunk. AIFF: FORM chunks (AIFF or AIFC), the tag in an `ID3 ` chunk.
 enum class TagContainer { Mp3, Wav, Aiff };
 
@@ -51,7 +51,7 @@ struct TagWalk {
   TagContainer container = TagContainer::Mp3;
   // What the walk could not account for; "" when it accounted for every byte.
   std::string refusal;
-  std::string form;               // "RIFF", "RIFX", "RF64" or "FORM"; "" for an MP3
+  std::string form;               // "RIFF", "RIFX", "RF64", "BW64" or "FORM"; "" for an MP3
   std::optional<Id3Tag> tag;      // the one ID3v2 tag (or ID3 chunk's tag), if any
   uint64_t tagChunkOffset = 0;    // of the ID3 chunk's header, when the tag is in one
   std::vector<Region> untouched;  // every byte outside the tag, in file order

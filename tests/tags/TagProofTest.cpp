@@ -29,7 +29,8 @@ Bytes Mp3(const Bytes& tag) {
 
 const Bytes kBpm3 = Frame(3, "TBPM", Text("128"));
 const Bytes kTitle3 = Frame(3, "TIT2", Text("Title"));
-const Bytes kComment3 = Frame(3, "COMM", Join({{1}, {'e', 'n', 'g'}, {0xFF, 0xFE, 0, 0}, {0xFF, 0xFE, 'h', 0, 'i', 0, 0, 0}}));
+const Bytes kComment3 =
+    Frame(3, "COMM", Join({{1}, {'e', 'n', 'g'}, {0xFF, 0xFE, 0, 0}, {0xFF, 0xFE, 'h', 0, 'i', 0, 0, 0}}));
 const Bytes kPrivate3 = Frame(3, "PRIV", {'o', 0, 1, 2, 3});
 
 struct Copy {
@@ -59,11 +60,13 @@ Bytes ChangedAt(Bytes bytes, size_t fromEnd) {
 const Bytes kOriginal = Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3}, 32));
 // A PIC frame of ID3v2.2 and the APIC frame it becomes.
 const Bytes kPic = Frame(2, "PIC", {0, 'J', 'P', 'G', 3, 'c', 0, 9, 9});
-const Bytes kApic = Frame(3, "APIC", Join({{0}, {'i', 'm', 'a', 'g', 'e', '/', 'j', 'p', 'e', 'g', 0}, {3}, {'c', 0}, {9, 9}}));
+const Bytes kApic =
+    Frame(3, "APIC", Join({{0}, {'i', 'm', 'a', 'g', 'e', '/', 'j', 'p', 'e', 'g', 0}, {3}, {'c', 0}, {9, 9}}));
 
 Bytes WavTagged(const Bytes& tag, const std::string& dataByte = "\x11") {
-  return Container("RIFF", "WAVE", {ChunkOf("fmt ", PcmFormat()), ChunkOf("data", Bytes(400, static_cast<uint8_t>(dataByte[0]))),
-                                    ChunkOf("ID3 ", tag)});
+  return Container("RIFF", "WAVE",
+                   {ChunkOf("fmt ", PcmFormat()), ChunkOf("data", Bytes(400, static_cast<uint8_t>(dataByte[0]))),
+                    ChunkOf("ID3 ", tag)});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Copy{"SameFramesMorePadding", kOriginal, Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3, kBpm3}, 1024)),
              TagContainer::Mp3, ""},
-        Copy{"FramesInAnotherOrder", kOriginal, Mp3(TagOf(3, {kBpm3, kPrivate3, kTitle3, kComment3})), TagContainer::Mp3,
-             ""},
+        Copy{"FramesInAnotherOrder", kOriginal, Mp3(TagOf(3, {kBpm3, kPrivate3, kTitle3, kComment3})),
+             TagContainer::Mp3, ""},
         Copy{"LastTerminatorLeftOut", Mp3(TagOf(3, {Frame(3, "TIT2", Text(std::string("Title\0", 6)))})),
              Mp3(TagOf(3, {kTitle3, kBpm3})), TagContainer::Mp3, ""},
         Copy{"UnsynchronisationUndone", Mp3(TagOf(4, {Frame(4, "PRIV", {'o', 0, 0xFF, 0x00, 0xE1}, 0x0002)})),
@@ -89,9 +92,11 @@ INSTANTIATE_TEST_SUITE_P(
              Mp3(TagOf(3, {kTitle3, kBpm3})), TagContainer::Mp3, "frame TIT2 at byte 10 of the original is changed"},
         Copy{"TwoTerminatorsLost", Mp3(TagOf(3, {Frame(3, "TIT2", Text(std::string("Title\0\0", 7)))})),
              Mp3(TagOf(3, {kTitle3, kBpm3})), TagContainer::Mp3, "is changed"},
-        Copy{"FrameAdded", kOriginal, Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3, Frame(3, "TYER", Text("2001")), kBpm3})),
-             TagContainer::Mp3, "has a frame TYER"},
-        Copy{"NoBpm", kOriginal, Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3})), TagContainer::Mp3, "holds 0 BPM frames"},
+        Copy{"FrameAdded", kOriginal,
+             Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3, Frame(3, "TYER", Text("2001")), kBpm3})), TagContainer::Mp3,
+             "has a frame TYER"},
+        Copy{"NoBpm", kOriginal, Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3})), TagContainer::Mp3,
+             "holds 0 BPM frames"},
         Copy{"TwoBpms", kOriginal, Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3, kBpm3, kBpm3})), TagContainer::Mp3,
              "holds 2 BPM frames"},
         Copy{"WrongBpm", kOriginal, Mp3(TagOf(3, {kTitle3, kComment3, kPrivate3, Frame(3, "TBPM", Text("127"))})),
@@ -100,8 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
              TagContainer::Mp3, "changed the audio after the tag"},
         Copy{"AudioCutShort", kOriginal, Join({TagOf(3, {kTitle3, kComment3, kPrivate3, kBpm3}), SilentMp3(5)}),
              TagContainer::Mp3, "changed the audio"},
-        Copy{"VersionChanged", kOriginal, Mp3(TagOf(4, {Frame(4, "TIT2", Text("Title")), Frame(4, "TBPM", Text("128"))})),
-             TagContainer::Mp3, "ID3v2.4, the original's ID3v2.3"},
+        Copy{"VersionChanged", kOriginal,
+             Mp3(TagOf(4, {Frame(4, "TIT2", Text("Title")), Frame(4, "TBPM", Text("128"))})), TagContainer::Mp3,
+             "ID3v2.4, the original's ID3v2.3"},
         Copy{"V22FrameWithoutEquivalent", Mp3(TagOf(2, {Frame(2, "CRM", Text("x"))})), Mp3(TagOf(3, {kBpm3})),
              TagContainer::Mp3, "has no ID3v2.3 equivalent"},
         Copy{"CopyUnaccountable", kOriginal, Mp3(TagOf(3, {kTitle3, Frame(3, "talb", Text("A")), kBpm3})),
@@ -109,16 +115,18 @@ INSTANTIATE_TEST_SUITE_P(
         Copy{"OriginalUnaccountable", Mp3(TagOf(3, {Frame(3, "talb", Text("A"))})), Mp3(TagOf(3, {kBpm3})),
              TagContainer::Mp3, "the original cannot be accounted for"},
         Copy{"WavTagChunkMoved", WavWith(TagOf(3, {kTitle3})),
-             Container("RIFF", "WAVE", {ChunkOf("ID3 ", TagOf(3, {kTitle3, kBpm3})), ChunkOf("fmt ", PcmFormat()),
-                                        ChunkOf("note", Text("odds")), ChunkOf("data", Bytes(400, 0x11))}),
+             Container("RIFF", "WAVE",
+                       {ChunkOf("ID3 ", TagOf(3, {kTitle3, kBpm3})), ChunkOf("fmt ", PcmFormat()),
+                        ChunkOf("note", Text("odds")), ChunkOf("data", Bytes(400, 0x11))}),
              TagContainer::Wav, ""},
         Copy{"WavSampleChanged", WavTagged(TagOf(3, {kTitle3})), WavTagged(TagOf(3, {kTitle3, kBpm3}), "\x12"),
              TagContainer::Wav, "changed chunk \"data\" at byte 36"},
         Copy{"WavChunkLost", WavWith(TagOf(3, {kTitle3})), WavTagged(TagOf(3, {kTitle3, kBpm3})), TagContainer::Wav,
              "has chunk \"data\" at byte 36 where the original has chunk \"note\""},
         Copy{"WavBecomesRifx", WavWith({}),
-             Container("RIFX", "WAVE", {ChunkOf("fmt ", PcmFormat(true), true), ChunkOf("ID3 ", TagOf(3, {kBpm3}), true),
-                                        ChunkOf("data", Bytes(4, 0), true)}),
+             Container("RIFX", "WAVE",
+                       {ChunkOf("fmt ", PcmFormat(true), true), ChunkOf("ID3 ", TagOf(3, {kBpm3}), true),
+                        ChunkOf("data", Bytes(4, 0), true)}),
              TagContainer::Wav, "is a RIFX file, the original a RIFF file"}),
     [](const ::testing::TestParamInfo<Copy>& test) { return std::string(test.param.name); });
 
@@ -185,8 +193,10 @@ INSTANTIATE_TEST_SUITE_P(
         TagLibCase{"WavUntagged", WavWith({}), TagContainer::Wav, ""},
         TagLibCase{"WavLowercaseChunkV23", WavWith(TagOf(3, {kTitle3, kComment3}, 10)), TagContainer::Wav, ""},
         TagLibCase{"WavV24", WavWith(TagOf(4, {Frame(4, "TIT2", Text("Title", 3))}), "ID3 "), TagContainer::Wav, ""},
-        TagLibCase{"Rifx", Container("RIFX", "WAVE", {ChunkOf("fmt ", PcmFormat(true), true), ChunkOf("data", Bytes(8, 1), true)}),
-                   TagContainer::Wav, "the written copy"}),
+        TagLibCase{
+            "Rifx",
+            Container("RIFX", "WAVE", {ChunkOf("fmt ", PcmFormat(true), true), ChunkOf("data", Bytes(8, 1), true)}),
+            TagContainer::Wav, "the written copy"}),
     [](const ::testing::TestParamInfo<TagLibCase>& test) { return std::string(test.param.name); });
 
 // Adds a tag full of the frames a tag writer could lose, or prints every frame, one a line.
@@ -260,7 +270,8 @@ class MutagenFile {
     std::vector<std::string> lines = Lines(Python() + "dump '" + path_ + "'");
     const std::string decode = wav_ ? std::string(testaudio::kPython) +
                                           " -c \"import wave,sys; w=wave.open(sys.argv[1]); "
-                                          "sys.stdout.buffer.write(w.readframes(w.getnframes()))\" '" + path_ + "'"
+                                          "sys.stdout.buffer.write(w.readframes(w.getnframes()))\" '" +
+                                          path_ + "'"
                                     : "mpg123 -q -s '" + path_ + "'";
     const std::vector<std::string> audio = Lines(decode + " | sha256sum");
     lines.insert(lines.end(), audio.begin(), audio.end());
@@ -307,8 +318,10 @@ INSTANTIATE_TEST_SUITE_P(Mutagen, CleanFiles,
 
 // Where the ID3v2 tag of a file mutagen tagged starts: at 0 in an MP3, in its chunk in a WAV.
 size_t TagAt(const Bytes& file, bool wav) {
-  for (size_t at = 12; wav && at + 8 <= file.size(); at += 8 + ((file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16) + 1) / 2 * 2) {
-    if (std::equal(file.begin() + at + 1, file.begin() + at + 4, "d3 ") || std::equal(file.begin() + at + 1, file.begin() + at + 4, "D3 ")) {
+  for (size_t at = 12; wav && at + 8 <= file.size();
+       at += 8 + ((file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16) + 1) / 2 * 2) {
+    if (std::equal(file.begin() + at + 1, file.begin() + at + 4, "d3 ") ||
+        std::equal(file.begin() + at + 1, file.begin() + at + 4, "D3 ")) {
       return at + 8;
     }
   }
@@ -325,9 +338,12 @@ void Grow(Bytes& file, size_t at, uint32_t delta) {
 // Inserts bytes inside the tag (behind its header, when `extendedHeader`, marked as one).
 Bytes WithInsideTag(Bytes file, bool wav, const Bytes& inserted, bool extendedHeader) {
   const size_t tag = TagAt(file, wav);
-  const Bytes grown = Tag(file[tag + 3], Join({inserted, Bytes(file.begin() + tag + 10, file.begin() + tag + 10 +
-                                                   ((file[tag + 6] << 21) | (file[tag + 7] << 14) | (file[tag + 8] << 7) | file[tag + 9]))}),
-                          static_cast<uint8_t>(file[tag + 5] | (extendedHeader ? 0x40 : 0)));
+  const Bytes grown =
+      Tag(file[tag + 3],
+          Join({inserted, Bytes(file.begin() + tag + 10, file.begin() + tag + 10 +
+                                                             ((file[tag + 6] << 21) | (file[tag + 7] << 14) |
+                                                              (file[tag + 8] << 7) | file[tag + 9]))}),
+          static_cast<uint8_t>(file[tag + 5] | (extendedHeader ? 0x40 : 0)));
   file.erase(file.begin() + tag, file.begin() + tag + static_cast<std::ptrdiff_t>(grown.size() - inserted.size()));
   file.insert(file.begin() + tag, grown.begin(), grown.end());
   if (wav) {
@@ -353,14 +369,23 @@ struct Damage {
 const Bytes kBpm99 = TagOf(3, {Frame(3, "TBPM", Text("99"))});
 
 const Damage kDamages[] = {
-    {"ExtendedHeader", false, [](const Bytes& f, bool w) { return WithInsideTag(f, w, {0, 0, 0, 6, 0, 0, 0, 0, 4, 0}, true); },
+    {"ExtendedHeader", false,
+     [](const Bytes& f, bool w) {
+       return WithInsideTag(f, w, {0, 0, 0, 6, 0, 0, 0, 0, 4, 0}, true);
+     },
      "has an extended header, which TagLib misreads"},
     {"ExtendedHeaderWithCrc", false,
-     [](const Bytes& f, bool w) { return WithInsideTag(f, w, {0, 0, 0, 10, 0x80, 0, 0, 0, 0, 0, 1, 2, 3, 4}, true); },
+     [](const Bytes& f, bool w) {
+       return WithInsideTag(f, w, {0, 0, 0, 10, 0x80, 0, 0, 0, 0, 0, 1, 2, 3, 4}, true);
+     },
      "extended header with a CRC"},
-    {"WavExtendedHeader", true, [](const Bytes& f, bool w) { return WithInsideTag(f, w, {0, 0, 0, 6, 0, 0, 0, 0, 0, 0}, true); },
+    {"WavExtendedHeader", true,
+     [](const Bytes& f, bool w) {
+       return WithInsideTag(f, w, {0, 0, 0, 6, 0, 0, 0, 0, 0, 0}, true);
+     },
      "extended header"},
-    {"LowercaseId", false, [](const Bytes& f, bool) { return Replaced(f, "TALB", "talb"); }, "invalid frame ID \"talb\""},
+    {"LowercaseId", false, [](const Bytes& f, bool) { return Replaced(f, "TALB", "talb"); },
+     "invalid frame ID \"talb\""},
     {"V22IdInV23", false, [](const Bytes& f, bool) { return Replaced(f, "TPE1", std::string("TP1\0", 4)); },
      "ID3v2.2 frame ID \"TP1\""},
     {"CorruptIdByte", false, [](const Bytes& f, bool) { return Replaced(f, "COMM", "C\xCFMM"); }, "\"C\\xCFMM\""},
