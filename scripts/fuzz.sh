@@ -3,14 +3,16 @@
 # libmpg123 built the same way) into build/fuzz and runs each for a share of a bounded
 # time (FUZZ_SECONDS in all, 60 by default) from a seed corpus of generated WAV and MP3
 # files: "engine" drives the engine's streams with odd reads and a restart, "analysis"
-# takes each file through both analysis passes. FUZZ_TARGETS picks targets ("engine
-# analysis" by default), FUZZ_JOBS > 1 runs that many fuzzing processes per target.
+# takes each file through both analysis passes, "tag" walks random tags in front of an MP3
+# or inside a WAV, has TagLib write a BPM into a copy and checks the proof (its seeds are
+# ID3v2 tags, in a corpus of their own). FUZZ_TARGETS picks targets ("engine analysis tag"
+# by default), FUZZ_JOBS > 1 runs that many fuzzing processes per target.
 # Exits non-zero when the fuzzer finds a crash.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/fuzz
 seconds=${FUZZ_SECONDS:-60}
-targets=(${FUZZ_TARGETS:-engine analysis})
+targets=(${FUZZ_TARGETS:-engine analysis tag})
 jobs=${FUZZ_JOBS:-1}
 cd "$root"
 
@@ -21,10 +23,14 @@ if ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz -j "$(nproc
   echo "fuzz: FAILED to build"
   exit 1
 fi
-mkdir -p "$out/corpus" "$out/artifacts"
+mkdir -p "$out/corpus" "$out/corpus-tag" "$out/artifacts"
 
-# Seeds: WAVs of many layouts and real MP3s made by lame.
+# Seeds: WAVs of many layouts and real MP3s made by lame; for the tag target, ID3v2 tags
+# (Debian's python3 has mutagen, which writes some of them).
 python3 "$root/fuzz/make-seeds.py" "$out/corpus"
+python=python3
+[[ -x /usr/bin/python3 ]] && python=/usr/bin/python3
+"$python" "$root/fuzz/make-tag-seeds.py" "$out/corpus-tag"
 
 share=$((seconds / ${#targets[@]}))
 ((share > 0)) || share=1
@@ -36,7 +42,9 @@ for target in "${targets[@]}"; do
   log=$out/fuzz-$target.log
   # An input is at most 64 KB; the analysis target also stops each pass after a few
   # seconds of decoded audio, so one run stays well under a second.
-  "$out/bin/${target}_fuzz" "$out/corpus" -max_total_time="$share" -timeout=20 -rss_limit_mb=2048 \
+  corpus=$out/corpus
+  [[ $target == tag ]] && corpus=$out/corpus-tag
+  "$out/bin/${target}_fuzz" "$corpus" -max_total_time="$share" -timeout=20 -rss_limit_mb=2048 \
     -max_len=65536 -artifact_prefix="$out/artifacts/" -print_final_stats=1 "${parallel[@]}" >"$log" 2>&1
   rc=$?
   tail -n 15 "$log"
