@@ -161,61 +161,45 @@ TEST_F(FrameWindowTest, EnterAndEscapeAreNotTurnedIntoCommands) {
   DestroyWindow(other);
 }
 
-// Which keys held with C make the copy event: the thread's key state is what the
-// window reads, as for a real key press.
+// Keys held with C (in the thread's key state, which the window reads as for a real
+// press), whether it is a held key's repeat, and whether a copy is reported.
 struct CopyChord {
   const char* name;
-  bool control;
-  bool alt;
-  bool repeat;  // the key's auto-repeat while held
+  std::vector<BYTE> held;
+  bool repeat;
   bool copies;
 };
 
 class FrameWindowCopyKey : public FrameWindowTest, public ::testing::WithParamInterface<CopyChord> {
  protected:
   void TearDown() override {
-    SetHeld({});
-    FrameWindowTest::TearDown();
-  }
-
-  static void SetHeld(std::vector<int> keys) {
-    BYTE state[256] = {};
-    for (int key : keys) {
-      state[key] = 0x80;
-    }
-    SetKeyboardState(state);
+    BYTE none[256] = {};
+    SetKeyboardState(none);
   }
 };
 
 TEST_P(FrameWindowCopyKey, CtrlCAloneIsReportedOncePerPress) {
-  const CopyChord chord = GetParam();
-  std::vector<int> held;
-  if (chord.control) {
-    held.insert(held.end(), {VK_CONTROL, VK_LCONTROL});
+  BYTE state[256] = {};
+  for (BYTE key : GetParam().held) {
+    state[key] = 0x80;
   }
-  if (chord.alt) {
-    held.insert(held.end(), {VK_MENU, VK_RMENU});
-  }
-  SetHeld(held);
-  HWND button = Button(10, 0);
-  const LPARAM repeatBit = chord.repeat ? static_cast<LPARAM>(1) << 30 : 0;
-  PostMessageA(button, WM_KEYDOWN, 'C', 1 | repeatBit);
+  SetKeyboardState(state);
+  PostMessageA(Button(10, 0), WM_KEYDOWN, 'C', GetParam().repeat ? 1 | (1 << 30) : 1);
   std::vector<EventKind> reported;
   for (int turn = 0; turn < 5; ++turn) {
-    const Event event = frame_->TakeTurn();
-    if (event.kind != EventKind::None) {
+    if (const Event event = frame_->TakeTurn(); event.kind != EventKind::None) {
       reported.push_back(event.kind);
     }
   }
-  EXPECT_EQ(reported, chord.copies ? std::vector<EventKind>{EventKind::CopyKey} : std::vector<EventKind>{});
+  EXPECT_EQ(reported, GetParam().copies ? std::vector<EventKind>{EventKind::CopyKey} : std::vector<EventKind>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Chords, FrameWindowCopyKey,
-                         ::testing::Values(CopyChord{"CtrlC", true, false, false, true},
-                                           CopyChord{"PlainC", false, false, false, false},
-                                           CopyChord{"AltGrC", true, true, false, false},
-                                           CopyChord{"HeldCtrlCRepeat", true, false, true, false}),
-                         [](const auto& chord) { return std::string(chord.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Chords, FrameWindowCopyKey,
+    ::testing::Values(CopyChord{"CtrlC", {VK_CONTROL}, false, true}, CopyChord{"PlainC", {}, false, false},
+                      CopyChord{"AltGrC", {VK_CONTROL, VK_MENU}, false, false},
+                      CopyChord{"HeldCtrlCRepeat", {VK_CONTROL}, true, false}),
+    [](const auto& chord) { return std::string(chord.param.name); });
 
 TEST_F(FrameWindowTest, MenuBarAddsOneMenuLineToTheInnerHeight) {
   platform::InnerSize before = frame_->MeasureInner();

@@ -19,6 +19,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -44,22 +45,6 @@ void WriteClickTrack(const std::string& path, int periodMs, double seconds) {
   testaudio::WriteClickWav(path, {.periodMs = static_cast<double>(periodMs), .seconds = seconds});
 }
 
-std::string Utf8Of(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
-  utf8.resize(static_cast<size_t>(bytes - 1));
-  return utf8;
-}
-
-std::wstring WideOfUtf8(const std::string& text) {
-  const int chars = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(chars), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), chars);
-  wide.resize(static_cast<size_t>(chars - 1));
-  return wide;
-}
-
 std::string FileNameOf(const std::string& path) {
   return path.substr(path.find_last_of("\\/") + 1);
 }
@@ -76,13 +61,12 @@ class TrackFolder {
     testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o', '\n'});
     periods_[dir_.File(name)] = 0;
   }
-  // A file whose name is given in UTF-16, for names of any script; its path is kept in
-  // UTF-8, the code page the program and this test run in.
-  void AddClicksNamed(const std::wstring& name, int periodMs, double seconds) {
+  // A name of any script, given in UTF-8, the code page of the program and this test.
+  void AddClicksNamed(const std::string& name, int periodMs, double seconds) {
     WriteClickTrack(dir_.File("unnamed.wav"), periodMs, seconds);
-    const std::wstring folder = platform::WideFromAnsi(Path());
-    MoveFileW(platform::WideFromAnsi(dir_.File("unnamed.wav")).c_str(), (folder + L"\\" + name).c_str());
-    periods_[Path() + "\\" + Utf8Of(name)] = periodMs;
+    MoveFileW(platform::WideFromAnsi(dir_.File("unnamed.wav")).c_str(),
+              platform::WideFromAnsi(Path() + "\\" + name).c_str());
+    periods_[Path() + "\\" + name] = periodMs;
   }
   void AddOther(const std::string& name) { testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'x'}); }
   void AddFolder(const std::string& name) { CreateDirectoryA(dir_.File(name).c_str(), nullptr); }
@@ -615,87 +599,69 @@ TEST(BatchRunProgram, EscStopsTheRunAndFindBpmThenStartsAFreshRunFromTheFirstRow
   EXPECT_TRUE(RowsWithoutTheirTempo(window, folder).empty());
 }
 
-// A pasted table: its rows, each split at its tabs; a failure when a row does not end
-// in CR LF.
+// A pasted table split into rows at CR LF, each row into cells at its tabs.
 std::vector<std::vector<std::wstring>> CellsOf(const std::wstring& table) {
   std::vector<std::vector<std::wstring>> rows;
-  size_t start = 0;
-  while (start < table.size()) {
-    const size_t end = table.find(L"\r\n", start);
-    if (end == std::wstring::npos) {
-      ADD_FAILURE() << "the last row does not end in CR LF";
-      break;
+  for (size_t start = 0, end; (end = table.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+    rows.emplace_back();
+    for (size_t cell = start, tab;; cell = tab + 1) {
+      tab = std::min(table.find(L'\t', cell), end);
+      rows.back().push_back(table.substr(cell, tab - cell));
+      if (tab == end) break;
     }
-    std::vector<std::wstring> cells;
-    size_t cell = start;
-    for (size_t tab; (tab = table.find(L'\t', cell)) < end; cell = tab + 1) {
-      cells.push_back(table.substr(cell, tab - cell));
-    }
-    cells.push_back(table.substr(cell, end - cell));
-    rows.push_back(cells);
-    start = end + 2;
   }
   return rows;
 }
 
-// Ctrl+C in the real program while a run goes on and after it: the clipboard holds the
-// header and every row as the list shows it at that moment, names of any script intact.
+// Ctrl+C typed into the real program while a run goes on and after it: the clipboard
+// holds the header and every row as the list shows it, names of any script intact.
 TEST(BatchRunProgram, CtrlCCopiesTheListAsShownDuringAndAfterARun) {
-  const std::wstring greek = L"\u03a9\u03b4\u03ae 100.wav";
-  const std::wstring japanese = L"\u62cd\u5b50 150.wav";
   TrackFolder folder;
   folder.AddClicks("a 120.wav", 500, 90.0);
-  folder.AddClicksNamed(greek, 600, 90.0);
-  folder.AddClicksNamed(japanese, 400, 90.0);
+  folder.AddClicksNamed("\xCE\xA9\xCE\xB4\xCE\xAE 100.wav", 600, 90.0);  // Greek
+  folder.AddClicksNamed("\xE6\x8B\x8D\xE5\xAD\x90 150.wav", 400, 90.0);  // Japanese
   folder.AddClicks("d 80.wav", 750, 90.0);
-
   shell_test::RunningProgram program;
   shell_test::MainWindowDriver window;
   ASSERT_NO_FATAL_FAILURE(StartWithFolder(program, folder.Path(), window));
   const std::vector<std::string> paths = window.Rows(0);
   ASSERT_EQ(paths.size(), 4u);
-  const std::vector<std::vector<std::wstring>> header{{L"File", L"BPM (Primary)", L"BPM (Alternative)"}};
+  const std::vector<std::wstring> header{L"File", L"BPM (Primary)", L"BPM (Alternative)"};
 
-  // During the run, once the second row is being measured: each cell is what the list
-  // showed just before the copy or just after it.
+  // While the second row is measured, each cell is what the list showed just before
+  // the copy or just after it.
   window.PressFindBpm();
   ASSERT_TRUE(StatusIs(window, "Calculating " + FileNameOf(paths[1]), 60000)) << "the run never reached row 1";
-  const std::vector<std::string> primaryBefore = window.Rows(1);
+  const std::vector<std::string> before = window.Rows(1);
   const std::optional<std::wstring> during = window.CopyWithCtrlC();
-  const std::vector<std::string> primaryAfter = window.Rows(1);
-  const std::vector<std::string> alternativeAfter = window.Rows(2);
+  const std::vector<std::string> after = window.Rows(1);
   ASSERT_TRUE(during) << "Ctrl+C during the run left the clipboard as it was";
-  const std::vector<std::vector<std::wstring>> duringCells = CellsOf(*during);
-  ASSERT_EQ(duringCells.size(), 5u) << std::string(during->begin(), during->end());
-  EXPECT_EQ(duringCells.front(), header.front());
+  const std::vector<std::vector<std::wstring>> cells = CellsOf(*during);
+  ASSERT_EQ(cells.size(), 5u);
+  EXPECT_EQ(cells[0], header);
   size_t filled = 0;
   for (size_t row = 0; row < paths.size(); ++row) {
-    const std::vector<std::wstring>& cells = duringCells[row + 1];
-    ASSERT_EQ(cells.size(), 3u);
-    EXPECT_EQ(cells[0], WideOfUtf8(paths[row]));
-    EXPECT_TRUE(cells[1] == WideOfUtf8(primaryBefore[row]) || cells[1] == WideOfUtf8(primaryAfter[row]))
-        << paths[row];
-    EXPECT_TRUE(cells[2].empty() || cells[2] == WideOfUtf8(alternativeAfter[row])) << paths[row];
-    filled += cells[1].empty() ? 0 : 1;
+    ASSERT_EQ(cells[row + 1].size(), 3u);
+    EXPECT_EQ(cells[row + 1][0], platform::WideFromAnsi(paths[row]));
+    const std::wstring& primary = cells[row + 1][1];
+    EXPECT_TRUE(primary == platform::WideFromAnsi(before[row]) || primary == platform::WideFromAnsi(after[row]));
+    filled += primary.empty() ? 0 : 1;
   }
   EXPECT_GE(filled, 1u) << "the copy showed no row done";
   EXPECT_LE(filled, 3u) << "the run was over before the copy";
 
-  // After the run: exactly the list, with the two names as they were made.
+  // After the run: exactly the list, the two names as they were made.
   ASSERT_TRUE(StatusIs(window, FileNameOf(paths[3]) + " done", 120000));
-  const std::optional<std::wstring> after = window.CopyWithCtrlC();
-  ASSERT_TRUE(after) << "Ctrl+C after the run left the clipboard as it was";
+  const std::optional<std::wstring> done = window.CopyWithCtrlC();
+  ASSERT_TRUE(done) << "Ctrl+C after the run left the clipboard as it was";
   std::wstring expected = L"File\tBPM (Primary)\tBPM (Alternative)\r\n";
-  const std::vector<std::string> primary = window.Rows(1);
-  const std::vector<std::string> alternative = window.Rows(2);
   for (size_t row = 0; row < paths.size(); ++row) {
-    EXPECT_TRUE(ShowsTempoOf(primary[row], folder.PeriodOf(paths[row]))) << paths[row];
-    expected += WideOfUtf8(paths[row] + "\t" + primary[row] + "\t" + alternative[row] + "\r\n");
+    EXPECT_TRUE(ShowsTempoOf(window.Rows(1)[row], folder.PeriodOf(paths[row]))) << paths[row];
+    expected += platform::WideFromAnsi(paths[row] + "\t" + window.Rows(1)[row] + "\t" + window.Rows(2)[row] + "\r\n");
   }
-  EXPECT_EQ(*after, expected);
-  EXPECT_NE(after->find(L"\\" + greek + L"\t"), std::wstring::npos);
-  EXPECT_NE(after->find(L"\\" + japanese + L"\t"), std::wstring::npos);
-  EXPECT_FALSE(program.WaitForExit(0)) << "Ctrl+C ended the program";
+  EXPECT_EQ(*done, expected);
+  EXPECT_NE(done->find(L"\\\u03a9\u03b4\u03ae 100.wav\t"), std::wstring::npos);
+  EXPECT_NE(done->find(L"\\\u62cd\u5b50 150.wav\t"), std::wstring::npos);
 }
 
 enum class LeaveBy { Quit, CloseRequest };
