@@ -15,8 +15,8 @@ namespace shell {
 std::string TrackListTable(HWND trackList);
 
 // Puts TrackListTable on the clipboard as Unicode text; false when the clipboard
-// would not take it. Runs on the main thread, which is the only one that changes the
-// list, so a run in progress cannot change it half-way through the copy.
+// would not take it. Runs on the main thread, which carries out every change to the
+// list, the running batch's included, so no row changes half-way through the copy.
 bool CopyTrackList(const Shell& shell);
 
 }  // namespace shell
