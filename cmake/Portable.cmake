@@ -3,10 +3,16 @@
 #   cmake --build <build> --target portable    both
 #   cpack --config <build>/CPackConfig.cmake   the zip alone (after a build)
 # Each module installs its own targets into the folder's root (the program, the
-# command-line tool, the engine libraries, the pages); the files below are the rest.
+# command-line tool, the engine libraries, the pages); the files below are the rest:
+# the licences, the users' README.txt and the libraries' sources.
 if(WIN32)
   # TempoScout's own licence.
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+
+  # A short guide for Windows users, with the version filled in and Windows line ends,
+  # so Notepad of any age shows it as it is meant.
+  configure_file(${CMAKE_SOURCE_DIR}/docs/windows-readme.txt ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
 
   # libmpg123 and libsyn123 (LGPL-2.1) ship as DLLs of their own beside bass.dll, with
   # their licence and the exact source package they were built from.

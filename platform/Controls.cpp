@@ -39,6 +39,32 @@ bool InsertListColumn(HWND list, int position, int subItem, const std::string& h
   return SendMessageA(list, LVM_INSERTCOLUMNA, position, reinterpret_cast<LPARAM>(&column)) != -1;
 }
 
+std::vector<ListColumn> ListColumns(HWND list) {
+  const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  const int count = header != nullptr ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  if (count <= 0) {
+    return {};
+  }
+  std::vector<int> order(static_cast<size_t>(count));
+  if (!SendMessageA(list, LVM_GETCOLUMNORDERARRAY, count, reinterpret_cast<LPARAM>(order.data()))) {
+    for (int column = 0; column < count; ++column) {
+      order[static_cast<size_t>(column)] = column;
+    }
+  }
+  std::vector<ListColumn> columns;
+  for (int index : order) {
+    char text[256] = {};
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_SUBITEM;
+    column.pszText = text;
+    column.cchTextMax = sizeof text;
+    if (SendMessageA(list, LVM_GETCOLUMNA, index, reinterpret_cast<LPARAM>(&column))) {
+      columns.push_back({text, column.iSubItem});
+    }
+  }
+  return columns;
+}
+
 int ListRowCount(HWND list) {
   return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }

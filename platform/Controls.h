@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -24,6 +25,15 @@ HWND CreateControl(HWND parent, int id, const char* className, const std::string
 
 void SetListViewExtendedStyle(HWND list, DWORD extendedStyle);
 bool InsertListColumn(HWND list, int position, int subItem, const std::string& header, int width);
+
+// A column of a report list as the user sees it: its header and the sub-item it shows.
+struct ListColumn {
+  std::string header;
+  int subItem = 0;
+};
+
+// The list's columns from left to right, in the order they are shown.
+std::vector<ListColumn> ListColumns(HWND list);
 
 int ListRowCount(HWND list);
 void ClearList(HWND list);

@@ -126,7 +126,7 @@ Event FrameWindow::TakeTurn() {
 }
 
 void FrameWindow::Dispatch(const MSG& msg) {
-  if (MoveFocusOnTab(msg) || ReportEscape(msg)) {
+  if (MoveFocusOnTab(msg) || ReportEscape(msg) || ReportCopy(msg)) {
     return;
   }
   TranslateMessage(&msg);
@@ -161,6 +161,26 @@ bool FrameWindow::ReportEscape(const MSG& msg) {
     return false;
   }
   Record({EventKind::EscapeKey, 0});
+  return true;
+}
+
+// Ctrl+C with neither Alt nor AltGr (which some layouts need for a letter); a held key's
+// repeats copy nothing new, so only the first press counts. Taken before translation,
+// so the list's type-to-find never sees the control character.
+bool FrameWindow::ReportCopy(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != 'C') {
+    return false;
+  }
+  if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) {
+    return false;
+  }
+  if ((GetKeyState(VK_CONTROL) & 0x8000) == 0 || (GetKeyState(VK_MENU) & 0x8000) != 0) {
+    return false;
+  }
+  const bool repeat = (msg.lParam & (static_cast<LPARAM>(1) << 30)) != 0;
+  if (!repeat) {
+    Record({EventKind::CopyKey, 0});
+  }
   return true;
 }
 

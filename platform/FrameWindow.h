@@ -12,8 +12,9 @@
 
 namespace platform {
 
-// EscapeKey: Esc was pressed while the window or one of its controls had the focus.
-enum class EventKind { None, ControlNotification, MenuCommand, CloseRequest, EscapeKey };
+// EscapeKey: Esc was pressed while the window or one of its controls had the focus;
+// CopyKey: Ctrl+C, likewise.
+enum class EventKind { None, ControlNotification, MenuCommand, CloseRequest, EscapeKey, CopyKey };
 
 struct Event {
   EventKind kind = EventKind::None;
@@ -67,7 +68,7 @@ class FrameWindow {
   InnerSize MeasureInner() const;
 
   // Blocks until the window reports an event; Tab and Shift+Tab are handled first, and
-  // Esc becomes an event of its own rather than a key a control sees.
+  // Esc and Ctrl+C become events of their own rather than keys a control sees.
   Event WaitEvent();
 
   // Retrieves and dispatches at most one pending message without waiting, and
@@ -87,6 +88,7 @@ class FrameWindow {
   void Record(Event event);
   bool MoveFocusOnTab(const MSG& msg);
   bool ReportEscape(const MSG& msg);
+  bool ReportCopy(const MSG& msg);
   void Dispatch(const MSG& msg);
 
   HWND hwnd_ = nullptr;

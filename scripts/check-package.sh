@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows package (the portable folder and its zip, from the install rules)
 # and checks what a user unpacks: the programs, the engine and library DLLs, the pages,
-# the licences and the libraries' sources, and that every DLL a program or library of
-# the package imports is either in the package or part of Windows.
+# README.txt (plain text with Windows line ends), the licences and the libraries'
+# sources; that the pages and README.txt name only options the command-line tool has;
+# and that every DLL a program or library of the package imports is either in the
+# package or part of Windows.
 #   check-package.sh [build/win64]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,18 +18,36 @@ version=$(sed -n 's/^#define TEMPOSCOUT_VERSION "\(.*\)"/\1/p' "$build/generated
 zip=$build/TempoScout-$version-win64.zip
 [[ -f $zip ]] || { echo "package: FAILED: no $zip"; exit 1; }
 
-python3 - "$zip" <<'PY'
-import re, subprocess, sys, tempfile, zipfile
+python3 - "$zip" "$root/cli" <<'PY'
+import pathlib, re, subprocess, sys, tempfile, zipfile
 archive = zipfile.ZipFile(sys.argv[1])
 names = {n[len("TempoScout/"):] for n in archive.namelist() if n.startswith("TempoScout/")}
 required = ["TempoScout.exe", "temposcout-cli.exe", "bass.dll", "bass_fx.dll", "libmpg123-0.dll",
-            "libsyn123-0.dll", "libtag.dll", "help.html", "about.html", "LICENSE.txt",
+            "libsyn123-0.dll", "libtag.dll", "help.html", "about.html", "README.txt", "LICENSE.txt",
             "licenses/mpg123-COPYING.txt", "licenses/mpg123-SOURCE.txt", "licenses/taglib-COPYING.txt",
             "licenses/taglib-SOURCE.txt", "licenses/mingw-w64-runtime.txt"]
 problems = [f"missing {n}" for n in required if n not in names]
 for library in ("mpg123", "taglib"):
     if not any(re.fullmatch(rf"source/{library}/.*\.dsc", n) for n in names):
         problems.append(f"missing the source package of {library}")
+if "README.txt" in names:
+    readme = archive.read("TempoScout/README.txt")
+    if readme.count(b"\n") == 0 or readme.count(b"\n") != readme.count(b"\r\n"):
+        problems.append("README.txt does not end every line with CR LF")
+    if any(byte > 127 for byte in readme):
+        problems.append("README.txt is not plain ASCII")
+    if b"temposcout-cli.exe" not in readme:
+        problems.append("README.txt does not name temposcout-cli.exe")
+# Every option the user guides name must be one the tool has: its sources spell each
+# one out in the usage text.
+known = set()
+for source in (p for p in pathlib.Path(sys.argv[2]).rglob("*") if p.suffix in (".cpp", ".h")):
+    known.update(re.findall(r"--[a-z][a-z0-9-]+", source.read_text(errors="replace")))
+for guide in ("README.txt", "help.html", "about.html"):
+    if guide in names:
+        text = archive.read("TempoScout/" + guide).decode("utf-8", "replace")
+        for option in sorted(set(re.findall(r"--[a-z][a-z0-9-]+", text)) - known):
+            problems.append(f"{guide} names {option}, which temposcout-cli does not have")
 windows = re.compile(r"(kernel32|user32|gdi32|comctl32|comdlg32|shell32|shlwapi|ole32|oleaut32|advapi32|"
                      r"version|msvcrt|ws2_32|winmm|uxtheme|dwmapi|imm32|bcrypt|api-ms-win-.*)\.dll", re.I)
 binaries = sorted(n for n in names if n.endswith((".exe", ".dll")))

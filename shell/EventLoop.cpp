@@ -3,6 +3,7 @@
 
 #include "shell/MainWindow.h"
 #include "shell/TrackCollection.h"
+#include "shell/TrackListCopy.h"
 #include "shell/WebPages.h"
 
 namespace shell {
@@ -28,6 +29,9 @@ bool HandleEvent(Shell& shell, platform::Event event) {
       break;
     case platform::EventKind::EscapeKey:
       StopBatch(shell);
+      break;
+    case platform::EventKind::CopyKey:
+      CopyTrackList(shell);
       break;
     case platform::EventKind::CloseRequest:
     case platform::EventKind::None:

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -159,6 +160,46 @@ TEST_F(FrameWindowTest, EnterAndEscapeAreNotTurnedIntoCommands) {
   EXPECT_EQ(reported, (std::vector<EventKind>{EventKind::EscapeKey, EventKind::EscapeKey}));
   DestroyWindow(other);
 }
+
+// Keys held with C (in the thread's key state, which the window reads as for a real
+// press), whether it is a held key's repeat, and whether a copy is reported.
+struct CopyChord {
+  const char* name;
+  std::vector<BYTE> held;
+  bool repeat;
+  bool copies;
+};
+
+class FrameWindowCopyKey : public FrameWindowTest, public ::testing::WithParamInterface<CopyChord> {
+ protected:
+  void TearDown() override {
+    BYTE none[256] = {};
+    SetKeyboardState(none);
+  }
+};
+
+TEST_P(FrameWindowCopyKey, CtrlCAloneIsReportedOncePerPress) {
+  BYTE state[256] = {};
+  for (BYTE key : GetParam().held) {
+    state[key] = 0x80;
+  }
+  SetKeyboardState(state);
+  PostMessageA(Button(10, 0), WM_KEYDOWN, 'C', GetParam().repeat ? 1 | (1 << 30) : 1);
+  std::vector<EventKind> reported;
+  for (int turn = 0; turn < 5; ++turn) {
+    if (const Event event = frame_->TakeTurn(); event.kind != EventKind::None) {
+      reported.push_back(event.kind);
+    }
+  }
+  EXPECT_EQ(reported, GetParam().copies ? std::vector<EventKind>{EventKind::CopyKey} : std::vector<EventKind>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chords, FrameWindowCopyKey,
+    ::testing::Values(CopyChord{"CtrlC", {VK_CONTROL}, false, true}, CopyChord{"PlainC", {}, false, false},
+                      CopyChord{"AltGrC", {VK_CONTROL, VK_MENU}, false, false},
+                      CopyChord{"HeldCtrlCRepeat", {VK_CONTROL}, true, false}),
+    [](const auto& chord) { return std::string(chord.param.name); });
 
 TEST_F(FrameWindowTest, MenuBarAddsOneMenuLineToTheInnerHeight) {
   platform::InnerSize before = frame_->MeasureInner();

@@ -6,6 +6,7 @@
 #include "StuckEngine.h"
 
 #include "engine/EngineBinding.h"
+#include "platform/Clipboard.h"
 #include "platform/Controls.h"
 #include "platform/ScopedWin.h"
 #include "shell/BatchRun.h"
@@ -18,11 +19,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -57,6 +60,13 @@ class TrackFolder {
   void AddNotAudio(const std::string& name) {
     testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o', '\n'});
     periods_[dir_.File(name)] = 0;
+  }
+  // A name of any script, given in UTF-8, the code page of the program and this test.
+  void AddClicksNamed(const std::string& name, int periodMs, double seconds) {
+    WriteClickTrack(dir_.File("unnamed.wav"), periodMs, seconds);
+    MoveFileW(platform::WideFromAnsi(dir_.File("unnamed.wav")).c_str(),
+              platform::WideFromAnsi(Path() + "\\" + name).c_str());
+    periods_[Path() + "\\" + name] = periodMs;
   }
   void AddOther(const std::string& name) { testaudio::WriteFile(dir_.File(name), testaudio::Bytes{'x'}); }
   void AddFolder(const std::string& name) { CreateDirectoryA(dir_.File(name).c_str(), nullptr); }
@@ -587,6 +597,71 @@ TEST(BatchRunProgram, EscStopsTheRunAndFindBpmThenStartsAFreshRunFromTheFirstRow
   EXPECT_TRUE(StatusIs(window, "Calculating " + FileNameOf(paths[0]), 10000)) << "the new run began elsewhere";
   EXPECT_TRUE(StatusIs(window, FileNameOf(paths[3]) + " done", 120000));
   EXPECT_TRUE(RowsWithoutTheirTempo(window, folder).empty());
+}
+
+// A pasted table split into rows at CR LF, each row into cells at its tabs.
+std::vector<std::vector<std::wstring>> CellsOf(const std::wstring& table) {
+  std::vector<std::vector<std::wstring>> rows;
+  for (size_t start = 0, end; (end = table.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+    rows.emplace_back();
+    for (size_t cell = start, tab;; cell = tab + 1) {
+      tab = std::min(table.find(L'\t', cell), end);
+      rows.back().push_back(table.substr(cell, tab - cell));
+      if (tab == end) break;
+    }
+  }
+  return rows;
+}
+
+// Ctrl+C typed into the real program while a run goes on and after it: the clipboard
+// holds the header and every row as the list shows it, names of any script intact.
+TEST(BatchRunProgram, CtrlCCopiesTheListAsShownDuringAndAfterARun) {
+  TrackFolder folder;
+  folder.AddClicks("a 120.wav", 500, 90.0);
+  folder.AddClicksNamed("\xCE\xA9\xCE\xB4\xCE\xAE 100.wav", 600, 90.0);  // Greek
+  folder.AddClicksNamed("\xE6\x8B\x8D\xE5\xAD\x90 150.wav", 400, 90.0);  // Japanese
+  folder.AddClicks("d 80.wav", 750, 90.0);
+  shell_test::RunningProgram program;
+  shell_test::MainWindowDriver window;
+  ASSERT_NO_FATAL_FAILURE(StartWithFolder(program, folder.Path(), window));
+  const std::vector<std::string> paths = window.Rows(0);
+  ASSERT_EQ(paths.size(), 4u);
+  const std::vector<std::wstring> header{L"File", L"BPM (Primary)", L"BPM (Alternative)"};
+
+  // While the second row is measured, each cell is what the list showed just before
+  // the copy or just after it.
+  window.PressFindBpm();
+  ASSERT_TRUE(StatusIs(window, "Calculating " + FileNameOf(paths[1]), 60000)) << "the run never reached row 1";
+  const std::vector<std::string> before = window.Rows(1);
+  const std::optional<std::wstring> during = window.CopyWithCtrlC();
+  const std::vector<std::string> after = window.Rows(1);
+  ASSERT_TRUE(during) << "Ctrl+C during the run left the clipboard as it was";
+  const std::vector<std::vector<std::wstring>> cells = CellsOf(*during);
+  ASSERT_EQ(cells.size(), 5u);
+  EXPECT_EQ(cells[0], header);
+  size_t filled = 0;
+  for (size_t row = 0; row < paths.size(); ++row) {
+    ASSERT_EQ(cells[row + 1].size(), 3u);
+    EXPECT_EQ(cells[row + 1][0], platform::WideFromAnsi(paths[row]));
+    const std::wstring& primary = cells[row + 1][1];
+    EXPECT_TRUE(primary == platform::WideFromAnsi(before[row]) || primary == platform::WideFromAnsi(after[row]));
+    filled += primary.empty() ? 0 : 1;
+  }
+  EXPECT_GE(filled, 1u) << "the copy showed no row done";
+  EXPECT_LE(filled, 3u) << "the run was over before the copy";
+
+  // After the run: exactly the list, the two names as they were made.
+  ASSERT_TRUE(StatusIs(window, FileNameOf(paths[3]) + " done", 120000));
+  const std::optional<std::wstring> done = window.CopyWithCtrlC();
+  ASSERT_TRUE(done) << "Ctrl+C after the run left the clipboard as it was";
+  std::wstring expected = L"File\tBPM (Primary)\tBPM (Alternative)\r\n";
+  for (size_t row = 0; row < paths.size(); ++row) {
+    EXPECT_TRUE(ShowsTempoOf(window.Rows(1)[row], folder.PeriodOf(paths[row]))) << paths[row];
+    expected += platform::WideFromAnsi(paths[row] + "\t" + window.Rows(1)[row] + "\t" + window.Rows(2)[row] + "\r\n");
+  }
+  EXPECT_EQ(*done, expected);
+  EXPECT_NE(done->find(L"\\\u03a9\u03b4\u03ae 100.wav\t"), std::wstring::npos);
+  EXPECT_NE(done->find(L"\\\u62cd\u5b50 150.wav\t"), std::wstring::npos);
 }
 
 enum class LeaveBy { Quit, CloseRequest };

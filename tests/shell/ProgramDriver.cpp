@@ -2,6 +2,7 @@
 // finding, reading and answering the dialogs it shows, from this process or another.
 #include "ProgramDriver.h"
 
+#include "platform/Clipboard.h"
 #include "shell/MainWindow.h"
 
 #include <commctrl.h>
@@ -233,6 +234,29 @@ void MainWindowDriver::PressKey(UINT virtualKey) const {
   const LPARAM up = down | static_cast<LPARAM>(3) << 30;  // previous state down, now released
   PostMessageA(target, WM_KEYDOWN, virtualKey, down);
   PostMessageA(target, WM_KEYUP, virtualKey, up);
+}
+
+std::optional<std::wstring> MainWindowDriver::CopyWithCtrlC(DWORD timeoutMs) const {
+  const DWORD before = GetClipboardSequenceNumber();
+  SetForegroundWindow(window_);
+  INPUT keys[4] = {};
+  const WORD sequence[4] = {VK_CONTROL, 'C', 'C', VK_CONTROL};
+  for (int key = 0; key < 4; ++key) {
+    keys[key].type = INPUT_KEYBOARD;
+    keys[key].ki.wVk = sequence[key];
+    keys[key].ki.dwFlags = key >= 2 ? KEYEVENTF_KEYUP : 0;
+  }
+  if (SendInput(4, keys, sizeof(INPUT)) != 4) {
+    return std::nullopt;
+  }
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (GetClipboardSequenceNumber() == before) {
+    if (GetTickCount64() >= end) {
+      return std::nullopt;
+    }
+    Sleep(10);
+  }
+  return platform::ClipboardText(nullptr);
 }
 
 std::string MainWindowDriver::Status() const {

@@ -61,6 +61,11 @@ class MainWindowDriver {
   // Posts the key's press and release to the control that has the keyboard focus in
   // the window's thread (the window itself when none has), as the keyboard would.
   void PressKey(UINT virtualKey) const;
+  // Brings the window to the front and types Ctrl+C through the system's keyboard
+  // input, so the program sees Ctrl held as it does for a real key press. Returns the
+  // clipboard's text once the clipboard has changed, or nothing when it does not
+  // change within timeoutMs.
+  std::optional<std::wstring> CopyWithCtrlC(DWORD timeoutMs = 10000) const;
   // The window of the window's thread that has the keyboard focus, or null.
   HWND FocusedWindow() const;
 
