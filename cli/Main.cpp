@@ -21,23 +21,23 @@
 #endif
 
 #include "Version.h"
-#include "cli/CachingLoader.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
-#include "cli/ParallelAnalyser.h"
 #include "cli/PathList.h"
 #include "cli/Progress.h"
-#include "cli/Range.h"
 #include "cli/ResultFormat.h"
 #include "cli/ResultWriter.h"
-#include "cli/TagStep.h"
-#include "cli/TextEncoding.h"
 #include "cli/TrackSource.h"
+#include "engine/CachingLoader.h"
 #include "engine/EngineBinding.h"
 #include "engine/EngineSession.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
+#include "platform/TextEncoding.h"
+#include "tags/TagStep.h"
 #include "tempo/GainStage.h"
+#include "tempo/ParallelAnalyser.h"
+#include "tempo/Range.h"
 #include "tempo/TempoText.h"
 #include "tempo/TrackAnalysis.h"
 
@@ -123,7 +123,7 @@ std::pair<float, float> TempiOf(const std::string& result) {
 class PrintingList : public tempo::BatchHost {
  public:
   PrintingList(const std::vector<std::string>& paths, const cli::Options& options, RecordingAnalyser& analyser,
-               const cli::ParallelAnalyser& workers, cli::ResultWriter& writer, cli::ProgressLine& progress,
+               const tempo::ParallelAnalyser& workers, cli::ResultWriter& writer, cli::ProgressLine& progress,
                cli::RunCounts& counts)
       : paths_(paths),
         options_(options),
@@ -138,7 +138,7 @@ class PrintingList : public tempo::BatchHost {
   bool WriteTempi(int row, uint64_t, const std::string& primary, const std::string& alternative) override {
     const std::string& path = paths_[static_cast<size_t>(row)];
     cli::TrackResult result;
-    result.path = cli::AnsiToUtf8(path);
+    result.path = platform::AnsiToUtf8(path);
     result.primary = primary;
     result.alternative = alternative;
     result.passes = std::move(analyser_.passes);
@@ -163,7 +163,7 @@ class PrintingList : public tempo::BatchHost {
       ++counts_.analysed;
     }
     if (options_.range) {
-      const std::optional<float> bpm = cli::TempoInRange(primaryBpm, alternativeBpm, *options_.range);
+      const std::optional<float> bpm = tempo::TempoInRange(primaryBpm, alternativeBpm, *options_.range);
       result.bpm = bpm ? tempo::FormatTempo(*bpm) : std::string();
     }
     writer_.EmitResult(static_cast<size_t>(row), std::move(result));
@@ -178,7 +178,7 @@ class PrintingList : public tempo::BatchHost {
   const std::vector<std::string>& paths_;
   const cli::Options& options_;
   RecordingAnalyser& analyser_;
-  const cli::ParallelAnalyser& workers_;
+  const tempo::ParallelAnalyser& workers_;
   cli::ResultWriter& writer_;
   cli::ProgressLine& progress_;
   cli::RunCounts& counts_;
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
   }
   cli::InstallInterruptHandling();
   // Installed before the engine libraries open and kept until after they close.
-  static cli::CachingLibraryLoader entryPoints(engine::PlatformLibraryLoader());
+  static engine::CachingLibraryLoader entryPoints(engine::PlatformLibraryLoader());
   engine::SetLibraryLoader(&entryPoints);
   std::optional<engine::EngineSession> engineSession(std::in_place);
   if (!EngineIsComplete(*engineSession)) return kExitNoEngine;
@@ -240,9 +240,10 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
-  std::vector<std::string> paths;
-  std::vector<cli::UnlistedFolder> unlisted;
-  for (const std::string& argument : arguments) cli::CollectTracks(argument, options.recursive, paths, unlisted);
+  cli::PathCollector collector;
+  for (const std::string& argument : arguments) tracklist::CollectTracks(collector, argument, options.recursive);
+  const std::vector<std::string>& paths = collector.paths;
+  const std::vector<cli::UnlistedFolder>& unlisted = collector.unlisted;
   for (const cli::UnlistedFolder& folder : unlisted) {
     std::fprintf(stderr, "temposcout-cli: %s: cannot list the folder: %s\n", folder.folder.c_str(),
                  folder.reason.c_str());
@@ -262,8 +263,9 @@ int main(int argc, char** argv) {
     // Tags are written as the results go out, in list order, each file once its record is due.
     counts.tags.emplace().dryRun = options.dryRun;
     writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
-      cli::TagFileOfResult(paths[index], {.dryRun = options.dryRun, .overwrite = options.overwrite}, result,
-                           *counts.tags);
+      // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
+      result.tag = tags::TagFile(paths[index], result.bpm ? tempo::ParseDecimal(*result.bpm) : std::nullopt,
+                                 {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags);
       if (!result.tag->error.empty()) {
         progress.Clear();
         std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),
@@ -276,7 +278,7 @@ int main(int argc, char** argv) {
   progress.Update(0, paths.size());
   StopOnInterrupt host;
   const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  cli::ParallelAnalyser workers(paths, jobs, host, retryState);
+  tempo::ParallelAnalyser workers(paths, jobs, host, retryState);
   workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), paths.size()); });
   RecordingAnalyser analyser(workers);
   PrintingList list(paths, options, analyser, workers, writer, progress, counts);

@@ -3,7 +3,7 @@
 
 #include <charconv>
 
-#include "cli/Range.h"
+#include "tempo/Range.h"
 
 namespace cli {
 
@@ -69,7 +69,7 @@ constexpr OptionRow kOptions[] = {
      }},
     {"range", nullptr, true,
      [](Options& o, const std::string& value) {
-       o.range = ParseRange(value);
+       o.range = tempo::ParseRange(value);
        if (!o.range) return "invalid range '" + value + "' (MIN-MAX, for example 70-140, with 0 < MIN <= MAX)";
        return std::string();
      }},

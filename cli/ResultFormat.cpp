@@ -36,7 +36,7 @@ std::vector<std::pair<const char*, std::string>> Fields(bool forCsv, const Colum
     fields.emplace_back("reason", result.reason);
   }
   if (columns.tag) {
-    const TagReport tag = result.tag.value_or(TagReport{});
+    const tags::TagReport tag = result.tag.value_or(tags::TagReport{});
     fields.emplace_back("tag", tag.outcome);
     fields.emplace_back("tag_bpm", tag.bpm);
     fields.emplace_back("tag_existing", tag.existing);
@@ -191,7 +191,7 @@ std::string FormatRecord(OutputFormat format, const Columns& columns, const Trac
     record +=
         "],\"status\":" + JsonString(StatusName(result.status)) + ",\"reason\":" + JsonStringOrNull(result.reason);
     if (result.tag) {
-      const TagReport& tag = *result.tag;
+      const tags::TagReport& tag = *result.tag;
       record += ",\"tag\":" + JsonStringOrNull(tag.outcome) +
                 ",\"tag_bpm\":" + (tag.bpm.empty() ? std::string("null") : tag.bpm) +
                 ",\"tag_existing\":" + JsonStringOrNull(tag.existing) + ",\"tag_error\":" + JsonStringOrNull(tag.error);

@@ -8,22 +8,11 @@
 #include <vector>
 
 #include "cli/Options.h"
+#include "tags/TagStep.h"
 
 namespace cli {
 
 enum class TrackStatus { kOk, kNoBeat, kUnreadable };
-
-// What became of a file's BPM tag. All empty for a file that was not touched (no value).
-struct TagReport {
-  // "written", "would-write", "skipped-existing" or "failed".
-  std::string outcome;
-  // The whole number for the tag.
-  std::string bpm;
-  // The BPM the file held before.
-  std::string existing;
-  // Why the tag could not be written.
-  std::string error;
-};
 
 struct TrackResult {
   // UTF-8.
@@ -40,7 +29,7 @@ struct TrackResult {
   // Why the status is not ok; empty for ok.
   std::string reason;
   // Present when tags are written.
-  std::optional<TagReport> tag;
+  std::optional<tags::TagReport> tag;
 };
 
 // Which optional columns TSV and CSV carry.

@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "cli/ParallelAnalyser.h"
+#include "tempo/ParallelAnalyser.h"
 #include "engine/EngineBinding.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
 #include "tempo/GainStage.h"
 #include "tempo/TrackAnalysis.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 #include "tests/cli/CliRunner.h"
 
 namespace {
@@ -109,7 +109,7 @@ std::vector<std::string> RunScripted(unsigned jobs, unsigned seed) {
   tempo::QuietAnalysisHost host;
   tempo::AnalysisState* const retryAddress = &retryState;
   std::atomic<int> firstPassesOnRetryState{0};
-  cli::ParallelAnalyser analyser(
+  tempo::ParallelAnalyser analyser(
       paths, jobs, host, retryState,
       [&](const std::string& path, int withGainStage, tempo::AnalysisHost&, tempo::AnalysisState& state) {
         if (withGainStage == 0 && &state == retryAddress) firstPassesOnRetryState.fetch_add(1);
@@ -156,7 +156,7 @@ TEST(ParallelAnalyserTest, ShutdownStopsPassesInFlight) {
   tempo::QuietAnalysisHost host;
   std::atomic<int> endless{0};
   std::atomic<int> stopped{0};
-  cli::ParallelAnalyser analyser(
+  tempo::ParallelAnalyser analyser(
       paths, 3, host, retryState,
       [&](const std::string& path, int, tempo::AnalysisHost& passHost, tempo::AnalysisState&) {
         if (path.rfind("endless", 0) != 0) return std::string("500|0");

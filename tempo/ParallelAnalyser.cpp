@@ -1,30 +1,30 @@
 // Worker threads that run first passes ahead of the batch driver and the retry passes
 // it asks for, one at a time.
-#include "cli/ParallelAnalyser.h"
+#include "tempo/ParallelAnalyser.h"
 
 #include <system_error>
 
 #include "tempo/TempoText.h"
 
-namespace cli {
+namespace tempo {
 
 namespace {
 
 // The driver's rule: a pass whose first field gives no period leads to the retry pass.
 bool FindsBeat(const std::string& result) {
-  return tempo::FieldPeriodMs(tempo::ResultField(result, 1)).has_value();
+  return FieldPeriodMs(ResultField(result, 1)).has_value();
 }
 
 }  // namespace
 
 ParallelAnalyser::Pass ParallelAnalyser::DefaultPass() {
-  return [](const std::string& path, int withGainStage, tempo::AnalysisHost& host, tempo::AnalysisState& state) {
-    return tempo::AnalyseTrack(path, withGainStage, host, state);
+  return [](const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state) {
+    return AnalyseTrack(path, withGainStage, host, state);
   };
 }
 
-ParallelAnalyser::ParallelAnalyser(const std::vector<std::string>& paths, unsigned jobs, tempo::AnalysisHost& host,
-                                   tempo::AnalysisState& retryState, Pass pass)
+ParallelAnalyser::ParallelAnalyser(const std::vector<std::string>& paths, unsigned jobs, AnalysisHost& host,
+                                   AnalysisState& retryState, Pass pass)
     : paths_(paths),
       retryState_(retryState),
       pass_(std::move(pass)),
@@ -63,7 +63,7 @@ std::string ParallelAnalyser::RunPass(const std::string& path, int withGainStage
   if (host_.ShouldStop()) return {};
   if (withGainStage != 0) return pass_(path, 1, host_, retryState_);
   // No gain stage: the state only carries the active flag, and each pass has its own.
-  tempo::AnalysisState own;
+  AnalysisState own;
   return pass_(path, 0, host_, own);
 }
 
@@ -137,4 +137,4 @@ std::string ParallelAnalyser::Analyse(const std::string& path, int withGainStage
   return result;
 }
 
-}  // namespace cli
+}  // namespace tempo

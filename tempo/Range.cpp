@@ -1,10 +1,10 @@
 // The tempo inside a range: parsing "MIN-MAX" and choosing primary, alternative or an
 // octave of the primary.
-#include "cli/Range.h"
+#include "tempo/Range.h"
 
 #include <cmath>
 
-namespace cli {
+namespace tempo {
 
 namespace {
 
@@ -69,4 +69,4 @@ std::optional<float> TempoInRange(float primaryBpm, float alternativeBpm, const 
   return std::nullopt;
 }
 
-}  // namespace cli
+}  // namespace tempo
