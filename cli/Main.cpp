@@ -89,82 +89,56 @@ bool StandardOutputIsOpen() {
 #endif
 }
 
-// Remembers the result text of each pass for the raw columns and the status.
-class RecordingAnalyser : public tempo::TrackAnalyser {
- public:
-  explicit RecordingAnalyser(tempo::TrackAnalyser& analyser) : analyser_(analyser) {}
-  std::string Analyse(const std::string& path, int withGainStage) override {
-    std::string result = analyser_.Analyse(path, withGainStage);
-    passes.push_back(result);
-    return result;
-  }
-  std::vector<std::string> passes;
-
- private:
-  tempo::TrackAnalyser& analyser_;
-};
-
 // Used by every worker at once: it only reads the interrupt flag.
 class StopOnInterrupt : public tempo::QuietAnalysisHost {
  public:
   bool ShouldStop() override { return cli::Interrupted(); }
 };
 
-// The tempi of a pass result as the batch driver computes them: primary, and the
-// alternative only beside a primary.
-std::pair<float, float> TempiOf(const std::string& result) {
-  const auto primaryMs = tempo::FieldPeriodMs(tempo::ResultField(result, 1));
-  if (!primaryMs) return {0.0f, 0.0f};
-  const auto alternativeMs = tempo::FieldPeriodMs(tempo::ResultField(result, 2));
-  return {tempo::TempoFromPeriod(*primaryMs), alternativeMs ? tempo::TempoFromPeriod(*alternativeMs) : 0.0f};
+// Why a file gave no analysis at all: the engine's own reason where it tells one the
+// tool can name, else what the system says of the file.
+std::string UnreadableReason(const std::string& path, const tempo::TrackTempi& tempi) {
+  const int engineError = tempi.passes.empty() ? 0 : tempi.passes.front().engineError;
+  if (engineError == engine::kEngineErrorFileForm) return "not an MP3 or WAV file that can be decoded";
+  return cli::DescribeUnreadable(path);
 }
 
 // The "list" is the command line's files; each result goes to the writer as it comes.
 class PrintingList : public tempo::BatchHost {
  public:
-  PrintingList(const std::vector<std::string>& paths, const cli::Options& options, RecordingAnalyser& analyser,
+  PrintingList(const std::vector<std::string>& paths, const cli::Options& options,
                const tempo::ParallelAnalyser& workers, cli::ResultWriter& writer, cli::ProgressLine& progress,
                cli::RunCounts& counts)
-      : paths_(paths),
-        options_(options),
-        analyser_(analyser),
-        workers_(workers),
-        writer_(writer),
-        progress_(progress),
-        counts_(counts) {}
+      : paths_(paths), options_(options), workers_(workers), writer_(writer), progress_(progress), counts_(counts) {}
 
   int RowCount() override { return static_cast<int>(paths_.size()); }
   std::string RowPath(int row) override { return paths_[static_cast<size_t>(row)]; }
-  bool WriteTempi(int row, uint64_t, const std::string& primary, const std::string& alternative) override {
+  // The tool writes whole results; the driver hands them to WriteResult.
+  bool WriteTempi(int, uint64_t, const std::string&, const std::string&) override { return true; }
+  bool WriteResult(int row, uint64_t, const tempo::TrackTempi& tempi) override {
     const std::string& path = paths_[static_cast<size_t>(row)];
     cli::TrackResult result;
     result.path = platform::AnsiToUtf8(path);
-    result.primary = primary;
-    result.alternative = alternative;
-    result.passes = std::move(analyser_.passes);
-    analyser_.passes.clear();
-
-    // Every pass empty: the engine could not open or decode the file at all.
-    bool anyResult = false;
-    for (const std::string& pass : result.passes) anyResult = anyResult || !pass.empty();
-    const auto [primaryBpm, alternativeBpm] = TempiOf(result.passes.empty() ? std::string() : result.passes.back());
-    if (!anyResult) {
-      result.status = cli::TrackStatus::kUnreadable;
-      result.reason = cli::DescribeUnreadable(path);
-      ++counts_.unreadable;
-      progress_.Clear();
-      std::fprintf(stderr, "temposcout-cli: %s: %s\n", path.c_str(), result.reason.c_str());
-    } else if (primaryBpm == 0.0f) {
-      result.status = cli::TrackStatus::kNoBeat;
-      result.reason = "no beat found";
-      ++counts_.analysed;
-      ++counts_.noBeat;
-    } else {
-      ++counts_.analysed;
+    result.tempi = tempi;
+    result.status = cli::StatusOf(tempi);
+    switch (result.status) {
+      case cli::TrackStatus::kUnreadable:
+        result.reason = UnreadableReason(path, tempi);
+        ++counts_.unreadable;
+        progress_.Clear();
+        std::fprintf(stderr, "temposcout-cli: %s: %s\n", path.c_str(), result.reason.c_str());
+        break;
+      case cli::TrackStatus::kNoBeat:
+        result.reason = "no beat found";
+        ++counts_.analysed;
+        ++counts_.noBeat;
+        break;
+      case cli::TrackStatus::kOk:
+        ++counts_.analysed;
+        break;
     }
     if (options_.range) {
-      const std::optional<float> bpm = tempo::TempoInRange(primaryBpm, alternativeBpm, *options_.range);
-      result.bpm = bpm ? tempo::FormatTempo(*bpm) : std::string();
+      result.rangeBpm = tempo::TempoInRange(tempi.primaryBpm, tempi.alternativeBpm, *options_.range);
     }
     writer_.EmitResult(static_cast<size_t>(row), std::move(result));
     progress_.Update(workers_.FilesDone(), paths_.size());
@@ -177,7 +151,6 @@ class PrintingList : public tempo::BatchHost {
  private:
   const std::vector<std::string>& paths_;
   const cli::Options& options_;
-  RecordingAnalyser& analyser_;
   const tempo::ParallelAnalyser& workers_;
   cli::ResultWriter& writer_;
   cli::ProgressLine& progress_;
@@ -264,12 +237,14 @@ int main(int argc, char** argv) {
     counts.tags.emplace().dryRun = options.dryRun;
     writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
       // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
-      result.tag = tags::TagFile(paths[index], result.bpm ? tempo::ParseDecimal(*result.bpm) : std::nullopt,
-                                 {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags);
-      if (!result.tag->error.empty()) {
+      const std::optional<double> shown =
+          result.rangeBpm ? std::optional<double>(tempo::ShownTempo(*result.rangeBpm)) : std::nullopt;
+      result.tag =
+          tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags);
+      if (!result.tag.error.empty()) {
         progress.Clear();
         std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),
-                     result.tag->error.c_str());
+                     result.tag.error.c_str());
       }
     });
   }
@@ -280,9 +255,8 @@ int main(int argc, char** argv) {
   const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   tempo::ParallelAnalyser workers(paths, jobs, host, retryState);
   workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), paths.size()); });
-  RecordingAnalyser analyser(workers);
-  PrintingList list(paths, options, analyser, workers, writer, progress, counts);
-  tempo::RunBatch(list, analyser);
+  PrintingList list(paths, options, workers, writer, progress, counts);
+  tempo::RunBatch(list, workers);
   // No pass may still be decoding when the engine is released.
   workers.Shutdown();
   writer.Finish();

@@ -27,7 +27,7 @@ std::string ReserveTemporaryName(const std::string& folder, std::string& error) 
   const std::string prefix = folder + "\\bpm";
   for (unsigned attempt = 0; attempt < 0x10000; ++attempt) {
     char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%04X.tmp", (GetTickCount() + attempt) & 0xFFFFu);
+    std::snprintf(suffix, sizeof suffix, "%04X.tmp", static_cast<unsigned>((GetTickCount() + attempt) & 0xFFFFu));
     const std::string name = prefix + suffix;
     const UniqueFile file(
         CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));

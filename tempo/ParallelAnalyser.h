@@ -26,9 +26,9 @@ namespace tempo {
 // finished, and no two retry passes ever overlap.
 class ParallelAnalyser final : public TrackAnalyser {
  public:
-  // One pass over a file, as AnalyseTrack on a state of the caller's own.
+  // One pass over a file, as AnalysePass on a state of the caller's own.
   using Pass =
-      std::function<std::string(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state)>;
+      std::function<PassResult(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state)>;
 
   // `paths` is the list the driver walks, row by row from the first; it must outlive
   // this object. At most `jobs` passes run at once; with 1 (or a single file) every pass
@@ -43,6 +43,9 @@ class ParallelAnalyser final : public TrackAnalyser {
 
   // The result of the pass for the driver's next row (withGainStage 0) or again for
   // the same row (1). Waits for a first pass started ahead; runs or hands out a retry.
+  // Any other row is analysed on the calling thread.
+  PassResult AnalyseRow(int row, const std::string& path, int withGainStage) override;
+  // A pass outside the list's walk, run on the calling thread.
   std::string Analyse(const std::string& path, int withGainStage) override;
 
   // Files whose result is final: the first pass found a beat, or the retry pass ran.
@@ -75,8 +78,8 @@ class ParallelAnalyser final : public TrackAnalyser {
   };
 
   void Work();
-  std::string RunPass(const std::string& path, int withGainStage);
-  std::string RunInline(const std::string& path, int withGainStage);
+  PassResult RunPass(const std::string& path, int withGainStage);
+  PassResult RunInline(const std::string& path, int withGainStage);
   void WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready);
 
   const std::vector<std::string>& paths_;
@@ -91,14 +94,14 @@ class ParallelAnalyser final : public TrackAnalyser {
   // Workers wait here for a pass to start; the driver waits here for a result.
   std::condition_variable workChanged_;
   std::condition_variable resultChanged_;
-  std::vector<std::optional<std::string>> firstResults_;
+  std::vector<std::optional<PassResult>> firstResults_;
   size_t nextFirstPass_ = 0;
   // The row of the driver's last first-pass request.
   size_t driverRow_ = 0;
   // The retry the driver waits for; taken by the first worker free.
   std::optional<std::string> retryPath_;
   bool retryTaken_ = false;
-  std::optional<std::string> retryResult_;
+  std::optional<PassResult> retryResult_;
   std::vector<std::thread> workers_;
 };
 

@@ -93,10 +93,9 @@ TEST(EscapeTest, JsonStringsEscapeControlsAndKeepOnlyValidUtf8) {
 TrackResult SampleResult() {
   TrackResult result;
   result.path = "dir/a,\"b\"\t.wav";
-  result.primary = "120.00";
-  result.alternative = "60.00";
-  result.bpm = "";
-  result.passes = {"500|1000"};
+  result.tempi.primaryBpm = 120.0f;
+  result.tempi.alternativeBpm = 60.0f;
+  result.tempi.passes = {{"500|1000"}};
   return result;
 }
 
@@ -119,16 +118,63 @@ TEST(FormatRecordTest, CsvHasHeaderQuotingAndCrlf) {
 
 TEST(FormatRecordTest, JsonLineHoldsEveryField) {
   TrackResult result = SampleResult();
-  result.passes = {"", "0|0"};
+  result.tempi.passes = {{""}, {"0|0"}};
   result.status = TrackStatus::kUnreadable;
   result.reason = "gone";
-  const std::string line = FormatRecord(OutputFormat::kJsonl, Columns{}, result);
+  const std::string line = FormatRecord(OutputFormat::kJsonl, Columns{.range = true}, result);
   EXPECT_EQ(line.substr(0, line.find_first_of("\r\n")),
             "{\"path\":\"dir/a,\\\"b\\\"\\u0009.wav\",\"primary\":120.00,\"alternative\":60.00,\"bpm\":null,"
             "\"raw\":[\"\",\"0|0\"],\"status\":\"unreadable\",\"reason\":\"gone\"}");
-  result.bpm.reset();
   EXPECT_EQ(FormatRecord(OutputFormat::kJsonl, Columns{}, result).find("bpm"), std::string::npos);
 }
+
+// Every column of the table appears in the CSV header with every option on, in the usage
+// text, and (unless carried under another's key) as a JSON Lines key, in table order.
+TEST(ResultColumnsTest, TableFeedsEveryFormatAndTheUsageText) {
+  const Columns all{.range = true, .raw = true, .status = true, .tag = true};
+  const std::string header = FormatHeader(OutputFormat::kCsv, all);
+  const std::string json = FormatRecord(OutputFormat::kJsonl, all, SampleResult());
+  const std::string usage = ColumnsUsageText();
+  size_t headerAt = 0;
+  size_t jsonAt = 0;
+  for (const ResultColumn& column : ResultColumns()) {
+    headerAt = header.find(column.name, headerAt);
+    EXPECT_NE(headerAt, std::string::npos) << column.name;
+    EXPECT_NE(usage.find(column.name), std::string::npos) << column.name;
+    if (column.jsonKey != nullptr) {
+      jsonAt = json.find("\"" + std::string(column.jsonKey) + "\":", jsonAt);
+      EXPECT_NE(jsonAt, std::string::npos) << column.jsonKey;
+    }
+  }
+  for (size_t start = 0; start < usage.size();) {
+    const size_t end = usage.find('\n', start);
+    EXPECT_LE(end - start, 88u) << usage.substr(start, end - start);
+    start = end + 1;
+  }
+}
+
+struct StatusCase {
+  std::vector<std::string> passes;
+  float primaryBpm;
+  TrackStatus expected;
+};
+
+class StatusOfTest : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusOfTest, FollowsThePassesAndThePrimary) {
+  tempo::TrackTempi tempi;
+  for (const std::string& text : GetParam().passes) tempi.passes.push_back({text});
+  tempi.primaryBpm = GetParam().primaryBpm;
+  EXPECT_EQ(StatusOf(tempi), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StatusOfTest,
+                         ::testing::Values(StatusCase{{"500|0"}, 120.0f, TrackStatus::kOk},
+                                           StatusCase{{"0|0", "750|0"}, 80.0f, TrackStatus::kOk},
+                                           StatusCase{{"0|0", "0|0"}, 0.0f, TrackStatus::kNoBeat},
+                                           StatusCase{{"", "0|0"}, 0.0f, TrackStatus::kNoBeat},
+                                           StatusCase{{"", ""}, 0.0f, TrackStatus::kUnreadable},
+                                           StatusCase{{}, 0.0f, TrackStatus::kUnreadable}));
 
 TEST(SplitPathListTest, HandlesLineEndsAndNulSeparators) {
   EXPECT_EQ(SplitPathList("a\nb c\r\n\n\r\nd", false), (std::vector<std::string>{"a", "b c", "d"}));
@@ -166,7 +212,6 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
   for (size_t index : {2, 1, 0}) {
     TrackResult result;
     result.path = std::to_string(index);
-    result.primary = result.alternative = "0.00";
     writer.EmitResult(index, result);
   }
   writer.Finish();
@@ -184,11 +229,10 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
       << written;
   // TSV and CSV: four more columns, empty for a file that was not touched.
   TrackResult untouched;
-  untouched.tag = tags::TagReport{};
   EXPECT_EQ(FormatHeader(OutputFormat::kCsv, Columns{.tag = true}),
             "path,primary,alternative,status,reason,tag,tag_bpm,tag_existing,tag_error\r\n");
   EXPECT_EQ(FormatRecord(OutputFormat::kTsv, Columns{.tag = true}, untouched),
-            "\t\t\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
+            "\t0.00\t0.00\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
 }
 
 TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
@@ -199,7 +243,6 @@ TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
   auto result = [](const char* path) {
     TrackResult r;
     r.path = path;
-    r.primary = r.alternative = "0.00";
     return r;
   };
   writer.EmitResult(2, result("c"));
