@@ -300,7 +300,10 @@ std::string ColumnsUsageText() {
     const std::vector<std::string> keys = NamesOf(group, true);
     const bool jsonAlways = Carries(OutputFormat::kJsonl, Columns{}, group);
     if (group == ColumnGroup::kAlways) {
-      for (const std::string& name : names) tsv += name + ", ";
+      for (const std::string& name : names) {
+        tsv += name;
+        tsv += ", ";
+      }
     } else {
       optional.push_back(JoinedWithAnd(names) + " (" + OptionOf(group) + ")");
     }
@@ -311,9 +314,14 @@ std::string ColumnsUsageText() {
     }
   }
   tsv += "then ";
-  for (size_t i = 0; i < optional.size(); ++i) tsv += (i > 0 ? ", " : "") + optional[i];
+  for (size_t i = 0; i < optional.size(); ++i) {
+    if (i > 0) tsv += ", ";
+    tsv += optional[i];
+  }
   for (size_t i = 0; i < jsonItems.size(); ++i) {
-    json += (i > 0 ? ", " : "") + std::string(i + 1 == jsonItems.size() ? "and " : "") + jsonItems[i];
+    if (i > 0) json += ", ";
+    if (i + 1 == jsonItems.size()) json += "and ";
+    json += jsonItems[i];
   }
   return Wrapped(tsv + ". A tab, newline, carriage return or backslash in a path is") +
          "\nwritten as \\t, \\n, \\r or \\\\ (on Windows, where names cannot hold them, the\n"
@@ -340,11 +348,16 @@ std::string FormatRecord(OutputFormat format, const Columns& columns, const Trac
     if (!Carries(format, columns, column.group)) continue;
     if (format == OutputFormat::kJsonl) {
       if (column.jsonKey == nullptr) continue;
-      record += (first ? "{" : ",") + JsonString(column.jsonKey) + ":" + column.json(result);
+      record += first ? '{' : ',';
+      record += JsonString(column.jsonKey);
+      record += ':';
+      record += column.json(result);
     } else if (format == OutputFormat::kCsv) {
-      record += (first ? "" : ",") + QuoteCsvField(column.text(result));
+      if (!first) record += ',';
+      record += QuoteCsvField(column.text(result));
     } else {
-      record += (first ? "" : "\t") + EscapeTsvField(column.text(result), kBackslashSeparatesFolders);
+      if (!first) record += '\t';
+      record += EscapeTsvField(column.text(result), kBackslashSeparatesFolders);
     }
     first = false;
   }
