@@ -11,15 +11,6 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "Version.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
@@ -33,6 +24,7 @@
 #include "engine/EngineSession.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
+#include "platform/Console.h"
 #include "platform/TextEncoding.h"
 #include "tags/TagStep.h"
 #include "tempo/GainStage.h"
@@ -58,35 +50,6 @@ bool EngineIsComplete(const engine::EngineSession& session) {
                "temposcout-cli: cannot load the audio engine library %s (looked for beside the program, in %s)\n",
                missing.front().fileName.c_str(), missing.front().programFolder.c_str());
   return false;
-}
-
-// Standard output carries the records byte for byte; a write to a closed pipe fails
-// with an error the writer recognises instead of ending the process unseen.
-void PrepareStandardStreams() {
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-#else
-  std::signal(SIGPIPE, SIG_IGN);
-  // A closed standard input or error would be taken over by the next file opened,
-  // and messages or list reads would go to an audio file.
-  for (int fd : {STDIN_FILENO, STDERR_FILENO}) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-      const int opened = open("/dev/null", O_RDWR);
-      if (opened != fd && opened >= 0) close(opened);
-    }
-  }
-#endif
-}
-
-// True when standard output is open; a closed one would be taken over by the next
-// file opened.
-bool StandardOutputIsOpen() {
-#ifdef _WIN32
-  const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
-  return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-#else
-  return !(fcntl(STDOUT_FILENO, F_GETFD) == -1 && errno == EBADF);
-#endif
 }
 
 // Used by every worker at once: it only reads the interrupt flag.
@@ -188,8 +151,8 @@ int main(int argc, char** argv) {
   }
   const cli::Options& options = commandLine.options;
 
-  PrepareStandardStreams();
-  if (!StandardOutputIsOpen()) {
+  platform::PrepareStandardStreams();
+  if (!platform::StandardOutputIsOpen()) {
     std::fprintf(stderr, "temposcout-cli: cannot write the results: standard output is closed\n");
     return kExitFailure;
   }
@@ -228,7 +191,7 @@ int main(int argc, char** argv) {
   columns.status = options.status;
   columns.tag = options.writeTag;
   cli::ResultWriter writer(stdout, options.format, columns);
-  cli::ProgressLine progress(!options.quiet && cli::StandardErrorIsTerminal());
+  cli::ProgressLine progress(!options.quiet && platform::StandardErrorIsTerminal());
   cli::RunCounts counts;
   counts.files = paths.size();
   counts.foldersNotListed = unlisted.size();

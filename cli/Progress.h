@@ -32,9 +32,6 @@ std::string SummaryText(const RunCounts& counts, double elapsedSeconds);
 // "D/T files, E s, R files/s".
 std::string ProgressText(size_t done, size_t total, double elapsedSeconds);
 
-// True when standard error is a terminal.
-bool StandardErrorIsTerminal();
-
 // A line on standard error rewritten in place (with \r) while files are analysed, at
 // most a few times a second; disabled, it writes nothing.
 class ProgressLine {

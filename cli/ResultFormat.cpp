@@ -4,19 +4,16 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/Console.h"
+#include "platform/Paths.h"
 #include "tempo/TempoText.h"
 
 namespace cli {
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kBackslashSeparatesFolders = true;
-constexpr const char* kSystemLineEnd = "\r\n";
-#else
-constexpr bool kBackslashSeparatesFolders = false;
-constexpr const char* kSystemLineEnd = "\n";
-#endif
+// Where names cannot hold a backslash, it separates folders and is written as it is.
+constexpr bool kBackslashSeparatesFolders = platform::kFolderSeparator == '\\';
 
 // Length of the UTF-8 sequence at text[i], or 0 when the bytes there are not one
 // (overlong forms, surrogates and values past U+10FFFF included).
@@ -210,7 +207,7 @@ const char* StatusName(TrackStatus status) {
 }
 
 const char* LineEnd(OutputFormat format) {
-  return format == OutputFormat::kCsv ? "\r\n" : kSystemLineEnd;
+  return format == OutputFormat::kCsv ? "\r\n" : platform::kSystemLineEnd;
 }
 
 std::string EscapeTsvField(std::string_view text, bool keepBackslash) {
