@@ -3,6 +3,7 @@
 // only decodes.
 #include "audioengine/AudioInput.h"
 #include "audioengine/EngineApi.h"
+#include "audioengine/EntryGuard.h"
 #include "audioengine/StreamTable.h"
 
 #include <new>
@@ -53,14 +54,8 @@ Result Fail(int code, Result failure) {
 // its own error code; success clears it.
 template <typename Result, typename Body>
 Result Guarded(Result failure, Body body) noexcept {
-  try {
-    lastError = BASS_OK;
-    return body();
-  } catch (const std::bad_alloc&) {
-    return Fail(BASS_ERROR_MEM, failure);
-  } catch (...) {
-    return Fail(BASS_ERROR_UNKNOWN, failure);
-  }
+  lastError = BASS_OK;
+  return audioengine::GuardedEntry(failure, body, [](int code) { lastError = code; });
 }
 
 void ReleaseFeed(void* user) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "audioengine/EngineApi.h"
+#include "audioengine/EntryGuard.h"
 
 namespace {
 
@@ -31,15 +32,15 @@ const FeedProcs kTempoFeed = {ReadSource, SeekSource, FreeSource};
 extern "C" {
 
 BASS_FX_API uint32_t ENGINEAPI BASS_FX_TempoCreate(uint32_t channel, uint32_t /*flags: always decoding*/) {
-  try {
-    // An unknown channel leaves the handle error that the length query set.
-    const uint64_t length = BASS_ChannelGetLength(channel);
-    if (length == ~uint64_t{0}) return 0;
-    return TSEngine_StreamCreateFed(&kTempoFeed, reinterpret_cast<void*>(uintptr_t{channel}), length);
-  } catch (...) {
-    TSEngine_SetError(BASS_ERROR_UNKNOWN);
-    return 0;
-  }
+  return audioengine::GuardedEntry(
+      0u,
+      [&]() -> uint32_t {
+        // An unknown channel leaves the handle error that the length query set.
+        const uint64_t length = BASS_ChannelGetLength(channel);
+        if (length == ~uint64_t{0}) return 0;
+        return TSEngine_StreamCreateFed(&kTempoFeed, reinterpret_cast<void*>(uintptr_t{channel}), length);
+      },
+      [](int code) { TSEngine_SetError(code); });
 }
 
 }  // extern "C"

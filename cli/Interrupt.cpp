@@ -8,12 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <csignal>
-#include <unistd.h>
-#endif
+#include "platform/Console.h"
 
 namespace cli {
 
@@ -34,18 +29,6 @@ void OnInterrupt() {
   if (interruptCount.fetch_add(1) > 0) EndInterrupted();
 }
 
-#ifdef _WIN32
-BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  OnInterrupt();
-  return TRUE;
-}
-#else
-extern "C" void OnInterruptSignal(int) {
-  OnInterrupt();
-}
-#endif
-
 void Watch() {
   while (interruptCount.load() == 0) std::this_thread::sleep_for(kPollInterval);
   const auto deadline = std::chrono::steady_clock::now() + kGracePeriod;
@@ -59,18 +42,7 @@ void Watch() {
 }  // namespace
 
 void InstallInterruptHandling() {
-#ifdef _WIN32
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-#else
-  struct sigaction action {};
-  action.sa_handler = OnInterruptSignal;
-  sigemptyset(&action.sa_mask);
-  // Calls under way are restarted rather than failed with EINTR: the engine and the
-  // output would take an interrupted read or write for a damaged file or a failed
-  // write. A call that keeps waiting is ended by the watchdog.
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-#endif
+  platform::InstallInterruptHandler(OnInterrupt);
   std::thread(Watch).detach();
 }
 

@@ -11,33 +11,25 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "Version.h"
-#include "cli/CachingLoader.h"
 #include "cli/Interrupt.h"
 #include "cli/Options.h"
-#include "cli/ParallelAnalyser.h"
 #include "cli/PathList.h"
 #include "cli/Progress.h"
-#include "cli/Range.h"
 #include "cli/ResultFormat.h"
 #include "cli/ResultWriter.h"
-#include "cli/TagStep.h"
-#include "cli/TextEncoding.h"
 #include "cli/TrackSource.h"
+#include "engine/CachingLoader.h"
 #include "engine/EngineBinding.h"
 #include "engine/EngineSession.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
+#include "platform/Console.h"
+#include "platform/TextEncoding.h"
+#include "tags/TagStep.h"
 #include "tempo/GainStage.h"
+#include "tempo/ParallelAnalyser.h"
+#include "tempo/Range.h"
 #include "tempo/TempoText.h"
 #include "tempo/TrackAnalysis.h"
 
@@ -60,111 +52,56 @@ bool EngineIsComplete(const engine::EngineSession& session) {
   return false;
 }
 
-// Standard output carries the records byte for byte; a write to a closed pipe fails
-// with an error the writer recognises instead of ending the process unseen.
-void PrepareStandardStreams() {
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-#else
-  std::signal(SIGPIPE, SIG_IGN);
-  // A closed standard input or error would be taken over by the next file opened,
-  // and messages or list reads would go to an audio file.
-  for (int fd : {STDIN_FILENO, STDERR_FILENO}) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-      const int opened = open("/dev/null", O_RDWR);
-      if (opened != fd && opened >= 0) close(opened);
-    }
-  }
-#endif
-}
-
-// True when standard output is open; a closed one would be taken over by the next
-// file opened.
-bool StandardOutputIsOpen() {
-#ifdef _WIN32
-  const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
-  return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-#else
-  return !(fcntl(STDOUT_FILENO, F_GETFD) == -1 && errno == EBADF);
-#endif
-}
-
-// Remembers the result text of each pass for the raw columns and the status.
-class RecordingAnalyser : public tempo::TrackAnalyser {
- public:
-  explicit RecordingAnalyser(tempo::TrackAnalyser& analyser) : analyser_(analyser) {}
-  std::string Analyse(const std::string& path, int withGainStage) override {
-    std::string result = analyser_.Analyse(path, withGainStage);
-    passes.push_back(result);
-    return result;
-  }
-  std::vector<std::string> passes;
-
- private:
-  tempo::TrackAnalyser& analyser_;
-};
-
 // Used by every worker at once: it only reads the interrupt flag.
 class StopOnInterrupt : public tempo::QuietAnalysisHost {
  public:
   bool ShouldStop() override { return cli::Interrupted(); }
 };
 
-// The tempi of a pass result as the batch driver computes them: primary, and the
-// alternative only beside a primary.
-std::pair<float, float> TempiOf(const std::string& result) {
-  const auto primaryMs = tempo::FieldPeriodMs(tempo::ResultField(result, 1));
-  if (!primaryMs) return {0.0f, 0.0f};
-  const auto alternativeMs = tempo::FieldPeriodMs(tempo::ResultField(result, 2));
-  return {tempo::TempoFromPeriod(*primaryMs), alternativeMs ? tempo::TempoFromPeriod(*alternativeMs) : 0.0f};
+// Why a file gave no analysis at all: the engine's own reason where it tells one the
+// tool can name, else what the system says of the file.
+std::string UnreadableReason(const std::string& path, const tempo::TrackTempi& tempi) {
+  const int engineError = tempi.passes.empty() ? 0 : tempi.passes.front().engineError;
+  if (engineError == engine::kEngineErrorFileForm) return "not an MP3 or WAV file that can be decoded";
+  return cli::DescribeUnreadable(path);
 }
 
 // The "list" is the command line's files; each result goes to the writer as it comes.
 class PrintingList : public tempo::BatchHost {
  public:
-  PrintingList(const std::vector<std::string>& paths, const cli::Options& options, RecordingAnalyser& analyser,
-               const cli::ParallelAnalyser& workers, cli::ResultWriter& writer, cli::ProgressLine& progress,
+  PrintingList(const std::vector<std::string>& paths, const cli::Options& options,
+               const tempo::ParallelAnalyser& workers, cli::ResultWriter& writer, cli::ProgressLine& progress,
                cli::RunCounts& counts)
-      : paths_(paths),
-        options_(options),
-        analyser_(analyser),
-        workers_(workers),
-        writer_(writer),
-        progress_(progress),
-        counts_(counts) {}
+      : paths_(paths), options_(options), workers_(workers), writer_(writer), progress_(progress), counts_(counts) {}
 
   int RowCount() override { return static_cast<int>(paths_.size()); }
   std::string RowPath(int row) override { return paths_[static_cast<size_t>(row)]; }
-  bool WriteTempi(int row, uint64_t, const std::string& primary, const std::string& alternative) override {
+  // The tool writes whole results; the driver hands them to WriteResult.
+  bool WriteTempi(int, uint64_t, const std::string&, const std::string&) override { return true; }
+  bool WriteResult(int row, uint64_t, const tempo::TrackTempi& tempi) override {
     const std::string& path = paths_[static_cast<size_t>(row)];
     cli::TrackResult result;
-    result.path = cli::AnsiToUtf8(path);
-    result.primary = primary;
-    result.alternative = alternative;
-    result.passes = std::move(analyser_.passes);
-    analyser_.passes.clear();
-
-    // Every pass empty: the engine could not open or decode the file at all.
-    bool anyResult = false;
-    for (const std::string& pass : result.passes) anyResult = anyResult || !pass.empty();
-    const auto [primaryBpm, alternativeBpm] = TempiOf(result.passes.empty() ? std::string() : result.passes.back());
-    if (!anyResult) {
-      result.status = cli::TrackStatus::kUnreadable;
-      result.reason = cli::DescribeUnreadable(path);
-      ++counts_.unreadable;
-      progress_.Clear();
-      std::fprintf(stderr, "temposcout-cli: %s: %s\n", path.c_str(), result.reason.c_str());
-    } else if (primaryBpm == 0.0f) {
-      result.status = cli::TrackStatus::kNoBeat;
-      result.reason = "no beat found";
-      ++counts_.analysed;
-      ++counts_.noBeat;
-    } else {
-      ++counts_.analysed;
+    result.path = platform::AnsiToUtf8(path);
+    result.tempi = tempi;
+    result.status = cli::StatusOf(tempi);
+    switch (result.status) {
+      case cli::TrackStatus::kUnreadable:
+        result.reason = UnreadableReason(path, tempi);
+        ++counts_.unreadable;
+        progress_.Clear();
+        std::fprintf(stderr, "temposcout-cli: %s: %s\n", path.c_str(), result.reason.c_str());
+        break;
+      case cli::TrackStatus::kNoBeat:
+        result.reason = "no beat found";
+        ++counts_.analysed;
+        ++counts_.noBeat;
+        break;
+      case cli::TrackStatus::kOk:
+        ++counts_.analysed;
+        break;
     }
     if (options_.range) {
-      const std::optional<float> bpm = cli::TempoInRange(primaryBpm, alternativeBpm, *options_.range);
-      result.bpm = bpm ? tempo::FormatTempo(*bpm) : std::string();
+      result.rangeBpm = tempo::TempoInRange(tempi.primaryBpm, tempi.alternativeBpm, *options_.range);
     }
     writer_.EmitResult(static_cast<size_t>(row), std::move(result));
     progress_.Update(workers_.FilesDone(), paths_.size());
@@ -177,8 +114,7 @@ class PrintingList : public tempo::BatchHost {
  private:
   const std::vector<std::string>& paths_;
   const cli::Options& options_;
-  RecordingAnalyser& analyser_;
-  const cli::ParallelAnalyser& workers_;
+  const tempo::ParallelAnalyser& workers_;
   cli::ResultWriter& writer_;
   cli::ProgressLine& progress_;
   cli::RunCounts& counts_;
@@ -215,14 +151,14 @@ int main(int argc, char** argv) {
   }
   const cli::Options& options = commandLine.options;
 
-  PrepareStandardStreams();
-  if (!StandardOutputIsOpen()) {
+  platform::PrepareStandardStreams();
+  if (!platform::StandardOutputIsOpen()) {
     std::fprintf(stderr, "temposcout-cli: cannot write the results: standard output is closed\n");
     return kExitFailure;
   }
   cli::InstallInterruptHandling();
   // Installed before the engine libraries open and kept until after they close.
-  static cli::CachingLibraryLoader entryPoints(engine::PlatformLibraryLoader());
+  static engine::CachingLibraryLoader entryPoints(engine::PlatformLibraryLoader());
   engine::SetLibraryLoader(&entryPoints);
   std::optional<engine::EngineSession> engineSession(std::in_place);
   if (!EngineIsComplete(*engineSession)) return kExitNoEngine;
@@ -240,9 +176,10 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
-  std::vector<std::string> paths;
-  std::vector<cli::UnlistedFolder> unlisted;
-  for (const std::string& argument : arguments) cli::CollectTracks(argument, options.recursive, paths, unlisted);
+  cli::PathCollector collector;
+  for (const std::string& argument : arguments) tracklist::CollectTracks(collector, argument, options.recursive);
+  const std::vector<std::string>& paths = collector.paths;
+  const std::vector<cli::UnlistedFolder>& unlisted = collector.unlisted;
   for (const cli::UnlistedFolder& folder : unlisted) {
     std::fprintf(stderr, "temposcout-cli: %s: cannot list the folder: %s\n", folder.folder.c_str(),
                  folder.reason.c_str());
@@ -254,7 +191,7 @@ int main(int argc, char** argv) {
   columns.status = options.status;
   columns.tag = options.writeTag;
   cli::ResultWriter writer(stdout, options.format, columns);
-  cli::ProgressLine progress(!options.quiet && cli::StandardErrorIsTerminal());
+  cli::ProgressLine progress(!options.quiet && platform::StandardErrorIsTerminal());
   cli::RunCounts counts;
   counts.files = paths.size();
   counts.foldersNotListed = unlisted.size();
@@ -262,12 +199,15 @@ int main(int argc, char** argv) {
     // Tags are written as the results go out, in list order, each file once its record is due.
     counts.tags.emplace().dryRun = options.dryRun;
     writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
-      cli::TagFileOfResult(paths[index], {.dryRun = options.dryRun, .overwrite = options.overwrite}, result,
-                           *counts.tags);
-      if (!result.tag->error.empty()) {
+      // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
+      const std::optional<double> shown =
+          result.rangeBpm ? std::optional<double>(tempo::ShownTempo(*result.rangeBpm)) : std::nullopt;
+      result.tag =
+          tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags);
+      if (!result.tag.error.empty()) {
         progress.Clear();
         std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),
-                     result.tag->error.c_str());
+                     result.tag.error.c_str());
       }
     });
   }
@@ -276,11 +216,10 @@ int main(int argc, char** argv) {
   progress.Update(0, paths.size());
   StopOnInterrupt host;
   const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  cli::ParallelAnalyser workers(paths, jobs, host, retryState);
+  tempo::ParallelAnalyser workers(paths, jobs, host, retryState);
   workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), paths.size()); });
-  RecordingAnalyser analyser(workers);
-  PrintingList list(paths, options, analyser, workers, writer, progress, counts);
-  tempo::RunBatch(list, analyser);
+  PrintingList list(paths, options, workers, writer, progress, counts);
+  tempo::RunBatch(list, workers);
   // No pass may still be decoding when the engine is released.
   workers.Shutdown();
   writer.Finish();

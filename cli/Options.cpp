@@ -3,7 +3,8 @@
 
 #include <charconv>
 
-#include "cli/Range.h"
+#include "cli/ResultFormat.h"
+#include "tempo/Range.h"
 
 namespace cli {
 
@@ -69,7 +70,7 @@ constexpr OptionRow kOptions[] = {
      }},
     {"range", nullptr, true,
      [](Options& o, const std::string& value) {
-       o.range = ParseRange(value);
+       o.range = tempo::ParseRange(value);
        if (!o.range) return "invalid range '" + value + "' (MIN-MAX, for example 70-140, with 0 < MIN <= MAX)";
        return std::string();
      }},
@@ -151,54 +152,49 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 const char* UsageText() {
-  return "usage: temposcout-cli [OPTION]... PATH...\n"
-         "       temposcout-cli [OPTION]... --files-from FILE [PATH]...\n"
-         "Measures the tempo of MP3 and WAV files: one line per file with its path, primary BPM\n"
-         "and alternative BPM. A folder contributes its .mp3 and .wav files.\n"
-         "\n"
-         "  -r, --recursive         include every folder below each folder given\n"
-         "      --files-from FILE   read more paths from FILE, one per line (- reads standard input)\n"
-         "  -0, --null              the --files-from list is NUL-separated (as find -print0 writes)\n"
-         "      --format FORMAT     tsv (the default), csv or jsonl\n"
-         "      --range MIN-MAX     add the value bpm: the tempo inside MIN..MAX (for example 70-140):\n"
-         "                          the primary if it lies there, else the alternative, else the primary\n"
-         "                          doubled or halved until it does; empty when nothing lands there\n"
-         "      --raw               add the result of each analysis pass (primary|alternative period\n"
-         "                          in ms; - when the pass found nothing, empty when it did not run)\n"
-         "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
-         "  -j, --jobs N            analyse N files at once (default: one per processor); the results\n"
-         "                          are the same for every N\n"
-         "      --write-tag         write bpm (needs --range), rounded to a whole number, as the BPM\n"
-         "                          tag (TBPM) of each MP3's ID3v2 tag and each WAV's ID3 chunk; files\n"
-         "                          without a bpm value are not touched\n"
-         "      --dry-run           with --write-tag: show what would be written, write nothing\n"
-         "      --overwrite         with --write-tag: replace a BPM a file already has (otherwise the\n"
-         "                          file keeps it and is shown as skipped-existing)\n"
-         "  -q, --quiet             no progress line and no summary on standard error\n"
-         "  -h, --help              show this text and exit\n"
-         "      --version           show the version and exit\n"
-         "\n"
-         "TSV columns, tab-separated, no header: path, primary, alternative, then bpm (--range),\n"
-         "pass1 and pass2 (--raw), status and reason (--status), tag, tag_bpm, tag_existing and\n"
-         "tag_error (--write-tag). A tab, newline, carriage return or backslash in a path is\n"
-         "written as \\t, \\n, \\r or \\\\ (on Windows, where names cannot hold them, the\n"
-         "backslash between folders is written as it is).\n"
-         "CSV (RFC 4180) has the same columns after a header row and always status and reason.\n"
-         "JSON Lines: one object per file with path, primary, alternative, bpm (--range), raw,\n"
-         "status, reason, and tag, tag_bpm, tag_existing and tag_error (--write-tag). Paths are\n"
-         "written in UTF-8.\n"
-         "\n"
-         "Tags: tag is written, would-write (--dry-run), skipped-existing or failed, and empty\n"
-         "when the file has no bpm value and was not touched; tag_bpm is the whole number for\n"
-         "the tag, tag_existing the BPM the file held before, tag_error why the tag could not\n"
-         "be written. A new tag is ID3v2.3; an ID3v2.3 or 2.4 tag keeps its version and every\n"
-         "other frame. A tag TagLib cannot rewrite whole is refused and the file left as it\n"
-         "was. The tag is written into a copy in the same folder, which then replaces the file\n"
-         "in one step.\n"
-         "\n"
-         "Exit status: 0 every file analysed, 1 some file or folder could not be read, a tag\n"
-         "could not be written or the results could not be written, 2 usage error, 3 the audio\n"
-         "engine libraries could not be loaded, 130 interrupted.\n";
+  // The paragraphs on the columns come from the table the records are written by.
+  static const std::string text =
+      "usage: temposcout-cli [OPTION]... PATH...\n"
+      "       temposcout-cli [OPTION]... --files-from FILE [PATH]...\n"
+      "Measures the tempo of MP3 and WAV files: one line per file with its path, primary BPM\n"
+      "and alternative BPM. A folder contributes its .mp3 and .wav files.\n"
+      "\n"
+      "  -r, --recursive         include every folder below each folder given\n"
+      "      --files-from FILE   read more paths from FILE, one per line (- reads standard input)\n"
+      "  -0, --null              the --files-from list is NUL-separated (as find -print0 writes)\n"
+      "      --format FORMAT     tsv (the default), csv or jsonl\n"
+      "      --range MIN-MAX     add the value bpm: the tempo inside MIN..MAX (for example 70-140):\n"
+      "                          the primary if it lies there, else the alternative, else the primary\n"
+      "                          doubled or halved until it does; empty when nothing lands there\n"
+      "      --raw               add the result of each analysis pass (primary|alternative period\n"
+      "                          in ms; - when the pass found nothing, empty when it did not run)\n"
+      "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
+      "  -j, --jobs N            analyse N files at once (default: one per processor); the results\n"
+      "                          are the same for every N\n"
+      "      --write-tag         write bpm (needs --range), rounded to a whole number, as the BPM\n"
+      "                          tag (TBPM) of each MP3's ID3v2 tag and each WAV's ID3 chunk; files\n"
+      "                          without a bpm value are not touched\n"
+      "      --dry-run           with --write-tag: show what would be written, write nothing\n"
+      "      --overwrite         with --write-tag: replace a BPM a file already has (otherwise the\n"
+      "                          file keeps it and is shown as skipped-existing)\n"
+      "  -q, --quiet             no progress line and no summary on standard error\n"
+      "  -h, --help              show this text and exit\n"
+      "      --version           show the version and exit\n"
+      "\n" +
+      ColumnsUsageText() +
+      "\n"
+      "Tags: tag is written, would-write (--dry-run), skipped-existing or failed, and empty\n"
+      "when the file has no bpm value and was not touched; tag_bpm is the whole number for\n"
+      "the tag, tag_existing the BPM the file held before, tag_error why the tag could not\n"
+      "be written. A new tag is ID3v2.3; an ID3v2.3 or 2.4 tag keeps its version and every\n"
+      "other frame. A tag TagLib cannot rewrite whole is refused and the file left as it\n"
+      "was. The tag is written into a copy in the same folder, which then replaces the file\n"
+      "in one step.\n"
+      "\n"
+      "Exit status: 0 every file analysed, 1 some file or folder could not be read, a tag\n"
+      "could not be written or the results could not be written, 2 usage error, 3 the audio\n"
+      "engine libraries could not be loaded, 130 interrupted.\n";
+  return text.c_str();
 }
 
 }  // namespace cli

@@ -5,15 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "tempo/Range.h"
+
 namespace cli {
 
 enum class OutputFormat { kTsv, kCsv, kJsonl };
-
-// The tempo range a user counts in, inclusive at both ends, in beats per minute.
-struct TempoRange {
-  double minBpm = 0.0;
-  double maxBpm = 0.0;
-};
 
 struct Options {
   bool recursive = false;
@@ -29,7 +25,7 @@ struct Options {
   OutputFormat format = OutputFormat::kTsv;
   // Files analysed at once; 0 until given: then one per processor.
   unsigned jobs = 0;
-  std::optional<TempoRange> range;
+  std::optional<tempo::TempoRange> range;
   // The list file of --files-from; "-" is standard input.
   std::optional<std::string> filesFrom;
   std::vector<std::string> paths;

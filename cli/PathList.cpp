@@ -5,10 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "platform/Console.h"
 
 namespace cli {
 
@@ -34,10 +31,7 @@ bool ReadPathList(const std::string& source, bool nulSeparated, std::vector<std:
     error = std::strerror(errno);
     return false;
   }
-#ifdef _WIN32
-  // Text mode would turn CRLF into LF and stop at a Ctrl-Z byte.
-  if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
-#endif
+  if (standardInput) platform::ReadStandardInputAsBytes();
   std::string text;
   char buffer[65536];
   size_t count = 0;

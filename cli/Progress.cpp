@@ -4,12 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace cli {
 
 std::string FormatTenths(double value) {
@@ -37,14 +31,6 @@ std::string ProgressText(size_t done, size_t total, double elapsedSeconds) {
   const double rate = elapsedSeconds > 0.0 ? static_cast<double>(done) / elapsedSeconds : 0.0;
   return std::to_string(done) + "/" + std::to_string(total) + " files, " + FormatTenths(elapsedSeconds) + " s, " +
          FormatTenths(rate) + " files/s";
-}
-
-bool StandardErrorIsTerminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) != 0;
-#endif
 }
 
 ProgressLine::ProgressLine(bool enabled) : enabled_(enabled), start_(std::chrono::steady_clock::now()) {}

@@ -6,16 +6,9 @@
 #include <optional>
 #include <string>
 
-namespace cli {
+#include "tags/TagStep.h"
 
-// What became of the BPM tags of one run.
-struct TagCounts {
-  bool dryRun = false;
-  // Would be written, on a dry run.
-  size_t written = 0;
-  size_t skipped = 0;
-  size_t failed = 0;
-};
+namespace cli {
 
 // Counts of one run, for the summary.
 struct RunCounts {
@@ -25,7 +18,7 @@ struct RunCounts {
   size_t unreadable = 0;
   size_t foldersNotListed = 0;
   // Present when tags are written.
-  std::optional<TagCounts> tags;
+  std::optional<tags::TagCounts> tags;
 };
 
 // Tenths as "12.3", without the locale's decimal point.
@@ -38,9 +31,6 @@ std::string SummaryText(const RunCounts& counts, double elapsedSeconds);
 
 // "D/T files, E s, R files/s".
 std::string ProgressText(size_t done, size_t total, double elapsedSeconds);
-
-// True when standard error is a terminal.
-bool StandardErrorIsTerminal();
 
 // A line on standard error rewritten in place (with \r) while files are analysed, at
 // most a few times a second; disabled, it writes nothing.

@@ -1,49 +1,19 @@
 // Records of the output formats, escaped and quoted for each.
 #include "cli/ResultFormat.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include "platform/Console.h"
+#include "platform/Paths.h"
+#include "tempo/TempoText.h"
 
 namespace cli {
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kBackslashSeparatesFolders = true;
-constexpr const char* kSystemLineEnd = "\r\n";
-#else
-constexpr bool kBackslashSeparatesFolders = false;
-constexpr const char* kSystemLineEnd = "\n";
-#endif
-
-// The fields of TSV and CSV in column order, named as in the CSV header.
-std::vector<std::pair<const char*, std::string>> Fields(bool forCsv, const Columns& columns,
-                                                        const TrackResult& result) {
-  std::vector<std::pair<const char*, std::string>> fields;
-  fields.emplace_back("path", result.path);
-  fields.emplace_back("primary", result.primary);
-  fields.emplace_back("alternative", result.alternative);
-  if (columns.range) fields.emplace_back("bpm", result.bpm.value_or(std::string()));
-  if (columns.raw) {
-    const char* names[] = {"pass1", "pass2"};
-    for (size_t pass = 0; pass < 2; ++pass) {
-      std::string field;
-      if (pass < result.passes.size()) field = result.passes[pass].empty() ? "-" : result.passes[pass];
-      fields.emplace_back(names[pass], field);
-    }
-  }
-  if (columns.status || forCsv) {
-    fields.emplace_back("status", StatusName(result.status));
-    fields.emplace_back("reason", result.reason);
-  }
-  if (columns.tag) {
-    const TagReport tag = result.tag.value_or(TagReport{});
-    fields.emplace_back("tag", tag.outcome);
-    fields.emplace_back("tag_bpm", tag.bpm);
-    fields.emplace_back("tag_existing", tag.existing);
-    fields.emplace_back("tag_error", tag.error);
-  }
-  return fields;
-}
+// Where names cannot hold a backslash, it separates folders and is written as it is.
+constexpr bool kBackslashSeparatesFolders = platform::kFolderSeparator == '\\';
 
 // Length of the UTF-8 sequence at text[i], or 0 when the bytes there are not one
 // (overlong forms, surrogates and values past U+10FFFF included).
@@ -83,6 +53,145 @@ std::string JsonStringOrNull(std::string_view text) {
   return text.empty() ? std::string("null") : JsonString(text);
 }
 
+// A JSON number given as text, or null for empty text.
+std::string JsonNumberOrNull(const std::string& number) {
+  return number.empty() ? std::string("null") : number;
+}
+
+std::string PassText(const TrackResult& result, size_t pass) {
+  if (pass >= result.tempi.passes.size()) return {};
+  const std::string& text = result.tempi.passes[pass].text;
+  return text.empty() ? "-" : text;
+}
+
+std::string RangeText(const TrackResult& result) {
+  return result.rangeBpm ? tempo::FormatTempo(*result.rangeBpm) : std::string();
+}
+
+std::string Primary(const TrackResult& r) {
+  return tempo::FormatTempo(r.tempi.primaryBpm);
+}
+std::string Alternative(const TrackResult& r) {
+  return tempo::FormatTempo(r.tempi.alternativeBpm);
+}
+
+// Every column of every format, in order.
+const std::vector<ResultColumn> kColumns = {
+    {"path", ColumnGroup::kAlways, [](const TrackResult& r) { return r.path; }, "path",
+     [](const TrackResult& r) { return JsonString(r.path); }},
+    {"primary", ColumnGroup::kAlways, Primary, "primary", Primary},
+    {"alternative", ColumnGroup::kAlways, Alternative, "alternative", Alternative},
+    {"bpm", ColumnGroup::kRange, RangeText, "bpm", [](const TrackResult& r) { return JsonNumberOrNull(RangeText(r)); }},
+    {"pass1", ColumnGroup::kRaw, [](const TrackResult& r) { return PassText(r, 0); }, "raw",
+     [](const TrackResult& r) {
+       std::string raw = "[";
+       for (const tempo::PassResult& pass : r.tempi.passes) {
+         if (raw.size() > 1) raw += ',';
+         raw += JsonString(pass.text);
+       }
+       return raw + "]";
+     }},
+    {"pass2", ColumnGroup::kRaw, [](const TrackResult& r) { return PassText(r, 1); }, nullptr, nullptr},
+    {"status", ColumnGroup::kStatus, [](const TrackResult& r) { return std::string(StatusName(r.status)); }, "status",
+     [](const TrackResult& r) { return JsonString(StatusName(r.status)); }},
+    {"reason", ColumnGroup::kStatus, [](const TrackResult& r) { return r.reason; }, "reason",
+     [](const TrackResult& r) { return JsonStringOrNull(r.reason); }},
+    {"tag", ColumnGroup::kTag, [](const TrackResult& r) { return r.tag.outcome; }, "tag",
+     [](const TrackResult& r) { return JsonStringOrNull(r.tag.outcome); }},
+    {"tag_bpm", ColumnGroup::kTag, [](const TrackResult& r) { return r.tag.bpm; }, "tag_bpm",
+     [](const TrackResult& r) { return JsonNumberOrNull(r.tag.bpm); }},
+    {"tag_existing", ColumnGroup::kTag, [](const TrackResult& r) { return r.tag.existing; }, "tag_existing",
+     [](const TrackResult& r) { return JsonStringOrNull(r.tag.existing); }},
+    {"tag_error", ColumnGroup::kTag, [](const TrackResult& r) { return r.tag.error; }, "tag_error",
+     [](const TrackResult& r) { return JsonStringOrNull(r.tag.error); }},
+};
+
+// Whether a format carries the columns of a group.
+bool Carries(OutputFormat format, const Columns& columns, ColumnGroup group) {
+  switch (group) {
+    case ColumnGroup::kAlways:
+      return true;
+    case ColumnGroup::kRange:
+      return columns.range;
+    case ColumnGroup::kRaw:
+      return columns.raw || format == OutputFormat::kJsonl;
+    case ColumnGroup::kStatus:
+      return columns.status || format != OutputFormat::kTsv;
+    case ColumnGroup::kTag:
+      return columns.tag;
+  }
+  return false;
+}
+
+// The option that adds a group's columns.
+const char* OptionOf(ColumnGroup group) {
+  switch (group) {
+    case ColumnGroup::kRange:
+      return "--range";
+    case ColumnGroup::kRaw:
+      return "--raw";
+    case ColumnGroup::kStatus:
+      return "--status";
+    case ColumnGroup::kTag:
+      return "--write-tag";
+    case ColumnGroup::kAlways:
+      break;
+  }
+  return "";
+}
+
+// "a", "a and b", "a, b and c".
+std::string JoinedWithAnd(const std::vector<std::string>& items) {
+  std::string text;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
+// The names (TSV) or JSON keys of a group's columns.
+std::vector<std::string> NamesOf(ColumnGroup group, bool json) {
+  std::vector<std::string> names;
+  for (const ResultColumn& column : kColumns) {
+    const char* name = json ? column.jsonKey : column.name;
+    if (column.group == group && name != nullptr) names.emplace_back(name);
+  }
+  return names;
+}
+
+// The groups in the order of their first column.
+std::vector<ColumnGroup> Groups() {
+  std::vector<ColumnGroup> groups;
+  for (const ResultColumn& column : kColumns) {
+    if (std::find(groups.begin(), groups.end(), column.group) == groups.end()) groups.push_back(column.group);
+  }
+  return groups;
+}
+
+// Words filled into lines of at most kUsageWidth characters.
+constexpr size_t kUsageWidth = 88;
+std::string Wrapped(const std::string& text) {
+  std::string wrapped;
+  size_t lineLength = 0;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const size_t wordLength = end - start;
+    if (lineLength > 0 && lineLength + 1 + wordLength > kUsageWidth) {
+      wrapped += '\n';
+      lineLength = 0;
+    } else if (lineLength > 0) {
+      wrapped += ' ';
+      ++lineLength;
+    }
+    wrapped.append(text, start, wordLength);
+    lineLength += wordLength;
+    start = end + 1;
+  }
+  return wrapped;
+}
+
 }  // namespace
 
 const char* StatusName(TrackStatus status) {
@@ -98,7 +207,7 @@ const char* StatusName(TrackStatus status) {
 }
 
 const char* LineEnd(OutputFormat format) {
-  return format == OutputFormat::kCsv ? "\r\n" : kSystemLineEnd;
+  return format == OutputFormat::kCsv ? "\r\n" : platform::kSystemLineEnd;
 }
 
 std::string EscapeTsvField(std::string_view text, bool keepBackslash) {
@@ -167,43 +276,89 @@ std::string JsonString(std::string_view text) {
   return json;
 }
 
+TrackStatus StatusOf(const tempo::TrackTempi& tempi) {
+  bool anyResult = false;
+  for (const tempo::PassResult& pass : tempi.passes) anyResult = anyResult || !pass.text.empty();
+  if (!anyResult) return TrackStatus::kUnreadable;
+  return tempi.primaryBpm == 0.0f ? TrackStatus::kNoBeat : TrackStatus::kOk;
+}
+
+const std::vector<ResultColumn>& ResultColumns() {
+  return kColumns;
+}
+
+std::string ColumnsUsageText() {
+  std::string tsv = "TSV columns, tab-separated, no header: ";
+  std::string json = "JSON Lines: one object per file with ";
+  std::vector<std::string> optional;
+  std::vector<std::string> jsonItems;
+  for (ColumnGroup group : Groups()) {
+    const std::vector<std::string> names = NamesOf(group, false);
+    const std::vector<std::string> keys = NamesOf(group, true);
+    const bool jsonAlways = Carries(OutputFormat::kJsonl, Columns{}, group);
+    if (group == ColumnGroup::kAlways) {
+      for (const std::string& name : names) {
+        tsv += name;
+        tsv += ", ";
+      }
+    } else {
+      optional.push_back(JoinedWithAnd(names) + " (" + OptionOf(group) + ")");
+    }
+    if (jsonAlways) {
+      jsonItems.insert(jsonItems.end(), keys.begin(), keys.end());
+    } else {
+      jsonItems.push_back(JoinedWithAnd(keys) + " (" + OptionOf(group) + ")");
+    }
+  }
+  tsv += "then ";
+  for (size_t i = 0; i < optional.size(); ++i) {
+    if (i > 0) tsv += ", ";
+    tsv += optional[i];
+  }
+  for (size_t i = 0; i < jsonItems.size(); ++i) {
+    if (i > 0) json += ", ";
+    if (i + 1 == jsonItems.size()) json += "and ";
+    json += jsonItems[i];
+  }
+  return Wrapped(tsv + ". A tab, newline, carriage return or backslash in a path is") +
+         "\nwritten as \\t, \\n, \\r or \\\\ (on Windows, where names cannot hold them, the\n"
+         "backslash between folders is written as it is).\n"
+         "CSV (RFC 4180) has the same columns after a header row and always status and reason.\n" +
+         Wrapped(json + ". Paths are written in UTF-8.") + "\n";
+}
+
 std::string FormatHeader(OutputFormat format, const Columns& columns) {
   if (format != OutputFormat::kCsv) return {};
   std::string header;
-  for (const auto& [name, value] : Fields(true, columns, TrackResult{})) {
+  for (const ResultColumn& column : kColumns) {
+    if (!Carries(format, columns, column.group)) continue;
     if (!header.empty()) header += ',';
-    header += name;
+    header += column.name;
   }
   return header + LineEnd(format);
 }
 
 std::string FormatRecord(OutputFormat format, const Columns& columns, const TrackResult& result) {
   std::string record;
-  if (format == OutputFormat::kJsonl) {
-    record = "{\"path\":" + JsonString(result.path) + ",\"primary\":" + result.primary +
-             ",\"alternative\":" + result.alternative;
-    if (result.bpm) record += ",\"bpm\":" + (result.bpm->empty() ? std::string("null") : *result.bpm);
-    record += ",\"raw\":[";
-    for (size_t pass = 0; pass < result.passes.size(); ++pass) {
-      if (pass > 0) record += ',';
-      record += JsonString(result.passes[pass]);
+  bool first = true;
+  for (const ResultColumn& column : kColumns) {
+    if (!Carries(format, columns, column.group)) continue;
+    if (format == OutputFormat::kJsonl) {
+      if (column.jsonKey == nullptr) continue;
+      record += first ? '{' : ',';
+      record += JsonString(column.jsonKey);
+      record += ':';
+      record += column.json(result);
+    } else if (format == OutputFormat::kCsv) {
+      if (!first) record += ',';
+      record += QuoteCsvField(column.text(result));
+    } else {
+      if (!first) record += '\t';
+      record += EscapeTsvField(column.text(result), kBackslashSeparatesFolders);
     }
-    record +=
-        "],\"status\":" + JsonString(StatusName(result.status)) + ",\"reason\":" + JsonStringOrNull(result.reason);
-    if (result.tag) {
-      const TagReport& tag = *result.tag;
-      record += ",\"tag\":" + JsonStringOrNull(tag.outcome) +
-                ",\"tag_bpm\":" + (tag.bpm.empty() ? std::string("null") : tag.bpm) +
-                ",\"tag_existing\":" + JsonStringOrNull(tag.existing) + ",\"tag_error\":" + JsonStringOrNull(tag.error);
-    }
-    record += "}";
-  } else {
-    const bool csv = format == OutputFormat::kCsv;
-    for (const auto& [name, value] : Fields(csv, columns, result)) {
-      if (!record.empty() || name != std::string_view("path")) record += csv ? ',' : '\t';
-      record += csv ? QuoteCsvField(value) : EscapeTsvField(value, kBackslashSeparatesFolders);
-    }
+    first = false;
   }
+  if (format == OutputFormat::kJsonl) record += "}";
   return record + LineEnd(format);
 }
 

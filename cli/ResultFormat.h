@@ -8,40 +8,32 @@
 #include <vector>
 
 #include "cli/Options.h"
+#include "tags/TagStep.h"
+#include "tempo/BatchDriver.h"
 
 namespace cli {
 
 enum class TrackStatus { kOk, kNoBeat, kUnreadable };
 
-// What became of a file's BPM tag. All empty for a file that was not touched (no value).
-struct TagReport {
-  // "written", "would-write", "skipped-existing" or "failed".
-  std::string outcome;
-  // The whole number for the tag.
-  std::string bpm;
-  // The BPM the file held before.
-  std::string existing;
-  // Why the tag could not be written.
-  std::string error;
-};
-
+// One file's result from the end of its analysis to its record.
 struct TrackResult {
   // UTF-8.
   std::string path;
-  // As the list shows them: two decimals, "0.00" for none.
-  std::string primary;
-  std::string alternative;
-  // Present when a range was asked for; empty text when no value lands in it.
-  std::optional<std::string> bpm;
-  // The result text of each analysis pass that ran ("P|A" periods in ms, empty for
-  // a pass that found nothing).
-  std::vector<std::string> passes;
+  // The tempi as numbers and every analysis pass that ran ("P|A" periods in ms, empty
+  // text for a pass that found nothing).
+  tempo::TrackTempi tempi;
+  // With a range: the tempo in it; none when no value lands there.
+  std::optional<float> rangeBpm;
   TrackStatus status = TrackStatus::kOk;
   // Why the status is not ok; empty for ok.
   std::string reason;
-  // Present when tags are written.
-  std::optional<TagReport> tag;
+  // What became of the file's BPM tag; all empty when it was not touched.
+  tags::TagReport tag;
 };
+
+// The status of a file's analysis: unreadable when no pass gave anything at all (the
+// engine could not open or decode the file), no-beat without a primary tempo.
+TrackStatus StatusOf(const tempo::TrackTempi& tempi);
 
 // Which optional columns TSV and CSV carry.
 struct Columns {
@@ -51,6 +43,32 @@ struct Columns {
   bool status = false;
   bool tag = false;
 };
+
+// The columns of every format, in order, as one table (ResultFormat.cpp): a row is a
+// column's name (the CSV header and the JSON Lines key), the option that adds it, and
+// its value as text (TSV, CSV) and as JSON.
+enum class ColumnGroup {
+  kAlways,
+  kRange,   // --range
+  kRaw,     // --raw; JSON Lines always carries it
+  kStatus,  // --status; CSV and JSON Lines always carry it
+  kTag,     // --write-tag
+};
+
+struct ResultColumn {
+  const char* name;
+  ColumnGroup group;
+  std::string (*text)(const TrackResult&);
+  // The JSON Lines key and value; no key for a column JSON Lines carries under another's.
+  const char* jsonKey;
+  std::string (*json)(const TrackResult&);
+};
+
+const std::vector<ResultColumn>& ResultColumns();
+
+// The usage text's paragraphs on the columns of TSV and JSON Lines, wrapped as the
+// rest of the usage text, each ending with a line end.
+std::string ColumnsUsageText();
 
 const char* StatusName(TrackStatus status);
 

@@ -2,29 +2,9 @@
 // script reading the pipe sees each file as it is done.
 #include "cli/ResultWriter.h"
 
-#include <cerrno>
-#include <cstring>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "platform/Console.h"
 
 namespace cli {
-
-namespace {
-
-// True when a failed write means that nobody reads the output any more.
-bool ReaderGone([[maybe_unused]] int errorNumber, [[maybe_unused]] unsigned long systemError) {
-#ifdef _WIN32
-  // A closed pipe is ERROR_NO_DATA (reader closed its end) or ERROR_BROKEN_PIPE; the C
-  // runtime turns the first into EINVAL.
-  return systemError == ERROR_NO_DATA || systemError == ERROR_BROKEN_PIPE || errorNumber == EPIPE;
-#else
-  return errorNumber == EPIPE;
-#endif
-}
-
-}  // namespace
 
 ResultWriter::ResultWriter(std::FILE* out, OutputFormat format, const Columns& columns)
     : out_(out), format_(format), columns_(columns) {}
@@ -49,29 +29,16 @@ void ResultWriter::Finish() {
 
 void ResultWriter::Write(const std::string& text) {
   if (state_ != State::kWriting) return;
-  errno = 0;
-#ifdef _WIN32
-  SetLastError(0);
-#endif
+  platform::ClearWriteFailure();
   const bool written =
       std::fwrite(text.data(), 1, text.size(), out_) == text.size() && std::fflush(out_) == 0 && std::ferror(out_) == 0;
   if (written) return;
-  errorNumber_ = errno;
-  unsigned long systemError = 0;
-#ifdef _WIN32
-  systemError = GetLastError();
-  systemError_ = systemError;
-#endif
-  state_ = ReaderGone(errorNumber_, systemError) ? State::kReaderGone : State::kFailed;
+  failure_ = platform::LastWriteFailure();
+  state_ = platform::ReaderGone(failure_) ? State::kReaderGone : State::kFailed;
 }
 
 std::string ResultWriter::FailureText() const {
-  if (errorNumber_ != 0) return std::strerror(errorNumber_);
-#ifdef _WIN32
-  return "system error " + std::to_string(systemError_);
-#else
-  return "write error";
-#endif
+  return platform::WriteFailureText(failure_);
 }
 
 }  // namespace cli

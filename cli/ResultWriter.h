@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/ResultFormat.h"
+#include "platform/Console.h"
 
 namespace cli {
 
@@ -48,10 +49,7 @@ class ResultWriter {
   std::map<size_t, TrackResult> pending_;
   size_t nextIndex_ = 0;
   State state_ = State::kWriting;
-  int errorNumber_ = 0;
-#ifdef _WIN32
-  unsigned long systemError_ = 0;
-#endif
+  platform::WriteFailure failure_;
 };
 
 }  // namespace cli

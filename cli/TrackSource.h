@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tracklist/TrackScan.h"
+
 namespace cli {
 
 // A folder that could not be listed, and the system's reason.
@@ -12,12 +14,20 @@ struct UnlistedFolder {
   std::string reason;
 };
 
-// A folder contributes its audio files as "Load Folder" (or, with recursive, "Load
-// Folder Recursive") would list them; anything else is taken as a file, unchanged.
-// Folders of the scan that cannot be listed (denied, a path too long for the system)
-// are added to unlisted.
-void CollectTracks(const std::string& argument, bool recursive, std::vector<std::string>& paths,
-                   std::vector<UnlistedFolder>& unlisted);
+// The files of the command line's paths in list order, and the folders of their scans
+// that could not be listed.
+class PathCollector final : public tracklist::TrackSink {
+ public:
+  void AppendRow(const std::string& path) override { paths.push_back(path); }
+  // No window to keep painting.
+  void TakeTurn() override {}
+  void FolderNotListed(const std::string& folder, const std::string& reason) override {
+    unlisted.push_back({folder, reason});
+  }
+
+  std::vector<std::string> paths;
+  std::vector<UnlistedFolder> unlisted;
+};
 
 // Why a file gave no analysis at all: it cannot be opened, it is not a regular file,
 // or it is not audio the engine can decode.

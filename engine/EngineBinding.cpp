@@ -94,6 +94,10 @@ uint32_t BASS_StreamCreateFile(uint32_t mem, const char* file, uint32_t offset, 
                                              static_cast<const void*>(file), uint64_t{offset}, uint64_t{length}, flags);
 }
 
+int BASS_ErrorGetCode() {
+  return CallByName<abi::ErrorGetCodeFn>(gEngineLibrary.load(), "BASS_ErrorGetCode");
+}
+
 uint32_t BASS_SetVolume(uint32_t volume) {
   return static_cast<uint32_t>(CallByName<abi::SetVolumeFn>(gEngineLibrary.load(), "BASS_SetVolume", volume));
 }

@@ -24,6 +24,7 @@ namespace abi {
 using InitFn = int(TEMPOSCOUT_ENGINE_CALL*)(int32_t device, uint32_t freq, uint32_t flags, void* window,
                                             const void* classId);
 using FreeFn = int(TEMPOSCOUT_ENGINE_CALL*)();
+using ErrorGetCodeFn = int(TEMPOSCOUT_ENGINE_CALL*)();
 using StreamCreateFileFn = uint32_t(TEMPOSCOUT_ENGINE_CALL*)(int mem, const void* file, uint64_t offset,
                                                              uint64_t length, uint32_t flags);
 using StreamFreeFn = int(TEMPOSCOUT_ENGINE_CALL*)(uint32_t stream);
@@ -90,6 +91,11 @@ int UnloadEngineFx();
 
 uint32_t BASS_Init(int32_t device, uint32_t freq, uint32_t flags, void* window, const void* classId);
 uint32_t BASS_StreamCreateFile(uint32_t mem, const char* file, uint32_t offset, uint32_t length, uint32_t flags);
+// Why the calling thread's last engine call failed (0 when it did not, and when the
+// engine is not loaded). The values this program tells apart:
+inline constexpr int kEngineErrorFileOpen = 2;   // the file cannot be opened
+inline constexpr int kEngineErrorFileForm = 41;  // not audio the engine decodes
+int BASS_ErrorGetCode();
 uint32_t BASS_SetVolume(uint32_t volume);
 uint32_t BASS_FX_TempoCreate(uint32_t channel, uint32_t flags);
 uint32_t BASS_ChannelSetAttributes(uint32_t channel, int32_t freq, int32_t volume, int32_t pan);

@@ -43,6 +43,7 @@ class LinkedEngineLoader final : public engine::LibraryLoader {
         {kEngine, "BASS_Init", reinterpret_cast<Symbol>(&::BASS_Init)},
         {kEngine, "BASS_Free", reinterpret_cast<Symbol>(&::BASS_Free)},
         {kEngine, "BASS_SetVolume", reinterpret_cast<Symbol>(&::BASS_SetVolume)},
+        {kEngine, "BASS_ErrorGetCode", reinterpret_cast<Symbol>(&::BASS_ErrorGetCode)},
         {kEngine, "BASS_StreamCreateFile", reinterpret_cast<Symbol>(&::BASS_StreamCreateFile)},
         {kEngine, "BASS_StreamFree", reinterpret_cast<Symbol>(&::BASS_StreamFree)},
         {kEngine, "BASS_ChannelSetAttributes", reinterpret_cast<Symbol>(&::BASS_ChannelSetAttributes)},

@@ -7,6 +7,7 @@
 #include "menuskin/PopupItems.h"
 #include "menuskin/SkinInstall.h"
 #include "menuskin/SkinProperties.h"
+#include "platform/CallbackGuard.h"
 
 #include <cstring>
 
@@ -97,7 +98,9 @@ bool IsOurMenuItem(UINT controlType, ULONG_PTR itemData) {
 
 }  // namespace
 
-LRESULT CALLBACK MenuSkinWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT OnSkinnedWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITMENUPOPUP:
       if (HIWORD(lParam) == 0) {
@@ -150,7 +153,7 @@ LRESULT CALLBACK MenuSkinWindowProc(HWND window, UINT message, WPARAM wParam, LP
   return PassOn(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK MenuWatchHook(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT OnWatchedCall(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && lParam) {
     const auto& call = *reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (call.message == WM_CREATE && IsPopupMenuCreation(call)) {
@@ -162,7 +165,7 @@ LRESULT CALLBACK MenuWatchHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(watchHook, code, wParam, lParam);
 }
 
-LRESULT CALLBACK PopupMenuProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT OnPopupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   bool skinned = message == WM_PAINT && IsSkinnablePopup(window);
   if (skinned) {
     DrawPopupFrame(window);
@@ -173,6 +176,25 @@ LRESULT CALLBACK PopupMenuProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   if (message == WM_DESTROY) RestoreStoredProc(window, &PopupMenuProc);
   if (message == WM_NCDESTROY) RemovePropA(window, kPropWindowProc);
   return result;
+}
+
+}  // namespace
+
+// The system calls these from its own C frames: a message whose handling fails goes on
+// to the window's own procedure (or the next hook) as if the skin were not there.
+LRESULT CALLBACK MenuSkinWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return platform::GuardedCallback([&] { return OnSkinnedWindowMessage(window, message, wParam, lParam); },
+                                   [&] { return PassOn(window, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK MenuWatchHook(int code, WPARAM wParam, LPARAM lParam) {
+  return platform::GuardedCallback([&] { return OnWatchedCall(code, wParam, lParam); },
+                                   [&] { return CallNextHookEx(watchHook, code, wParam, lParam); });
+}
+
+LRESULT CALLBACK PopupMenuProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return platform::GuardedCallback([&] { return OnPopupMessage(window, message, wParam, lParam); },
+                                   [&] { return PassOn(window, message, wParam, lParam); });
 }
 
 }  // namespace menuskin

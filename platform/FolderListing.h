@@ -15,14 +15,18 @@ namespace platform {
 class FolderListing {
  public:
   // folder must end with a separator. A folder that cannot be listed (missing,
-  // denied, a path longer than the system accepts) gives a listing with no entries.
-  // Outside Windows only the match-all patterns "" and "*.*" are understood.
+  // denied, a path longer than the system accepts) gives a listing with no entries,
+  // and its reason in Failure(). Outside Windows only the match-all patterns "" and
+  // "*.*" are understood.
   FolderListing(const std::string& folder, const std::string& pattern);
   ~FolderListing();
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;
 
   bool IsOpen() const;
+  // The system's reason why the folder could not be listed; empty when it could (a
+  // folder without a single entry, as a drive's root can be, counts as listed).
+  const std::string& Failure() const { return failure_; }
   bool HasEntry() const { return hasEntry_; }
   void Next();
 
@@ -34,6 +38,7 @@ class FolderListing {
   struct Handle;
   std::unique_ptr<Handle> handle_;
   bool hasEntry_ = false;
+  std::string failure_;
 };
 
 struct FolderIdentity {

@@ -4,6 +4,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace platform {
 
 struct FolderListing::Handle {
@@ -22,8 +25,12 @@ struct FolderListing::Handle {
   bool isFolder = false;
 };
 
-FolderListing::FolderListing(const std::string& folder, const std::string&)
-    : handle_(std::make_unique<Handle>(opendir(folder.c_str()))) {
+FolderListing::FolderListing(const std::string& folder, const std::string&) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) {
+    failure_ = std::strerror(errno);
+  }
+  handle_ = std::make_unique<Handle>(dir);
   handle_->folder = folder;
   Next();
 }

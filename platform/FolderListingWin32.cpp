@@ -8,6 +8,22 @@
 
 namespace platform {
 
+namespace {
+
+// The system's message for an error code, without its closing line break and full stop.
+std::string SystemErrorText(DWORD error) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                      text, sizeof text, nullptr);
+  std::string reason(text, length);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
+    reason.pop_back();
+  }
+  return reason.empty() ? "system error " + std::to_string(error) : reason;
+}
+
+}  // namespace
+
 struct FolderListing::Handle {
   UniqueFind find;
   WIN32_FIND_DATAA data{};
@@ -18,6 +34,13 @@ FolderListing::FolderListing(const std::string& folder, const std::string& patte
   const std::string query = folder + (pattern.empty() ? std::string("*") : pattern);
   handle_->find.Reset(FindFirstFileA(query.c_str(), &handle_->data));
   hasEntry_ = handle_->find.IsValid();
+  if (!hasEntry_) {
+    const DWORD error = GetLastError();
+    // A drive's root folder may hold no entry at all, not even "." and "..".
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
+      failure_ = SystemErrorText(error);
+    }
+  }
 }
 
 FolderListing::~FolderListing() = default;

@@ -1,6 +1,7 @@
 // Window class, creation, menu bar and the event wait of the program's main window.
 #include "platform/FrameWindow.h"
 
+#include "platform/CallbackGuard.h"
 #include "platform/ScopedWin.h"
 
 #include <utility>
@@ -191,9 +192,8 @@ void FrameWindow::Record(Event event) {
 }
 
 LRESULT CALLBACK FrameWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  // The system calls this procedure from its own C frames, which an exception must not
-  // unwind: a message whose handling fails gets the default handling instead.
-  try {
+  // A message whose handling fails gets the default handling instead.
+  const auto handle = [&]() -> LRESULT {
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
       auto* created = static_cast<FrameWindow*>(create->lpCreateParams);
@@ -205,9 +205,8 @@ LRESULT CALLBACK FrameWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
       return DefWindowProcA(hwnd, message, wParam, lParam);
     }
     return frame->OnMessage(message, wParam, lParam);
-  } catch (...) {
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-  }
+  };
+  return GuardedCallback(handle, [&] { return DefWindowProcA(hwnd, message, wParam, lParam); });
 }
 
 namespace {

@@ -17,7 +17,9 @@ inline constexpr char kFolderSeparator = '/';
 // path with the folder separator appended unless it already ends with one; "" stays "".
 std::string WithTrailingSeparator(std::string path);
 
-// What follows the last backslash or slash (the whole path when there is none).
+// What follows the last backslash or slash (the whole path when there is none). On
+// Windows the separator is a whole character of the ANSI code page, never the trail
+// byte of a double-byte one.
 std::string_view FileNameOf(std::string_view path);
 
 // The folder holding the running executable, ending in a separator; "" when unknown.
@@ -30,6 +32,9 @@ bool EndsWithBackslash(const std::string& path);
 
 // path with a backslash appended unless it already ends with one; "" stays "".
 std::string WithTrailingBackslash(std::string path);
+
+// FileNameOf in the given code page.
+std::string_view FileNameOf(std::string_view path, unsigned codePage);
 #endif
 
 }  // namespace platform

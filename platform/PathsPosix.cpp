@@ -5,6 +5,11 @@
 
 namespace platform {
 
+std::string_view FileNameOf(std::string_view path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 std::string WithTrailingSeparator(std::string path) {
   if (!path.empty() && path.back() != '/') {
     path.push_back('/');

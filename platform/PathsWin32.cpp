@@ -18,6 +18,25 @@ bool EndsWithBackslash(const std::string& path) {
   return last == end - 1 && *last == '\\';
 }
 
+std::string_view FileNameOf(std::string_view path, unsigned codePage) {
+  // A trail byte of a double-byte character can be 0x5C or 0x2F: the text is walked
+  // character by character, so only a whole character counts as a separator.
+  size_t start = 0;
+  for (size_t i = 0; i < path.size();) {
+    const auto byte = static_cast<BYTE>(path[i]);
+    if (byte == '\\' || byte == '/') {
+      start = ++i;
+    } else {
+      i += IsDBCSLeadByteEx(codePage, byte) && i + 1 < path.size() ? 2 : 1;
+    }
+  }
+  return path.substr(start);
+}
+
+std::string_view FileNameOf(std::string_view path) {
+  return FileNameOf(path, CP_ACP);
+}
+
 std::string WithTrailingBackslash(std::string path) {
   if (!path.empty() && !EndsWithBackslash(path)) {
     path += '\\';

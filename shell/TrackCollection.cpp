@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
+#include "tracklist/TrackScan.h"
 
 namespace shell {
 
@@ -12,11 +13,13 @@ namespace {
 // The scans' rows go into the track list; the recursive scan's turns go to the window,
 // and whatever the user asked for meanwhile (close, "Quit", Find BPM) is dropped on
 // purpose: the event a turn yields is never carried out.
-class TrackListSink final : public TrackSink {
+class TrackListSink final : public tracklist::TrackSink {
  public:
   explicit TrackListSink(Shell& shell) : shell_(shell) {}
   void AppendRow(const std::string& path) override { platform::AppendListRow(shell_.trackList, path); }
   void TakeTurn() override { shell_.window->TakeTurn(); }
+  // The window lists what it can and says nothing of the rest.
+  void FolderNotListed(const std::string&, const std::string&) override {}
 
  private:
   Shell& shell_;
@@ -77,12 +80,12 @@ void LoadFolderRecursive(Shell& shell) {
 
 void ScanFolder(Shell& shell, const std::string& folder) {
   TrackListSink sink(shell);
-  ScanFolderInto(sink, folder);
+  tracklist::ScanFolderInto(sink, folder);
 }
 
 int ScanFolderTree(Shell& shell, const std::string& path, int descend) {
   TrackListSink sink(shell);
-  return ScanFolderTreeInto(sink, path, descend);
+  return tracklist::ScanFolderTreeInto(sink, path, descend);
 }
 
 }  // namespace shell

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "shell/Shell.h"
-#include "shell/TrackScan.h"
 
 #include <string>
 #include <string_view>

@@ -6,6 +6,14 @@
 
 namespace tempo {
 
+bool BatchHost::WriteResult(int row, uint64_t generation, const TrackTempi& tempi) {
+  return WriteTempi(row, generation, FormatTempo(tempi.primaryBpm), FormatTempo(tempi.alternativeBpm));
+}
+
+PassResult TrackAnalyser::AnalyseRow(int, const std::string& path, int withGainStage) {
+  return {Analyse(path, withGainStage), 0};
+}
+
 int RunBatch(BatchHost& host, TrackAnalyser& analyser) {
   int row = 0;
   uint64_t generation = host.ListGeneration();
@@ -27,24 +35,22 @@ int RunBatch(BatchHost& host, TrackAnalyser& analyser) {
     const std::string name(platform::FileNameOf(path));
     host.SetStatus("Calculating " + name);
 
-    float primary = 0.0f;
-    float alternative = 0.0f;
-    std::string result = analyser.Analyse(path, 0);
-    auto primaryMs = FieldPeriodMs(ResultField(result, 1));
-    if (!primaryMs && !host.StopRequested() && host.ListGeneration() == generation) {
+    TrackTempi tempi;
+    tempi.passes.push_back(analyser.AnalyseRow(row, path, 0));
+    if (!FindsBeat(tempi.passes.back().text) && !host.StopRequested() && host.ListGeneration() == generation) {
       // No beat found: try once more with the gain stage lifting quiet material.
-      result = analyser.Analyse(path, 1);
-      primaryMs = FieldPeriodMs(ResultField(result, 1));
+      tempi.passes.push_back(analyser.AnalyseRow(row, path, 1));
     }
-    if (primaryMs) {
-      primary = TempoFromPeriod(*primaryMs);
+    const std::string& result = tempi.passes.back().text;
+    if (auto primaryMs = FieldPeriodMs(ResultField(result, 1))) {
+      tempi.primaryBpm = TempoFromPeriod(*primaryMs);
       if (auto alternativeMs = FieldPeriodMs(ResultField(result, 2))) {
-        alternative = TempoFromPeriod(*alternativeMs);
+        tempi.alternativeBpm = TempoFromPeriod(*alternativeMs);
       }
     }
 
     if (host.StopRequested()) return 0;
-    if (!host.WriteTempi(row, generation, FormatTempo(primary), FormatTempo(alternative))) {
+    if (!host.WriteResult(row, generation, tempi)) {
       // The list was reloaded while this file was analysed: its result belongs to no
       // row of the new list.
       generation = host.ListGeneration();

@@ -31,11 +31,19 @@ std::optional<int> FieldPeriodMs(std::string_view field) {
   return static_cast<int>(value > 1'000'000'000 ? 1'000'000'000 : value);
 }
 
+bool FindsBeat(std::string_view result) {
+  return FieldPeriodMs(ResultField(result, 1)).has_value();
+}
+
 float TempoFromPeriod(int periodMs) {
   // Both operands are exact in single precision up to 2^24, and IEEE division rounds
   // correctly, so this is the float nearest to 60000 / periodMs.
   if (periodMs <= (1 << 24)) return 60000.0f / static_cast<float>(periodMs);
   return static_cast<float>(60000.0 / periodMs);
+}
+
+double ShownTempo(float bpm) {
+  return std::floor(static_cast<double>(bpm) * 100.0 + 0.5) / 100.0;
 }
 
 std::string FormatTempo(float bpm) {

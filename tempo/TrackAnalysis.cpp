@@ -51,7 +51,7 @@ inline int16_t LeftSample(const unsigned char* frame) {
 }
 
 std::string Analyse(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
-                    void* gainStageUser);
+                    void* gainStageUser, int* openError);
 
 }  // namespace
 
@@ -63,22 +63,30 @@ int32_t HistogramSizeFor(int64_t lengthBytes) {
 }
 
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host) {
-  return Analyse(path, withGainStage, host, TheAnalysisState(), nullptr);
+  return Analyse(path, withGainStage, host, TheAnalysisState(), nullptr, nullptr);
 }
 
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state) {
-  return Analyse(path, withGainStage, host, state, &state);
+  return Analyse(path, withGainStage, host, state, &state, nullptr);
+}
+
+PassResult AnalysePass(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state) {
+  PassResult pass;
+  pass.text = Analyse(path, withGainStage, host, state, &state, &pass.engineError);
+  return pass;
 }
 
 namespace {
 
 // The decode loop on `state`; the gain stage finds the state through gainStageUser.
 std::string Analyse(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
-                    void* gainStageUser) {
+                    void* gainStageUser, int* openError) {
   const ActiveFlagScope active(state);
   if (path.empty()) return {};
 
   engine::UniqueStream source(engine::BASS_StreamCreateFile(0, path.c_str(), 0, 0, kDecodeOnly));
+  // Read at once: every later call on the missing stream sets a code of its own.
+  if (!source && openError != nullptr) *openError = engine::BASS_ErrorGetCode();
   engine::BASS_SetVolume(100);
   const engine::UniqueStream tempoStream(engine::BASS_FX_TempoCreate(source.Get(), kDecodeOnly));
   // The tempo stream releases its source with it; the source is freed on its own

@@ -51,6 +51,17 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
 // The state's curve is needed only with the gain stage and is changed by it.
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state);
 
+// One pass's result text, and why the engine refused the file when it could not open
+// it (its error code, 0 when it opened the file or the pass never asked it to).
+struct PassResult {
+  std::string text;
+  int engineError = 0;
+};
+
+// AnalyseTrack on a state of the caller's own, with the engine's reason when the file
+// could not be opened.
+PassResult AnalysePass(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state);
+
 // The histogram size H for a decoded length in bytes: the length in minutes times
 // 10050, rounded to the nearest integer (ties to even); it saturates at INT32_MAX, some
 // 3500 hours of audio.

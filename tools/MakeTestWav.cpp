@@ -1,6 +1,6 @@
 // Writes a generated click track as a WAV file with the tests' own writer, so the
 // benchmark and fuzzing scripts make their audio the way the tests do.
-#include "tests/audioengine/TestAudio.h"
+#include "testaudio/TestAudio.h"
 
 #include <cstdio>
 #include <cstdlib>

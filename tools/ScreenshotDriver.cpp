@@ -3,7 +3,7 @@
 // presses Find BPM and waits for the run to finish. The folder holds music put there
 // by the calling script, or generated click tracks named for their tempo
 // (click-124bpm.wav).
-#include "tests/audioengine/TestAudio.h"
+#include "testaudio/TestAudio.h"
 #include "tests/shell/ProgramDriver.h"
 
 #include <windows.h>

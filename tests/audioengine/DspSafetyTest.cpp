@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "audioengine/EngineApi.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 using namespace testaudio;
 

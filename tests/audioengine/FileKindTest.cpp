@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "audioengine/EngineApi.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 #ifdef _WIN32
 #include <windows.h>

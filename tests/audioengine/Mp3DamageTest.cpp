@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "audioengine/EngineApi.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 using namespace testaudio;
 

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "audioengine/EngineApi.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 using namespace testaudio;
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "audioengine/EngineApi.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 using namespace testaudio;
 

@@ -11,7 +11,7 @@
 #include <random>
 
 #include "audioengine/EngineApi.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 using namespace testaudio;
 

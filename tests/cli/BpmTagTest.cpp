@@ -19,13 +19,13 @@
 #include <unistd.h>
 #endif
 
-#include "cli/BpmTag.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tags/BpmTag.h"
+#include "tests/TestHelpers.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using cli::BpmTagOutcome;
+using tags::BpmTagOutcome;
 using testaudio::Bytes;
 using testaudio::kPython;
 using testaudio::SetReadOnly;
@@ -145,7 +145,7 @@ TEST(TagBpm, RoundsToTheNearestWholeBeat) {
                                                                                    {std::nullopt, std::nullopt},
                                                                                    {std::nan(""), std::nullopt},
                                                                                    {-120.0, std::nullopt}};
-  for (const auto& [bpm, tag] : cases) EXPECT_EQ(cli::TagBpm(bpm), tag) << (bpm ? *bpm : -1.0);
+  for (const auto& [bpm, tag] : cases) EXPECT_EQ(tags::TagBpm(bpm), tag) << (bpm ? *bpm : -1.0);
 }
 
 // Real audio from lame, tagged by mutagen, written, and read back by mutagen.
@@ -182,7 +182,7 @@ TEST_P(BpmTagKeepsEverything, OnlyTheBpmFrameChanges) {
   const std::vector<std::string> tagBefore = CaptureLines(python + "dump '" + file + "'");
   const Bytes bytesBefore = testaudio::ReadFile(file);
 
-  const cli::BpmTagResult result = cli::WriteBpmTag(file, 128, {});
+  const tags::BpmTagResult result = tags::WriteBpmTag(file, 128, {});
   ASSERT_EQ(result.outcome, BpmTagOutcome::Written) << result.reason;
 
   std::vector<std::string> expected = tagBefore;
@@ -197,7 +197,7 @@ TEST_P(BpmTagKeepsEverything, OnlyTheBpmFrameChanges) {
   if (!mp3) {
     EXPECT_EQ(ChunksBesideId3(testaudio::ReadFile(file)), ChunksBesideId3(bytesBefore));
   }
-  EXPECT_EQ(cli::ReadBpmTag(file).bpm, "128");
+  EXPECT_EQ(tags::ReadBpmTag(file).bpm, "128");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BpmTagKeepsEverything,
@@ -221,36 +221,36 @@ class BpmTagLeavesAlone : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(BpmTagLeavesAlone, AnExistingBpmUnlessOverwriting) {
-  ASSERT_EQ(cli::WriteBpmTag(file_, 100, {}).outcome, BpmTagOutcome::Written);
+  ASSERT_EQ(tags::WriteBpmTag(file_, 100, {}).outcome, BpmTagOutcome::Written);
   const Bytes tagged = testaudio::ReadFile(file_);
   const size_t files = FilesInFolder();
 
-  const cli::BpmTagResult skipped = cli::WriteBpmTag(file_, 128, {});
+  const tags::BpmTagResult skipped = tags::WriteBpmTag(file_, 128, {});
   EXPECT_EQ(skipped.outcome, BpmTagOutcome::SkippedExisting);
   EXPECT_EQ(skipped.existing, "100");
   EXPECT_EQ(testaudio::ReadFile(file_), tagged);
 
-  const cli::BpmTagResult overwritten = cli::WriteBpmTag(file_, 128, {.overwrite = true});
+  const tags::BpmTagResult overwritten = tags::WriteBpmTag(file_, 128, {.overwrite = true});
   EXPECT_EQ(overwritten.outcome, BpmTagOutcome::Written) << overwritten.reason;
   EXPECT_EQ(overwritten.existing, "100");
-  EXPECT_EQ(cli::ReadBpmTag(file_).bpm, "128");
+  EXPECT_EQ(tags::ReadBpmTag(file_).bpm, "128");
   EXPECT_EQ(FilesInFolder(), files);
 }
 
 TEST_P(BpmTagLeavesAlone, EveryByteOnADryRun) {
   const Bytes before = testaudio::ReadFile(file_);
-  const cli::BpmTagResult dry = cli::WriteBpmTag(file_, 128, {.dryRun = true});
+  const tags::BpmTagResult dry = tags::WriteBpmTag(file_, 128, {.dryRun = true});
   EXPECT_EQ(dry.outcome, BpmTagOutcome::WouldWrite);
   EXPECT_EQ(dry.bpm, 128);
   EXPECT_EQ(testaudio::ReadFile(file_), before);
-  EXPECT_EQ(cli::ReadBpmTag(file_).bpm, "");
+  EXPECT_EQ(tags::ReadBpmTag(file_).bpm, "");
 }
 
 TEST_P(BpmTagLeavesAlone, AReadOnlyFile) {
   const Bytes before = testaudio::ReadFile(file_);
   const size_t files = FilesInFolder();
   SetReadOnly(file_, true);
-  const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+  const tags::BpmTagResult result = tags::WriteBpmTag(file_, 128, {});
   SetReadOnly(file_, false);
   EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
   EXPECT_EQ(result.reason, "read-only file");
@@ -264,7 +264,7 @@ TEST_P(BpmTagLeavesAlone, AFileInAReadOnlyFolder) {
   const fs::path folder = fs::path(file_).parent_path();
   fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+  const tags::BpmTagResult result = tags::WriteBpmTag(file_, 128, {});
   fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
   EXPECT_EQ(result.reason, "read-only folder");
@@ -280,7 +280,7 @@ TEST_P(BpmTagLeavesAlone, AFileWhenTheCopyCannotBeWrittenWhole) {
     const rlimit limit{before.size() + 100, before.size() + 100};
     signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
-    const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+    const tags::BpmTagResult result = tags::WriteBpmTag(file_, 128, {});
     std::fprintf(stderr, "%s\n", result.reason.c_str());
     _exit(result.outcome == BpmTagOutcome::Failed ? 0 : 1);
   }
@@ -294,9 +294,9 @@ TEST_P(BpmTagLeavesAlone, AFileWhenTheCopyCannotBeWrittenWhole) {
 TEST_P(BpmTagLeavesAlone, ASymbolicLinkButWritesItsTarget) {
   const std::string link = dir_.File(std::string("link.") + GetParam());
   fs::create_symlink(file_, link);
-  ASSERT_EQ(cli::WriteBpmTag(link, 128, {}).outcome, BpmTagOutcome::Written);
+  ASSERT_EQ(tags::WriteBpmTag(link, 128, {}).outcome, BpmTagOutcome::Written);
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(cli::ReadBpmTag(file_).bpm, "128");
+  EXPECT_EQ(tags::ReadBpmTag(file_).bpm, "128");
 }
 #endif
 
@@ -304,10 +304,10 @@ TEST_P(BpmTagLeavesAlone, AFileThatIsNotAudio) {
   const std::string fake = dir_.File(std::string("notes.") + GetParam());
   const std::string text = "not audio at all";
   std::ofstream(fake) << text;
-  const cli::BpmTagResult result = cli::WriteBpmTag(fake, 128, {});
+  const tags::BpmTagResult result = tags::WriteBpmTag(fake, 128, {});
   EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
   EXPECT_NE(result.reason.find("not a readable"), std::string::npos) << result.reason;
-  EXPECT_FALSE(cli::ReadBpmTag(fake).ok);
+  EXPECT_FALSE(tags::ReadBpmTag(fake).ok);
   EXPECT_EQ(testaudio::ReadFile(fake), Bytes(text.begin(), text.end()));
 }
 
@@ -329,7 +329,7 @@ TEST_P(BpmTagLeavesAlone, ATagTagLibCannotRewriteWhole) {
     }
     testaudio::WriteFile(file_, bytes);
     const size_t files = FilesInFolder();
-    const cli::BpmTagResult result = cli::WriteBpmTag(file_, 128, {});
+    const tags::BpmTagResult result = tags::WriteBpmTag(file_, 128, {});
     EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
     EXPECT_NE(result.reason.find("TagLib"), std::string::npos) << result.reason;
     EXPECT_EQ(testaudio::ReadFile(file_), bytes);
@@ -340,10 +340,10 @@ TEST_P(BpmTagLeavesAlone, ATagTagLibCannotRewriteWhole) {
 INSTANTIATE_TEST_SUITE_P(Kinds, BpmTagLeavesAlone, ::testing::Values("mp3", "wav"));
 
 TEST(BpmTag, OtherFileKindsFail) {
-  const cli::BpmTagResult result = cli::WriteBpmTag("track.ogg", 128, {});
+  const tags::BpmTagResult result = tags::WriteBpmTag("track.ogg", 128, {});
   EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
   EXPECT_EQ(result.reason, "not an MP3 or WAV file");
-  EXPECT_STREQ(cli::BpmTagOutcomeName(result.outcome), "failed");
+  EXPECT_STREQ(tags::BpmTagOutcomeName(result.outcome), "failed");
 }
 
 }  // namespace

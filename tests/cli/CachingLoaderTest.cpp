@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "cli/CachingLoader.h"
+#include "engine/CachingLoader.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ class CountingLoader final : public engine::LibraryLoader {
 
 TEST(CachingLoader, SearchesEachEntryPointOncePerThreadUntilALibraryCloses) {
   CountingLoader inner;
-  cli::CachingLibraryLoader loader(inner);
+  engine::CachingLibraryLoader loader(inner);
   const uintptr_t library = loader.Open("one");
   for (int call = 0; call < 5; ++call) {
     EXPECT_EQ(loader.Find(library, "BASS_ChannelGetData"), &EntryA);

@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "cli/ParallelAnalyser.h"
+#include "tempo/ParallelAnalyser.h"
 #include "engine/EngineBinding.h"
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
 #include "tempo/GainStage.h"
 #include "tempo/TrackAnalysis.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 #include "tests/cli/CliRunner.h"
 
 namespace {
@@ -109,11 +109,11 @@ std::vector<std::string> RunScripted(unsigned jobs, unsigned seed) {
   tempo::QuietAnalysisHost host;
   tempo::AnalysisState* const retryAddress = &retryState;
   std::atomic<int> firstPassesOnRetryState{0};
-  cli::ParallelAnalyser analyser(
+  tempo::ParallelAnalyser analyser(
       paths, jobs, host, retryState,
       [&](const std::string& path, int withGainStage, tempo::AnalysisHost&, tempo::AnalysisState& state) {
         if (withGainStage == 0 && &state == retryAddress) firstPassesOnRetryState.fetch_add(1);
-        return passes.Run(path, withGainStage, state);
+        return tempo::PassResult{passes.Run(path, withGainStage, state)};
       });
   const size_t workers = jobs < paths.size() ? jobs : paths.size();
   EXPECT_EQ(analyser.WorkerCount(), workers > 1 ? workers : 0u);
@@ -156,22 +156,22 @@ TEST(ParallelAnalyserTest, ShutdownStopsPassesInFlight) {
   tempo::QuietAnalysisHost host;
   std::atomic<int> endless{0};
   std::atomic<int> stopped{0};
-  cli::ParallelAnalyser analyser(
+  tempo::ParallelAnalyser analyser(
       paths, 3, host, retryState,
       [&](const std::string& path, int, tempo::AnalysisHost& passHost, tempo::AnalysisState&) {
-        if (path.rfind("endless", 0) != 0) return std::string("500|0");
+        if (path.rfind("endless", 0) != 0) return tempo::PassResult{"500|0"};
         endless.fetch_add(1);
         while (!passHost.ShouldStop()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         stopped.fetch_add(1);
-        return std::string();
+        return tempo::PassResult{};
       });
-  EXPECT_EQ(analyser.Analyse("beat-a", 0), "500|0");
+  EXPECT_EQ(analyser.AnalyseRow(0, "beat-a", 0).text, "500|0");
   while (endless.load() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   analyser.Shutdown();
   EXPECT_EQ(stopped.load(), 2);
-  EXPECT_EQ(analyser.Analyse("endless-b", 0), "");
-  EXPECT_EQ(analyser.Analyse("endless-c", 0), "");
-  EXPECT_EQ(analyser.Analyse("endless-c", 1), "") << "no retry is handed out after the shutdown";
+  EXPECT_EQ(analyser.AnalyseRow(1, "endless-b", 0).text, "");
+  EXPECT_EQ(analyser.AnalyseRow(2, "endless-c", 0).text, "");
+  EXPECT_EQ(analyser.AnalyseRow(2, "endless-c", 1).text, "") << "no retry is handed out after the shutdown";
 }
 
 // The same list through the real engine: click tracks at several tempi, quiet files

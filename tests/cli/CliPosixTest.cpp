@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 #include "tests/cli/CliRunner.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/BpmTag.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tags/BpmTag.h"
+#include "tests/TestHelpers.h"
 #include "tests/cli/CliRunner.h"
 
 namespace {
@@ -61,7 +61,7 @@ struct TagFolder {
     testaudio::WriteClickWav(tagged, {.periodMs = 600.0, .seconds = 8.0});
     testaudio::WriteClickWav(silent, {.seconds = 5.0, .noiseAmplitude = 0, .clicks = false});
     testaudio::WriteClickWav(locked, {.periodMs = 500.0, .seconds = 8.0});
-    EXPECT_EQ(cli::WriteBpmTag(tagged, 93, {}).outcome, cli::BpmTagOutcome::Written);
+    EXPECT_EQ(tags::WriteBpmTag(tagged, 93, {}).outcome, tags::BpmTagOutcome::Written);
     SetReadOnly(locked, true);
   }
   ~TagFolder() { SetReadOnly(locked, false); }
@@ -118,8 +118,8 @@ TEST(CliTagTest, EveryFormatReportsEachOutcome) {
     EXPECT_EQ(line.size() >= jsonTag.size() ? line.substr(line.size() - jsonTag.size()) : line, jsonTag);
   }
   for (const TagFolder* folder : {&tsvFiles, &csvFiles, &jsonFiles}) {
-    EXPECT_EQ(cli::ReadBpmTag(folder->fresh).bpm, "120");
-    EXPECT_EQ(cli::ReadBpmTag(folder->tagged).bpm, "93");
+    EXPECT_EQ(tags::ReadBpmTag(folder->fresh).bpm, "120");
+    EXPECT_EQ(tags::ReadBpmTag(folder->tagged).bpm, "93");
     EXPECT_EQ(testaudio::ReadFile(folder->silent), silentBefore);
     EXPECT_EQ(testaudio::ReadFile(folder->locked), lockedBefore);
   }
@@ -131,7 +131,7 @@ TEST(CliTagTest, EveryFormatReportsEachOutcome) {
   const std::vector<std::string> fields = SplitTabs(overwrite.Lines()[0]);
   EXPECT_EQ(std::vector<std::string>(fields.begin() + 4, fields.end()),
             (std::vector<std::string>{"written", "100", "93", ""}));
-  EXPECT_EQ(cli::ReadBpmTag(tsvFiles.tagged).bpm, "100");
+  EXPECT_EQ(tags::ReadBpmTag(tsvFiles.tagged).bpm, "100");
 }
 
 // A dry run shows what would be written and changes no byte; a value outside a narrow

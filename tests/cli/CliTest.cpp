@@ -10,7 +10,7 @@
 
 #include "Version.h"
 #include "engine/EngineBinding.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 #include "tests/cli/CliRunner.h"
 
 #ifdef _WIN32

@@ -1,5 +1,5 @@
-// The parts of temposcout-cli without the engine: option parsing, the tempo range,
-// the records of each format, path lists, and the order and failures of the writer.
+// The parts of temposcout-cli without the engine: option parsing, the records of each
+// format, path lists, and the order and failures of the writer.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,10 +10,8 @@
 #include "cli/Options.h"
 #include "cli/PathList.h"
 #include "cli/Progress.h"
-#include "cli/Range.h"
 #include "cli/ResultFormat.h"
 #include "cli/ResultWriter.h"
-#include "cli/TextEncoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,47 +23,6 @@
 namespace {
 
 using namespace cli;
-
-struct RangeCase {
-  float primary;
-  float alternative;
-  double minBpm;
-  double maxBpm;
-  std::optional<float> expected;
-};
-
-class TempoInRangeTest : public ::testing::TestWithParam<RangeCase> {};
-
-TEST_P(TempoInRangeTest, ChoosesPrimaryAlternativeOrAnOctave) {
-  const RangeCase& c = GetParam();
-  EXPECT_EQ(TempoInRange(c.primary, c.alternative, TempoRange{c.minBpm, c.maxBpm}), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, TempoInRangeTest,
-                         ::testing::Values(RangeCase{120.0f, 60.0f, 70, 140, 120.0f},        // primary inside
-                                           RangeCase{180.0f, 90.0f, 70, 140, 90.0f},         // alternative inside
-                                           RangeCase{180.0f, 0.0f, 70, 140, 90.0f},          // halved
-                                           RangeCase{40.0f, 0.0f, 70, 140, 80.0f},           // doubled
-                                           RangeCase{30.0f, 0.0f, 70, 140, 120.0f},          // doubled twice
-                                           RangeCase{600.0f, 0.0f, 70, 140, 75.0f},          // halved three times
-                                           RangeCase{140.0f, 0.0f, 70, 140, 140.0f},         // upper end included
-                                           RangeCase{69.996f, 0.0f, 70, 140, 69.996f},       // shown as 70.00
-                                           RangeCase{0.0f, 120.0f, 70, 140, std::nullopt},   // no primary
-                                           RangeCase{120.0f, 0.0f, 100, 110, std::nullopt},  // narrower than an octave
-                                           RangeCase{120.0f, 105.0f, 100, 110, 105.0f},
-                                           RangeCase{117.19f, 58.59f, 85, 170, 117.19f}));
-
-TEST(ParseRangeTest, AcceptsDecimalBoundsAndRejectsTheRest) {
-  const std::optional<TempoRange> range = ParseRange("85.5-170");
-  ASSERT_TRUE(range);
-  EXPECT_EQ(range->minBpm, 85.5);
-  EXPECT_EQ(range->maxBpm, 170.0);
-  EXPECT_TRUE(ParseRange("100-100"));
-  for (const char* bad : {"", "-", "70", "70-", "-140", "140-70", "0-100", "70-140-200", "a-b", "7e1-140", "inf-inf",
-                          "70,5-140", " 70-140", "+70-140"}) {
-    EXPECT_FALSE(ParseRange(bad)) << bad;
-  }
-}
 
 TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
   const CommandLine line = ParseCommandLine(
@@ -136,10 +93,9 @@ TEST(EscapeTest, JsonStringsEscapeControlsAndKeepOnlyValidUtf8) {
 TrackResult SampleResult() {
   TrackResult result;
   result.path = "dir/a,\"b\"\t.wav";
-  result.primary = "120.00";
-  result.alternative = "60.00";
-  result.bpm = "";
-  result.passes = {"500|1000"};
+  result.tempi.primaryBpm = 120.0f;
+  result.tempi.alternativeBpm = 60.0f;
+  result.tempi.passes = {{"500|1000"}};
   return result;
 }
 
@@ -162,16 +118,63 @@ TEST(FormatRecordTest, CsvHasHeaderQuotingAndCrlf) {
 
 TEST(FormatRecordTest, JsonLineHoldsEveryField) {
   TrackResult result = SampleResult();
-  result.passes = {"", "0|0"};
+  result.tempi.passes = {{""}, {"0|0"}};
   result.status = TrackStatus::kUnreadable;
   result.reason = "gone";
-  const std::string line = FormatRecord(OutputFormat::kJsonl, Columns{}, result);
+  const std::string line = FormatRecord(OutputFormat::kJsonl, Columns{.range = true}, result);
   EXPECT_EQ(line.substr(0, line.find_first_of("\r\n")),
             "{\"path\":\"dir/a,\\\"b\\\"\\u0009.wav\",\"primary\":120.00,\"alternative\":60.00,\"bpm\":null,"
             "\"raw\":[\"\",\"0|0\"],\"status\":\"unreadable\",\"reason\":\"gone\"}");
-  result.bpm.reset();
   EXPECT_EQ(FormatRecord(OutputFormat::kJsonl, Columns{}, result).find("bpm"), std::string::npos);
 }
+
+// Every column of the table appears in the CSV header with every option on, in the usage
+// text, and (unless carried under another's key) as a JSON Lines key, in table order.
+TEST(ResultColumnsTest, TableFeedsEveryFormatAndTheUsageText) {
+  const Columns all{.range = true, .raw = true, .status = true, .tag = true};
+  const std::string header = FormatHeader(OutputFormat::kCsv, all);
+  const std::string json = FormatRecord(OutputFormat::kJsonl, all, SampleResult());
+  const std::string usage = ColumnsUsageText();
+  size_t headerAt = 0;
+  size_t jsonAt = 0;
+  for (const ResultColumn& column : ResultColumns()) {
+    headerAt = header.find(column.name, headerAt);
+    EXPECT_NE(headerAt, std::string::npos) << column.name;
+    EXPECT_NE(usage.find(column.name), std::string::npos) << column.name;
+    if (column.jsonKey != nullptr) {
+      jsonAt = json.find("\"" + std::string(column.jsonKey) + "\":", jsonAt);
+      EXPECT_NE(jsonAt, std::string::npos) << column.jsonKey;
+    }
+  }
+  for (size_t start = 0; start < usage.size();) {
+    const size_t end = usage.find('\n', start);
+    EXPECT_LE(end - start, 88u) << usage.substr(start, end - start);
+    start = end + 1;
+  }
+}
+
+struct StatusCase {
+  std::vector<std::string> passes;
+  float primaryBpm;
+  TrackStatus expected;
+};
+
+class StatusOfTest : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusOfTest, FollowsThePassesAndThePrimary) {
+  tempo::TrackTempi tempi;
+  for (const std::string& text : GetParam().passes) tempi.passes.push_back({text});
+  tempi.primaryBpm = GetParam().primaryBpm;
+  EXPECT_EQ(StatusOf(tempi), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StatusOfTest,
+                         ::testing::Values(StatusCase{{"500|0"}, 120.0f, TrackStatus::kOk},
+                                           StatusCase{{"0|0", "750|0"}, 80.0f, TrackStatus::kOk},
+                                           StatusCase{{"0|0", "0|0"}, 0.0f, TrackStatus::kNoBeat},
+                                           StatusCase{{"", "0|0"}, 0.0f, TrackStatus::kNoBeat},
+                                           StatusCase{{"", ""}, 0.0f, TrackStatus::kUnreadable},
+                                           StatusCase{{}, 0.0f, TrackStatus::kUnreadable}));
 
 TEST(SplitPathListTest, HandlesLineEndsAndNulSeparators) {
   EXPECT_EQ(SplitPathList("a\nb c\r\n\n\r\nd", false), (std::vector<std::string>{"a", "b c", "d"}));
@@ -186,7 +189,7 @@ TEST(ProgressTest, TextsUseAPointAndCountEverything) {
   RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2, .tags = {}};
   EXPECT_EQ(SummaryText(counts, 1.25),
             "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, 1.3 s");
-  counts.tags = TagCounts{.dryRun = true, .written = 2, .skipped = 1, .failed = 0};
+  counts.tags = tags::TagCounts{.dryRun = true, .written = 2, .skipped = 1, .failed = 0};
   EXPECT_EQ(SummaryText(counts, 1.25),
             "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, "
             "tags: 2 would be written, 1 skipped, 0 failed, 1.3 s");
@@ -203,12 +206,12 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
   std::vector<size_t> order;
   writer.SetBeforeWrite([&](size_t index, TrackResult& result) {
     order.push_back(index);
-    result.tag = index == 1 ? TagReport{} : TagReport{"failed", "9" + std::to_string(index), "", "why \"not\""};
+    result.tag =
+        index == 1 ? tags::TagReport{} : tags::TagReport{"failed", "9" + std::to_string(index), "", "why \"not\""};
   });
   for (size_t index : {2, 1, 0}) {
     TrackResult result;
     result.path = std::to_string(index);
-    result.primary = result.alternative = "0.00";
     writer.EmitResult(index, result);
   }
   writer.Finish();
@@ -226,11 +229,10 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
       << written;
   // TSV and CSV: four more columns, empty for a file that was not touched.
   TrackResult untouched;
-  untouched.tag = TagReport{};
   EXPECT_EQ(FormatHeader(OutputFormat::kCsv, Columns{.tag = true}),
             "path,primary,alternative,status,reason,tag,tag_bpm,tag_existing,tag_error\r\n");
   EXPECT_EQ(FormatRecord(OutputFormat::kTsv, Columns{.tag = true}, untouched),
-            "\t\t\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
+            "\t0.00\t0.00\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
 }
 
 TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
@@ -241,7 +243,6 @@ TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
   auto result = [](const char* path) {
     TrackResult r;
     r.path = path;
-    r.primary = r.alternative = "0.00";
     return r;
   };
   writer.EmitResult(2, result("c"));
@@ -283,19 +284,5 @@ TEST(ResultWriterTest, TellsAFullDiskFromAReaderThatLeft) {
   std::signal(SIGPIPE, previous);
 }
 #endif
-
-TEST(TextEncodingTest, PathsBecomeUtf8) {
-#ifndef _WIN32
-  EXPECT_EQ(AnsiToUtf8("plain/\xC3\xA9"), "plain/\xC3\xA9");
-#else
-  if (GetACP() == CP_UTF8) {
-    EXPECT_EQ(AnsiToUtf8("plain/\xC3\xA9"), "plain/\xC3\xA9");
-  }
-  // The test program has no UTF-8 manifest: its code page is the system's ANSI one.
-  if (GetACP() == 1252) {
-    EXPECT_EQ(AnsiToUtf8("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
-  }
-#endif
-}
 
 }  // namespace

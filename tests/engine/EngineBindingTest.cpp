@@ -20,6 +20,9 @@ static_assert(std::is_same_v<decltype(&::BASS_Free), engine::abi::FreeFn>);
 static_assert(std::is_same_v<decltype(&::BASS_StreamCreateFile), engine::abi::StreamCreateFileFn>);
 static_assert(std::is_same_v<decltype(&::BASS_StreamFree), engine::abi::StreamFreeFn>);
 static_assert(std::is_same_v<decltype(&::BASS_SetVolume), engine::abi::SetVolumeFn>);
+static_assert(std::is_same_v<decltype(&::BASS_ErrorGetCode), engine::abi::ErrorGetCodeFn>);
+static_assert(engine::kEngineErrorFileOpen == BASS_ERROR_FILEOPEN &&
+              engine::kEngineErrorFileForm == BASS_ERROR_FILEFORM);
 static_assert(std::is_same_v<decltype(&::BASS_FX_TempoCreate), engine::abi::TempoCreateFn>);
 static_assert(std::is_same_v<decltype(&::BASS_ChannelSetAttributes), engine::abi::ChannelSetAttributesFn>);
 static_assert(std::is_same_v<decltype(&::BASS_ChannelSetDSP), engine::abi::ChannelSetDspFn>);

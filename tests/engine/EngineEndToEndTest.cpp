@@ -60,8 +60,12 @@ TEST(EngineEndToEnd, LoadsBothLibrariesAndDecodesAFile) {
     out.write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
   }
   const std::string name = path.string();
+  // The engine's reason for a refused file reaches the caller through the binding.
+  EXPECT_EQ(engine::BASS_StreamCreateFile(0, (name + ".missing").c_str(), 0, 0, 0x200000), 0u);
+  EXPECT_EQ(engine::BASS_ErrorGetCode(), engine::kEngineErrorFileOpen);
   const uint32_t source = engine::BASS_StreamCreateFile(0, name.c_str(), 0, 0, 0x200000);
   ASSERT_NE(source, 0u);
+  EXPECT_EQ(engine::BASS_ErrorGetCode(), 0);
   EXPECT_NE(engine::BASS_SetVolume(100), 0u);
   const uint32_t stream = engine::BASS_FX_TempoCreate(source, 0x200000);
   ASSERT_NE(stream, 0u);

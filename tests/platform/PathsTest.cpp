@@ -31,6 +31,15 @@ TEST(Paths, EndsWithBackslashLooksAtTheLastCharacter) {
   EXPECT_FALSE(platform::EndsWithBackslash(""));
 }
 
+// In code page 932 the second byte of 0x95 0x5C is no backslash, and of 0x83 0x2F no
+// slash: the name is split at whole characters only.
+TEST(Paths, FileNameSplitsAtCharactersNotBytesInADoubleByteCodePage) {
+  EXPECT_EQ(platform::FileNameOf("D:\\Music\\\x95\x5C.mp3", 932), "\x95\x5C.mp3");
+  EXPECT_EQ(platform::FileNameOf("D:\\\x83\x2F\\a\x95\x5C\x95\x5C.wav", 932), "a\x95\x5C\x95\x5C.wav");
+  EXPECT_EQ(platform::FileNameOf("D:\\Music\\\x95\x5C.mp3", 1252), ".mp3");
+  EXPECT_EQ(platform::FileNameOf("trail\x95", 932), "trail\x95");
+}
+
 TEST(Paths, ModuleFolderHoldsThisExecutable) {
   const std::string folder = platform::ModuleFolder();
   ASSERT_TRUE(platform::EndsWithBackslash(folder));

@@ -14,7 +14,7 @@
 #include "shell/MainWindow.h"
 #include "shell/TrackCollection.h"
 #include "tempo/GainStage.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -6,6 +6,7 @@
 #include "platform/Controls.h"
 #include "shell/EventLoop.h"
 #include "shell/TrackCollection.h"
+#include "tracklist/AudioExtensions.h"
 
 #include <windows.h>
 
@@ -15,7 +16,6 @@
 
 namespace {
 
-
 struct NameCase {
   const char* name;
   bool passes;
@@ -24,7 +24,7 @@ struct NameCase {
 class AudioNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(AudioNameTest, LastFourCharactersIgnoringAsciiCase) {
-  EXPECT_EQ(shell::PassesAudioNameTest(GetParam().name), GetParam().passes) << '"' << GetParam().name << '"';
+  EXPECT_EQ(tracklist::PassesAudioNameTest(GetParam().name), GetParam().passes) << '"' << GetParam().name << '"';
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, AudioNameTest,

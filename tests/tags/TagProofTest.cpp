@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tags/TagProof.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 #include "tests/tags/TagBytes.h"
 #include "tests/tags/TagLibWrite.h"
 

@@ -208,5 +208,62 @@ TEST(RunBatch, StopRequestEndsTheRunWithoutWritingTheResultInFlight) {
   EXPECT_EQ(analyser.calls.size(), 1u);
 }
 
+// The whole result reaches a host that takes it: the tempi as numbers, every pass in
+// order with the row it was asked for, and the engine's code beside each pass.
+class ResultList : public FakeList {
+ public:
+  using FakeList::FakeList;
+  bool WriteResult(int row, uint64_t, const TrackTempi& tempi) override {
+    results.emplace_back(row, tempi);
+    return true;
+  }
+  std::vector<std::pair<int, TrackTempi>> results;
+};
+
+class RowAnalyser : public ScriptedAnalyser {
+ public:
+  PassResult AnalyseRow(int row, const std::string& path, int withGainStage) override {
+    rows.push_back(row);
+    return {Analyse(path, withGainStage), path == "gone.wav" ? 2 : 0};
+  }
+  std::vector<int> rows;
+};
+
+TEST(RunBatch, WholeResultGoesToTheHostWithTheRowOfEveryPass) {
+  ResultList list({"one.mp3", "quiet.wav", "gone.wav"});
+  RowAnalyser analyser;
+  analyser.answers[{"one.mp3", 0}] = "1000|500";
+  analyser.answers[{"quiet.wav", 0}] = "0|0";
+  analyser.answers[{"quiet.wav", 1}] = "750|0";
+  EXPECT_EQ(RunBatch(list, analyser), 0);
+  EXPECT_EQ(analyser.rows, (std::vector<int>{0, 1, 1, 2, 2}));
+  ASSERT_EQ(list.results.size(), 3u);
+  for (const std::string& entry : list.log)
+    EXPECT_NE(entry.rfind("write", 0), 0u) << "WriteTempi was called: " << entry;
+  const TrackTempi& one = list.results[0].second;
+  EXPECT_EQ(one.primaryBpm, 60.0f);
+  EXPECT_EQ(one.alternativeBpm, 120.0f);
+  ASSERT_EQ(one.passes.size(), 1u);
+  const TrackTempi& quiet = list.results[1].second;
+  EXPECT_EQ(quiet.primaryBpm, 80.0f);
+  ASSERT_EQ(quiet.passes.size(), 2u);
+  EXPECT_EQ(quiet.passes[0].text, "0|0");
+  EXPECT_EQ(quiet.passes[1].text, "750|0");
+  const TrackTempi& gone = list.results[2].second;
+  EXPECT_EQ(gone.primaryBpm, 0.0f);
+  ASSERT_EQ(gone.passes.size(), 2u);
+  EXPECT_EQ(gone.passes[0].engineError, 2);
+  EXPECT_TRUE(gone.passes[1].text.empty());
+}
+
+TEST(TempoText, ShownTempoIsTheDisplayedValue) {
+  for (float bpm : {78.125f, 69.996f, 127.5f, 127.49f, 0.0f, 1234.565f}) {
+    EXPECT_EQ(ShownTempo(bpm), std::stod(FormatTempo(bpm))) << bpm;
+  }
+  EXPECT_TRUE(FindsBeat("500|0"));
+  EXPECT_FALSE(FindsBeat("0|500"));
+  EXPECT_FALSE(FindsBeat(""));
+}
+
 }  // namespace
 }  // namespace tempo

@@ -14,7 +14,7 @@
 #include "tempo/GainStage.h"
 #include "tempo/TempoText.h"
 #include "tempo/TrackAnalysis.h"
-#include "tests/audioengine/TestAudio.h"
+#include "tests/TestHelpers.h"
 
 namespace tempo {
 namespace {

@@ -9,11 +9,11 @@
 
 #include "engine/EngineBinding.h"
 
-namespace cli {
+namespace engine {
 
-class CachingLibraryLoader final : public engine::LibraryLoader {
+class CachingLibraryLoader final : public LibraryLoader {
  public:
-  explicit CachingLibraryLoader(engine::LibraryLoader& inner) : inner_(inner) {}
+  explicit CachingLibraryLoader(LibraryLoader& inner) : inner_(inner) {}
 
   uintptr_t Open(const char* fileName) override;
   // Forgets every remembered entry point: a reference may be reused for another library.
@@ -21,10 +21,10 @@ class CachingLibraryLoader final : public engine::LibraryLoader {
   Symbol Find(uintptr_t library, const char* name) override;
 
  private:
-  engine::LibraryLoader& inner_;
+  LibraryLoader& inner_;
   // Bumped whenever a library opens or closes; a thread's remembered entries are only
   // used while it is unchanged.
   std::atomic<uint64_t> generation_{1};
 };
 
-}  // namespace cli
+}  // namespace engine

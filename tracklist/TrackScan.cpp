@@ -1,5 +1,5 @@
 // Folder scans over the platform's folder listings.
-#include "shell/TrackScan.h"
+#include "tracklist/TrackScan.h"
 
 #include "platform/FolderListing.h"
 #include "platform/Paths.h"
@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace shell {
+namespace tracklist {
 
 namespace {
 
@@ -51,10 +51,16 @@ void ScanTree(TrackSink& sink, const std::string& path, int descend, DescentPath
 
   // First pass: names only. The entry kind is not looked at, so a folder named
   // "live.mp3" becomes a row as well.
-  for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
-    std::string candidate = folder + listing.EntryName();
-    if (PassesAudioNameTest(candidate)) {
-      sink.AppendRow(candidate);
+  {
+    platform::FolderListing listing(folder, "*.*");
+    if (!listing.Failure().empty()) {
+      sink.FolderNotListed(path, listing.Failure());
+    }
+    for (; listing.HasEntry(); listing.Next()) {
+      std::string candidate = folder + listing.EntryName();
+      if (PassesAudioNameTest(candidate)) {
+        sink.AppendRow(candidate);
+      }
     }
   }
   if (descend == 0) {
@@ -78,12 +84,21 @@ void ScanTree(TrackSink& sink, const std::string& path, int descend, DescentPath
 }  // namespace
 
 bool PassesAudioNameTest(std::string_view name) {
-  const std::string_view tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
-  return EqualsIgnoringAsciiCase(tail, ".MP3") || EqualsIgnoringAsciiCase(tail, ".WAV");
+  for (std::string_view extension : kAudioExtensions) {
+    const std::string_view tail = name.size() > extension.size() ? name.substr(name.size() - extension.size()) : name;
+    if (EqualsIgnoringAsciiCase(tail, extension)) {
+      return true;
+    }
+  }
+  return false;
 }
 
-void ScanFolderInto(TrackSink& sink, const std::string& folder) {
-  for (platform::FolderListing listing(folder, "*.*"); listing.HasEntry(); listing.Next()) {
+void ScanFolderInto(TrackSink& sink, const std::string& folder, std::string_view shownName) {
+  platform::FolderListing listing(folder, "*.*");
+  if (!listing.Failure().empty()) {
+    sink.FolderNotListed(shownName.empty() ? folder : std::string(shownName), listing.Failure());
+  }
+  for (; listing.HasEntry(); listing.Next()) {
     if (!listing.EntryIsFolder() && PassesAudioNameTest(listing.EntryName())) {
       sink.AppendRow(folder + listing.EntryName());
     }
@@ -96,4 +111,15 @@ int ScanFolderTreeInto(TrackSink& sink, const std::string& path, int descend) {
   return 1;
 }
 
-}  // namespace shell
+void CollectTracks(TrackSink& sink, const std::string& path, bool recursive) {
+  if (!platform::IsExistingFolder(path)) {
+    sink.AppendRow(path);
+  } else if (recursive) {
+    // The path as given, so a folder that cannot be listed is named as the user wrote it.
+    ScanFolderTreeInto(sink, path, 1);
+  } else {
+    ScanFolderInto(sink, platform::WithTrailingSeparator(path), path);
+  }
+}
+
+}  // namespace tracklist

@@ -1,21 +1,17 @@
 // The tempo inside a range: parsing "MIN-MAX" and choosing primary, alternative or an
 // octave of the primary.
-#include "cli/Range.h"
+#include "tempo/Range.h"
+
+#include "tempo/TempoText.h"
 
 #include <cmath>
 
-namespace cli {
+namespace tempo {
 
 namespace {
 
-// The value as the two-decimal display shows it, rounded as FormatTempo rounds: a
-// tempo shown as 70.00 lies in 70-140 even when the float is a hair below 70.
-double Shown(float bpm) {
-  return std::floor(static_cast<double>(bpm) * 100.0 + 0.5) / 100.0;
-}
-
 bool InRange(float bpm, const TempoRange& range) {
-  const double shown = Shown(bpm);
+  const double shown = ShownTempo(bpm);
   return shown >= range.minBpm && shown <= range.maxBpm;
 }
 
@@ -60,13 +56,13 @@ std::optional<float> TempoInRange(float primaryBpm, float alternativeBpm, const 
   if (alternativeBpm > 0.0f && InRange(alternativeBpm, range)) return alternativeBpm;
   // Doubling and halving a float are exact, so the octave keeps the primary's digits.
   float bpm = primaryBpm;
-  if (Shown(bpm) < range.minBpm) {
-    for (int step = 0; step < 64 && Shown(bpm) < range.minBpm; ++step) bpm *= 2.0f;
+  if (ShownTempo(bpm) < range.minBpm) {
+    for (int step = 0; step < 64 && ShownTempo(bpm) < range.minBpm; ++step) bpm *= 2.0f;
   } else {
-    for (int step = 0; step < 64 && Shown(bpm) > range.maxBpm; ++step) bpm /= 2.0f;
+    for (int step = 0; step < 64 && ShownTempo(bpm) > range.maxBpm; ++step) bpm /= 2.0f;
   }
   if (InRange(bpm, range)) return bpm;
   return std::nullopt;
 }
 
-}  // namespace cli
+}  // namespace tempo

@@ -1,11 +1,11 @@
 // Code page conversion over MultiByteToWideChar / WideCharToMultiByte on Windows.
-#include "cli/TextEncoding.h"
+#include "platform/TextEncoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
-namespace cli {
+namespace platform {
 
 std::string AnsiToUtf8(const std::string& text) {
 #ifdef _WIN32
@@ -25,4 +25,4 @@ std::string AnsiToUtf8(const std::string& text) {
 #endif
 }
 
-}  // namespace cli
+}  // namespace platform

@@ -1,30 +1,21 @@
 // Worker threads that run first passes ahead of the batch driver and the retry passes
 // it asks for, one at a time.
-#include "cli/ParallelAnalyser.h"
+#include "tempo/ParallelAnalyser.h"
 
 #include <system_error>
 
 #include "tempo/TempoText.h"
 
-namespace cli {
-
-namespace {
-
-// The driver's rule: a pass whose first field gives no period leads to the retry pass.
-bool FindsBeat(const std::string& result) {
-  return tempo::FieldPeriodMs(tempo::ResultField(result, 1)).has_value();
-}
-
-}  // namespace
+namespace tempo {
 
 ParallelAnalyser::Pass ParallelAnalyser::DefaultPass() {
-  return [](const std::string& path, int withGainStage, tempo::AnalysisHost& host, tempo::AnalysisState& state) {
-    return tempo::AnalyseTrack(path, withGainStage, host, state);
+  return [](const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state) {
+    return AnalysePass(path, withGainStage, host, state);
   };
 }
 
-ParallelAnalyser::ParallelAnalyser(const std::vector<std::string>& paths, unsigned jobs, tempo::AnalysisHost& host,
-                                   tempo::AnalysisState& retryState, Pass pass)
+ParallelAnalyser::ParallelAnalyser(const std::vector<std::string>& paths, unsigned jobs, AnalysisHost& host,
+                                   AnalysisState& retryState, Pass pass)
     : paths_(paths),
       retryState_(retryState),
       pass_(std::move(pass)),
@@ -58,18 +49,18 @@ void ParallelAnalyser::Shutdown() {
   }
 }
 
-std::string ParallelAnalyser::RunPass(const std::string& path, int withGainStage) {
+PassResult ParallelAnalyser::RunPass(const std::string& path, int withGainStage) {
   // A run that is ending only needs its workers to get through the list quickly.
   if (host_.ShouldStop()) return {};
   if (withGainStage != 0) return pass_(path, 1, host_, retryState_);
   // No gain stage: the state only carries the active flag, and each pass has its own.
-  tempo::AnalysisState own;
+  AnalysisState own;
   return pass_(path, 0, host_, own);
 }
 
-std::string ParallelAnalyser::RunInline(const std::string& path, int withGainStage) {
-  std::string result = RunPass(path, withGainStage);
-  if (withGainStage != 0 || FindsBeat(result)) ++filesDone_;
+PassResult ParallelAnalyser::RunInline(const std::string& path, int withGainStage) {
+  PassResult result = RunPass(path, withGainStage);
+  if (withGainStage != 0 || FindsBeat(result.text)) ++filesDone_;
   return result;
 }
 
@@ -86,9 +77,9 @@ void ParallelAnalyser::Work() {
     const std::string path = retry ? *retryPath_ : paths_[row];
     if (retry) retryTaken_ = true;
     lock.unlock();
-    std::string result = RunPass(path, retry ? 1 : 0);
+    PassResult result = RunPass(path, retry ? 1 : 0);
     lock.lock();
-    if (retry || FindsBeat(result)) ++filesDone_;
+    if (retry || FindsBeat(result.text)) ++filesDone_;
     if (retry) {
       retryResult_ = std::move(result);
     } else {
@@ -110,18 +101,23 @@ void ParallelAnalyser::WaitUntil(std::unique_lock<std::mutex>& lock, const std::
 }
 
 std::string ParallelAnalyser::Analyse(const std::string& path, int withGainStage) {
+  return RunInline(path, withGainStage).text;
+}
+
+PassResult ParallelAnalyser::AnalyseRow(int row, const std::string& path, int withGainStage) {
   if (workers_.empty()) return RunInline(path, withGainStage);
   std::unique_lock lock(mutex_);
   if (withGainStage == 0) {
-    // The driver walks the list in order; a path out of that order is analysed here.
-    if (driverRow_ >= paths_.size() || paths_[driverRow_] != path) {
+    // The driver walks the list in order; a row out of that order is analysed here.
+    if (row < 0 || static_cast<size_t>(row) != driverRow_ || driverRow_ >= paths_.size()) {
       lock.unlock();
       return RunInline(path, withGainStage);
     }
-    const size_t row = driverRow_++;
-    WaitUntil(lock, [&] { return firstResults_[row].has_value(); });
-    std::string result = firstResults_[row].value_or(std::string());
-    firstResults_[row].reset();
+    ++driverRow_;
+    const auto index = static_cast<size_t>(row);
+    WaitUntil(lock, [&] { return firstResults_[index].has_value(); });
+    PassResult result = firstResults_[index].value_or(PassResult{});
+    firstResults_[index].reset();
     return result;
   }
   // The driver asks for a retry only once every file before this one is finished, and
@@ -131,10 +127,10 @@ std::string ParallelAnalyser::Analyse(const std::string& path, int withGainStage
   retryResult_.reset();
   workChanged_.notify_all();
   WaitUntil(lock, [&] { return retryResult_.has_value(); });
-  std::string result = retryResult_.value_or(std::string());
+  PassResult result = retryResult_.value_or(PassResult{});
   retryPath_.reset();
   retryResult_.reset();
   return result;
 }
 
-}  // namespace cli
+}  // namespace tempo

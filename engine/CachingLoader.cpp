@@ -1,16 +1,16 @@
 // Per-thread memory of the entry points found, valid until a library opens or closes.
-#include "cli/CachingLoader.h"
+#include "engine/CachingLoader.h"
 
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace engine {
 namespace {
 
 struct Remembered {
   uintptr_t library;
   std::string name;
-  engine::LibraryLoader::Symbol symbol;
+  LibraryLoader::Symbol symbol;
 };
 
 struct ThreadMemory {
@@ -33,7 +33,7 @@ void CachingLibraryLoader::Close(uintptr_t library) {
   inner_.Close(library);
 }
 
-engine::LibraryLoader::Symbol CachingLibraryLoader::Find(uintptr_t library, const char* name) {
+LibraryLoader::Symbol CachingLibraryLoader::Find(uintptr_t library, const char* name) {
   const uint64_t generation = generation_.load();
   if (tMemory.owner != this || tMemory.generation != generation) {
     tMemory.owner = this;
@@ -49,4 +49,4 @@ engine::LibraryLoader::Symbol CachingLibraryLoader::Find(uintptr_t library, cons
   return symbol;
 }
 
-}  // namespace cli
+}  // namespace engine

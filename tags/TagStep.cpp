@@ -1,17 +1,14 @@
-// The tag step: from a result's shown bpm value to the file's BPM tag and its report.
-#include "cli/TagStep.h"
+// The tag step: from a file's shown tempo to its BPM tag and the report of it.
+#include "tags/TagStep.h"
 
-#include "cli/Range.h"
+namespace tags {
 
-namespace cli {
-
-void TagFileOfResult(const std::string& path, const BpmTagOptions& options, TrackResult& result, TagCounts& counts) {
-  result.tag.emplace();
-  // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
-  const std::optional<int> bpm = TagBpm(result.bpm ? ParseDecimal(*result.bpm) : std::nullopt);
-  if (!bpm) return;
+TagReport TagFile(const std::string& path, std::optional<double> shownBpm, const BpmTagOptions& options,
+                  TagCounts& counts) {
+  TagReport tag;
+  const std::optional<int> bpm = TagBpm(shownBpm);
+  if (!bpm) return tag;
   const BpmTagResult written = WriteBpmTag(path, *bpm, options);
-  TagReport& tag = *result.tag;
   tag.outcome = BpmTagOutcomeName(written.outcome);
   tag.bpm = std::to_string(written.bpm);
   tag.existing = written.existing;
@@ -28,6 +25,7 @@ void TagFileOfResult(const std::string& path, const BpmTagOptions& options, Trac
       ++counts.failed;
       break;
   }
+  return tag;
 }
 
-}  // namespace cli
+}  // namespace tags

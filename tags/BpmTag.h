@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace cli {
+namespace tags {
 
 // The whole number a BPM tag holds for an analysed tempo: the nearest integer, halves
 // rounded up. No value when there is no tempo (or none that rounds to at least 1), so a
@@ -45,4 +45,4 @@ struct BpmTagResult {
 // checked, and only then does it replace the original in one rename.
 BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options);
 
-}  // namespace cli
+}  // namespace tags

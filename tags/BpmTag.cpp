@@ -1,6 +1,6 @@
 // Reading and writing the BPM frame of MP3 and WAV files with TagLib, by way of a
 // checked copy that replaces the original in one step.
-#include "cli/BpmTag.h"
+#include "tags/BpmTag.h"
 
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
@@ -22,15 +22,9 @@
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform/FileReplace.h"
 
-namespace cli {
+namespace tags {
 
 namespace {
 
@@ -165,164 +159,6 @@ const char* KindName(Kind kind) {
   return kind == Kind::Mp3 ? "MP3" : "WAV";
 }
 
-std::string LastError() {
-#ifdef _WIN32
-  return std::system_category().message(static_cast<int>(GetLastError()));
-#else
-  return std::strerror(errno);
-#endif
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of(
-#ifdef _WIN32
-      "/\\"
-#else
-      "/"
-#endif
-  );
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
-
-// Why the file or its folder must not be written to, or "" when both may be. A file or
-// folder without any write permission is left alone even where the system would let us
-// (as root, or by renaming over it).
-std::string ReadOnlyReason(const std::string& path) {
-#ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
-  if (attributes & FILE_ATTRIBUTE_READONLY) return "read-only file";
-#else
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) return LastError();
-  if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0) {
-    return "read-only file";
-  }
-  const std::string folder = FolderOf(path);
-  struct stat folderStatus {};
-  if (stat(folder.c_str(), &folderStatus) != 0) return LastError();
-  if ((folderStatus.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(folder.c_str(), W_OK) != 0) {
-    return "read-only folder";
-  }
-#endif
-  return {};
-}
-
-// A copy of the file beside it, removed again unless Keep() is called once it has
-// taken the original's place.
-class TemporaryCopy {
- public:
-  TemporaryCopy() = default;
-  TemporaryCopy(const TemporaryCopy&) = delete;
-  TemporaryCopy& operator=(const TemporaryCopy&) = delete;
-  ~TemporaryCopy() {
-    if (!path_.empty()) std::remove(path_.c_str());
-  }
-
-  const std::string& Path() const { return path_; }
-  void Keep() { path_.clear(); }
-
-  // Copies `original` to a new file in its folder, with its permissions; "" or why not.
-  std::string Make(const std::string& original) {
-#ifdef _WIN32
-    char name[MAX_PATH];
-    if (GetTempFileNameA(FolderOf(original).c_str(), "bpm", 0, name) == 0) return LastError();
-    path_ = name;
-    // Attributes travel with the copy.
-    if (!CopyFileA(original.c_str(), name, FALSE)) return LastError();
-    return {};
-#else
-    const int source = open(original.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0) return LastError();
-    struct stat status {};
-    std::string error;
-    if (fstat(source, &status) != 0) {
-      error = LastError();
-    } else {
-      const size_t slash = original.find_last_of('/');
-      const std::string base = slash == std::string::npos ? original : original.substr(slash + 1);
-      std::string pattern = FolderOf(original) + "/." + base + ".bpmtag-XXXXXX";
-      const int target = mkostemp(pattern.data(), O_CLOEXEC);
-      if (target < 0) {
-        error = LastError();
-      } else {
-        path_ = pattern;
-        error = CopyBytes(source, target);
-        // Where we may (as root, or a member of the file's group), the owners stay too;
-        // then the permissions, which a change of owner may have cut.
-        if (error.empty()) (void)!fchown(target, status.st_uid, status.st_gid);
-        if (error.empty() && fchmod(target, status.st_mode & 07777) != 0) error = LastError();
-        if (close(target) != 0 && error.empty()) error = LastError();
-      }
-    }
-    close(source);
-    return error;
-#endif
-  }
-
- private:
-#ifndef _WIN32
-  static std::string CopyBytes(int source, int target) {
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-      const ssize_t got = read(source, buffer.data(), buffer.size());
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        return LastError();
-      }
-      if (got == 0) return {};
-      for (ssize_t done = 0; done < got;) {
-        const ssize_t put = write(target, buffer.data() + done, static_cast<size_t>(got - done));
-        if (put < 0) {
-          if (errno == EINTR) continue;
-          return LastError();
-        }
-        done += put;
-      }
-    }
-  }
-#endif
-
-  std::string path_;
-};
-
-// Puts the written copy on disk before it replaces anything.
-std::string Flush(const std::string& path) {
-#ifdef _WIN32
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return LastError();
-  const bool flushed = FlushFileBuffers(file);
-  const std::string error = flushed ? std::string() : LastError();
-  CloseHandle(file);
-  return error;
-#else
-  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file < 0) return LastError();
-  const std::string error = fsync(file) == 0 ? std::string() : LastError();
-  close(file);
-  return error;
-#endif
-}
-
-// One rename: a reader sees either the old file or the new one, never a mixture.
-std::string Replace(const std::string& original, const std::string& copy) {
-#ifdef _WIN32
-  if (!MoveFileExA(copy.c_str(), original.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return LastError();
-  }
-#else
-  if (rename(copy.c_str(), original.c_str()) != 0) return LastError();
-  // The rename itself reaches the disk with the folder.
-  const int folder = open(FolderOf(original).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    fsync(folder);
-    close(folder);
-  }
-#endif
-  return {};
-}
-
 // Compares `size` bytes at `offsetA` in `a` with those at `offsetB` in `b`.
 bool SameBytes(std::ifstream& a, std::streamoff offsetA, std::ifstream& b, std::streamoff offsetB,
                std::streamoff size) {
@@ -435,15 +271,6 @@ std::string WriteTag(const std::string& copy, Kind kind, int bpm) {
   return saved ? std::string() : "TagLib could not save the tag";
 }
 
-std::string Resolved(const std::string& path) {
-#ifdef _WIN32
-  return path;
-#else
-  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
-  return resolved ? std::string(resolved.get()) : path;
-#endif
-}
-
 BpmTagResult Failure(BpmTagResult result, const std::string& reason) {
   result.outcome = BpmTagOutcome::Failed;
   result.reason = reason;
@@ -509,23 +336,22 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
 
   const Kind kind = *KindOf(path);
   // Through a symbolic link the file it points to is replaced, and the link stays.
-  const std::string target = Resolved(path);
-  if (std::string reason = ReadOnlyReason(target); !reason.empty()) return Failure(result, reason);
-  TemporaryCopy copy;
+  const std::string target = platform::LinkTarget(path);
+  if (std::string reason = platform::ReadOnlyReason(target); !reason.empty()) return Failure(result, reason);
+  platform::ReplacementCopy copy;
   if (std::string reason = copy.Make(target); !reason.empty()) {
     return Failure(result, "cannot copy the file: " + reason);
   }
   if (std::string reason = WriteTag(copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
-  if (std::string reason = Flush(copy.Path()); !reason.empty()) {
+  if (std::string reason = copy.Flush(); !reason.empty()) {
     return Failure(result, "cannot flush the copy: " + reason);
   }
   if (std::string reason = CheckCopy(target, copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
-  if (std::string reason = Replace(target, copy.Path()); !reason.empty()) {
+  if (std::string reason = copy.Replace(target); !reason.empty()) {
     return Failure(result, "cannot replace the file: " + reason);
   }
-  copy.Keep();
   result.outcome = BpmTagOutcome::Written;
   return result;
 }
 
-}  // namespace cli
+}  // namespace tags

@@ -4,9 +4,15 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/Options.h"
+#include <string>
 
-namespace cli {
+namespace tempo {
+
+// The tempo range a user counts in, inclusive at both ends, in beats per minute.
+struct TempoRange {
+  double minBpm = 0.0;
+  double maxBpm = 0.0;
+};
 
 // "MIN-MAX" with decimal numbers ("." as the decimal point), 0 < MIN <= MAX.
 std::optional<TempoRange> ParseRange(std::string_view text);
@@ -20,4 +26,4 @@ std::optional<double> ParseDecimal(std::string_view text);
 // an octave). A value lies in the range when its two-decimal display does.
 std::optional<float> TempoInRange(float primaryBpm, float alternativeBpm, const TempoRange& range);
 
-}  // namespace cli
+}  // namespace tempo

@@ -5,10 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace shell {
+#include "tracklist/AudioExtensions.h"
 
-// True when the last four characters, ignoring the case of a to z, are ".MP3" or ".WAV".
-bool PassesAudioNameTest(std::string_view name);
+namespace tracklist {
 
 // Where the scans put what they find.
 class TrackSink {
@@ -18,11 +17,15 @@ class TrackSink {
   // Called once per entry of the recursive scan's second pass: one non-blocking turn
   // of the window system, so the window keeps painting during a long scan.
   virtual void TakeTurn() = 0;
+  // A folder of the scan that could not be listed (denied, a path too long for the
+  // system), with the system's reason; the scan goes on as if it were empty.
+  virtual void FolderNotListed(const std::string& folder, const std::string& reason) = 0;
 };
 
 // The flat scan: the files directly in folder (which ends with a separator) that
-// pass the audio-name test, in listing order.
-void ScanFolderInto(TrackSink& sink, const std::string& folder);
+// pass the audio-name test, in listing order. A folder that cannot be listed is
+// reported as shownName (folder itself when empty).
+void ScanFolderInto(TrackSink& sink, const std::string& folder, std::string_view shownName = {});
 
 // The recursive scan: every entry of a folder whose name passes the audio-name test
 // (folders included), then the sub-folders one by one, depth first. A folder that is
@@ -30,4 +33,9 @@ void ScanFolderInto(TrackSink& sink, const std::string& folder);
 // again. Always returns 1.
 int ScanFolderTreeInto(TrackSink& sink, const std::string& path, int descend);
 
-}  // namespace shell
+// One path as the command line names it: a folder contributes its audio files as the
+// flat scan (or, with recursive, the recursive scan) lists them; anything else is taken
+// as a file, unchanged.
+void CollectTracks(TrackSink& sink, const std::string& path, bool recursive);
+
+}  // namespace tracklist

@@ -1,26 +1,12 @@
-// Helpers for the engine tests: a scratch folder, WAV files built byte by byte, click
-// tracks, external tools, and reading a stream to its end through the engine's C API.
+// Generated audio: WAV files built byte by byte and click tracks at known tempi, for the
+// tests, the tools and the benchmark and fuzzing scripts (through make_test_wav).
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace testaudio {
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 using Bytes = std::vector<uint8_t>;
 
@@ -43,9 +29,6 @@ Bytes Wav16(uint16_t channels, uint32_t rateHz, const std::vector<int16_t>& samp
 
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
-// Sets or clears a file's read-only mark through the system's 8-bit file functions, as the
-// tag writer sees names.
-void SetReadOnly(const std::string& path, bool readOnly);
 
 // Mono 16-bit samples: a 5 ms 1 kHz burst at 20000 every `periodMs`, silence between.
 std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs);
@@ -71,15 +54,5 @@ void WriteClickWav(const std::string& path, const ClickWav& shape);
 // Frame indices where the left channel rises above `threshold` after at least
 // `quietFrames` frames below it.
 std::vector<size_t> ClickFrames(const std::vector<int16_t>& stereo, int threshold, size_t quietFrames);
-
-// Debian's python3, which the setup script gives python3-mutagen.
-inline constexpr char kPython[] = "/usr/bin/python3";
-// True when the tools are on the path (never under Wine).
-bool HaveTool(const char* name);
-int RunCommand(const std::string& command);
-
-// Everything a stream delivers, read `requestBytes` at a time until it is no longer
-// active; fails the test if it does not end within `maxReads` reads.
-std::vector<int16_t> ReadToEnd(uint32_t stream, uint32_t requestBytes, size_t maxReads = 100000000);
 
 }  // namespace testaudio

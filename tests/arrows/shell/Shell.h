@@ -1,0 +1,1 @@
+// Stands in for the window program the fixture includes.

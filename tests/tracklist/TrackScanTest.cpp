@@ -1,0 +1,94 @@
+// The folder scans on real folder trees: rows in listing and descent order, a link back
+// to an ancestor, and folders that cannot be listed reported with the system's reason.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/TestHelpers.h"
+#include "tracklist/TrackScan.h"
+
+namespace {
+
+class RecordingSink final : public tracklist::TrackSink {
+ public:
+  void AppendRow(const std::string& path) override { rows.push_back(path); }
+  void TakeTurn() override { ++turns; }
+  void FolderNotListed(const std::string& folder, const std::string& reason) override {
+    unlisted.push_back(folder + ": " + reason);
+  }
+  std::vector<std::string> rows;
+  std::vector<std::string> unlisted;
+  int turns = 0;
+};
+
+class TrackScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = dir_.File("tree");
+    for (const char* folder : {"tree/sub/deeper", "tree/empty"}) std::filesystem::create_directories(dir_.File(folder));
+    for (const char* file : {"tree/a.MP3", "tree/b.wav", "tree/notes.txt", "tree/sub/c.wav", "tree/sub/deeper/d.mp3"}) {
+      testaudio::WriteFile(dir_.File(file), {});
+    }
+    std::filesystem::create_directory_symlink("..", dir_.File("tree/sub/deeper/loop"));
+  }
+  static std::vector<std::string> Sorted(std::vector<std::string> items) {
+    std::sort(items.begin(), items.end());
+    return items;
+  }
+
+  testaudio::ScratchDir dir_;
+  std::string root_;
+};
+
+TEST_F(TrackScanTest, FileIsTakenAsItIs) {
+  RecordingSink sink;
+  tracklist::CollectTracks(sink, root_ + "/missing.wav", true);
+  EXPECT_EQ(sink.rows, (std::vector<std::string>{root_ + "/missing.wav"}));
+  EXPECT_TRUE(sink.unlisted.empty());
+}
+
+TEST_F(TrackScanTest, FlatScanListsTheAudioFilesOfOneFolder) {
+  RecordingSink sink;
+  tracklist::CollectTracks(sink, root_, false);
+  EXPECT_EQ(Sorted(sink.rows), (std::vector<std::string>{root_ + "/a.MP3", root_ + "/b.wav"}));
+  EXPECT_EQ(sink.turns, 0);
+}
+
+TEST_F(TrackScanTest, RecursiveScanEndsAtTheLinkBackToAnAncestor) {
+  RecordingSink sink;
+  tracklist::CollectTracks(sink, root_, true);
+  EXPECT_EQ(Sorted(sink.rows), (std::vector<std::string>{root_ + "/a.MP3", root_ + "/b.wav", root_ + "/sub/c.wav",
+                                                         root_ + "/sub/deeper/d.mp3"}));
+  EXPECT_TRUE(sink.unlisted.empty());
+  EXPECT_GT(sink.turns, 0);
+}
+
+TEST_F(TrackScanTest, FolderPastThePathLimitIsReportedWithTheSystemsReason) {
+  // Each name is allowed; together they pass the limit of a path the system opens. They
+  // are made one inside the other from within, which no path limit stops.
+  const std::filesystem::path start = std::filesystem::current_path();
+  std::filesystem::current_path(root_ + "/sub");
+  const std::string name(200, 'x');
+  size_t length = root_.size() + 4;
+  for (int level = 0; level < 22; ++level, length += name.size() + 1) {
+    ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(name.c_str()), 0);
+  }
+  std::filesystem::current_path(start);
+  ASSERT_GT(length, 4096u);
+  RecordingSink sink;
+  tracklist::CollectTracks(sink, root_, true);
+  ASSERT_EQ(sink.unlisted.size(), 1u);
+  EXPECT_EQ(sink.unlisted.front().rfind(root_ + "/sub/" + name, 0), 0u);
+  EXPECT_NE(sink.unlisted.front().find(": File name too long"), std::string::npos) << sink.unlisted.front();
+  // The files found before and after the folder stay in the list.
+  EXPECT_EQ(sink.rows.size(), 4u);
+}
+
+}  // namespace
