@@ -26,6 +26,8 @@ constexpr int kIoBufferBytes = 64 * 1024;
 // Packets in a row that fail to decode, after which the rest of the stream is taken to
 // be unreadable.
 constexpr int kMaxBadPackets = 1000;
+// More frames per byte of file than a container's stated length may claim.
+constexpr uint64_t kMaxFramesPerByte = 1024;
 
 bool ReadAt(FileRange& file, uint64_t position, void* buffer, size_t count) {
   return file.Seek(position) && file.Read(buffer, count) == count;
@@ -143,10 +145,13 @@ class FfmpegInput final : public StereoInput {
   uint64_t LengthFrames() const override { return lengthFrames_; }
 
   size_t ReadInt16(int16_t* stereo, size_t frames) override {
-    return Convert(frames, [stereo](size_t frame, double left, double right) {
-      stereo[2 * frame] = RoundToInt16(left);
-      stereo[2 * frame + 1] = RoundToInt16(right);
-    });
+    return Convert(
+        frames,
+        [stereo](size_t frame, double left, double right) {
+          stereo[2 * frame] = RoundToInt16(left);
+          stereo[2 * frame + 1] = RoundToInt16(right);
+        },
+        stereo);
   }
 
   size_t ReadFloat(float* stereo, size_t frames) override {
@@ -228,7 +233,7 @@ class FfmpegInput final : public StereoInput {
   }
 
   // The stream's length in frames when the container records it (rather than estimating
-  // it from the bit rate).
+  // it from the bit rate) and it is plausible for the file's size.
   bool KnownLength(uint64_t& frames) const {
     if (format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return false;
     const AVStream* stream = format_->streams[stream_];
@@ -240,7 +245,10 @@ class FfmpegInput final : public StereoInput {
     }
     if (length <= 0) return false;
     frames = static_cast<uint64_t>(length);
-    return true;
+    // No codec packs more than a few hundred frames into a byte, even of silence: a
+    // header claiming more (damaged, or made to mislead) is not believed, and the audio
+    // is counted instead.
+    return frames / kMaxFramesPerByte <= file_->SizeBytes();
   }
 
   // The next decoded frame into frame_; false at the end of the audio or when the stream
@@ -290,8 +298,9 @@ class FfmpegInput final : public StereoInput {
     return false;
   }
 
+  // `direct`, when given, is where 16-bit stereo frames go as they are.
   template <typename Store>
-  size_t Convert(size_t frames, Store store) {
+  size_t Convert(size_t frames, Store store, int16_t* direct = nullptr) {
     size_t done = 0;
     while (done < frames && positionFrames_ < lengthFrames_) {
       if (frameAt_ >= static_cast<size_t>(frame_->nb_samples) && !NextFrame()) break;
@@ -304,6 +313,25 @@ class FfmpegInput final : public StereoInput {
       const bool planar = av_sample_fmt_is_planar(format) != 0;
       const size_t take = static_cast<size_t>(std::min<uint64_t>(
           {frames - done, static_cast<uint64_t>(frame_->nb_samples) - frameAt_, lengthFrames_ - positionFrames_}));
+      if (direct != nullptr && channels == 2 && (format == AV_SAMPLE_FMT_S16 || format == AV_SAMPLE_FMT_S16P)) {
+        // 16-bit stereo needs no mixing: the weights are 1 and 0, so the mix gives each
+        // sample back unchanged.
+        int16_t* to = direct + 2 * done;
+        if (planar) {
+          const auto* left = reinterpret_cast<const int16_t*>(frame_->extended_data[0]) + frameAt_;
+          const auto* right = reinterpret_cast<const int16_t*>(frame_->extended_data[1]) + frameAt_;
+          for (size_t i = 0; i < take; ++i) {
+            to[2 * i] = left[i];
+            to[2 * i + 1] = right[i];
+          }
+        } else {
+          std::memcpy(to, frame_->extended_data[0] + 4 * frameAt_, 4 * take);
+        }
+        frameAt_ += take;
+        done += take;
+        positionFrames_ += take;
+        continue;
+      }
       for (size_t i = 0; i < take; ++i) {
         const size_t sample = frameAt_ + i;
         double left = 0.0;

@@ -62,6 +62,12 @@ data = open("click.lossy.ogg", "rb").read()
 pages = [i for i in range(len(data)) if data.startswith(b"OggS", i)]
 middle = len(pages) // 2
 open("gap.ogg", "wb").write(data[: pages[middle]] + data[pages[middle + 1]:])
+# A FLAC whose header claims 2^36 - 1 frames (433 hours) in 900 kB: not believed, the
+# 20 seconds that are there are counted and decode.
+data = bytearray(open("click.lossless.flac", "rb").read())
+word = int.from_bytes(data[18:26], "big") | (2**36 - 1)
+data[18:26] = word.to_bytes(8, "big")
+open("claims-hours.flac", "wb").write(data)
 # A zero-length file with a known extension, and one holding only an ftyp box.
 open("empty.flac", "wb").close()
 open("onlyftyp.m4a", "wb").write(bytes([0, 0, 0, 16]) + b"ftypM4A \0\0\0\0")

@@ -134,6 +134,7 @@ struct Damage {
   const char* file;
   double minSeconds;  // 0: the file must be refused
   double maxSeconds;
+  uint64_t lengthFrames = 0;  // what the engine must report, when not 0
 };
 
 class Damaged : public FormatFamily, public ::testing::WithParamInterface<Damage> {};
@@ -148,6 +149,7 @@ TEST_P(Damaged, GivesWhatIsThereOrAReason) {
   const double seconds = static_cast<double>(got.samples.size()) / 2 / 44100;
   EXPECT_GE(seconds, GetParam().minSeconds);
   EXPECT_LE(seconds, GetParam().maxSeconds);
+  if (GetParam().lengthFrames != 0) EXPECT_EQ(got.lengthBytes, GetParam().lengthFrames * 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ffmpeg, Damaged,
@@ -155,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(Ffmpeg, Damaged,
                                            Damage{"OggMissingPage", "gap.ogg", 18, 20.1},
                                            Damage{"Mp4WithoutMoov", "nomoov.m4a", 0, 0},
                                            Damage{"OnlyFtyp", "onlyftyp.m4a", 0, 0},
-                                           Damage{"EmptyFlac", "empty.flac", 0, 0}),
+                                           Damage{"EmptyFlac", "empty.flac", 0, 0},
+                                           Damage{"FlacClaimsHours", "claims-hours.flac", 20, 20, 882000}),
                          [](const ::testing::TestParamInfo<Damage>& p) { return std::string(p.param.name); });
 
 // The second audio stream is the one marked default: its clicks, not the first's.
