@@ -35,7 +35,8 @@ fetch_debian_source ffmpeg "$version" "$work"
 (
   cd "$work"/ffmpeg-*/
   # Only LGPL parts (no --enable-gpl, no --enable-nonfree), nothing found on the build
-  # machine by itself, no programs, no network. Windows' own threads; libgcc linked in,
+  # machine by itself, no programs, no network. Windows' own threads; libgcc and
+  # winpthreads (which the -posix compiler's runtime calls on) linked in,
   # so the DLLs need nothing beside them but each other and the system's libraries. The
   # x86 assembly (nasm) stays on, as in Debian's native libraries, so both targets run
   # the same decoder code.
@@ -48,7 +49,7 @@ fetch_debian_source ffmpeg "$version" "$work"
            --disable-postproc --disable-debug
            --enable-protocol=file --enable-demuxer=$demuxers --enable-decoder=$decoders
            --enable-parser=$parsers
-           --extra-ldflags=-static-libgcc)
+           --extra-ldflags="-static-libgcc -static")
   command -v nasm >/dev/null || options+=(--disable-x86asm)
   ./configure --prefix="$out" "${options[@]}" >&2
   make -j"$(nproc)" >&2
