@@ -166,7 +166,8 @@ std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint
     source = MakePcmSource(OpenMp3(std::move(file)));
     if (source == nullptr) {
       auto again = std::make_unique<FileRange>();
-      if (again->Open(path, offset, lengthBytes) == FileOpenResult::Ok) source = MakePcmSource(OpenWithFfmpeg(std::move(again)));
+      if (again->Open(path, offset, lengthBytes) == FileOpenResult::Ok)
+        source = MakePcmSource(OpenWithFfmpeg(std::move(again)));
     }
   }
   error = source != nullptr ? BASS_OK : BASS_ERROR_FILEFORM;

@@ -55,7 +55,8 @@ class FormatFamily : public ::testing::Test {
   }
   static void TearDownTestSuite() { made_.reset(); }
   void SetUp() override {
-    if (folder_.empty()) GTEST_SKIP() << "the files are made with the ffmpeg program and, for Windows, the native build";
+    if (folder_.empty())
+      GTEST_SKIP() << "the files are made with the ffmpeg program and, for Windows, the native build";
   }
   static std::string File(const std::string& name) { return folder_ + "/" + name; }
 
