@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audioengine/EngineApi.h"
+#include "audioengine/FfmpegReader.h"
 #include "audioengine/Mp3Reader.h"
 #include "audioengine/SampleConvert.h"
 #include "audioengine/WavReader.h"
@@ -155,10 +156,20 @@ std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint
     return nullptr;
   }
   std::unique_ptr<PcmSource> source;
-  if (LooksLikeWav(*file))
+  if (LooksLikeWav(*file)) {
     source = MakePcmSource(OpenWav(std::move(file)));
-  else if (file->Seek(0))
+  } else if (LooksLikeFfmpegContainer(*file)) {
+    source = MakePcmSource(OpenWithFfmpeg(std::move(file)));
+  } else if (file->Seek(0)) {
+    // MPEG audio first, so every file the MP3 reader takes keeps its decoding; what it
+    // refuses (raw AAC, containers without a signature at the start) goes to FFmpeg.
     source = MakePcmSource(OpenMp3(std::move(file)));
+    if (source == nullptr) {
+      auto again = std::make_unique<FileRange>();
+      if (again->Open(path, offset, lengthBytes) == FileOpenResult::Ok)
+        source = MakePcmSource(OpenWithFfmpeg(std::move(again)));
+    }
+  }
   error = source != nullptr ? BASS_OK : BASS_ERROR_FILEFORM;
   return source;
 }

@@ -14,9 +14,11 @@ namespace audioengine {
 std::unique_ptr<PcmSource> MakePcmSource(std::unique_ptr<StereoInput> input);
 
 // Opens a file's audio by its content: a RIFF, RIFX, RF64 or BW64 header means WAV and
-// nothing else, anything else is tried as MPEG audio. `offset` and `lengthBytes` (0 = to the end) select the part of
-// the file that holds it. nullptr when the content is neither, with the engine's error
-// code for the reason in `error`.
+// nothing else; the signature of a container FFmpeg reads (FLAC, Ogg, MP4, AIFF, ASF,
+// Matroska, WavPack, APE) means that reader; anything else is tried as MPEG audio and,
+// when that fails, by FFmpeg's demuxers (raw AAC). `offset` and `lengthBytes` (0 = to the
+// end) select the part of the file that holds it. nullptr when no reader takes the
+// content, with the engine's error code for the reason in `error`.
 std::unique_ptr<PcmSource> OpenAudioFile(const char* path, uint64_t offset, uint64_t lengthBytes, int& error);
 
 }  // namespace audioengine

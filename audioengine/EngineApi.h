@@ -45,7 +45,7 @@ extern "C" {
 #define BASS_ERROR_POSITION 7 /* position outside the stream or not on a whole frame */
 #define BASS_ERROR_ILLPARAM 20
 #define BASS_ERROR_NOTAVAIL 37 /* not offered by this engine */
-#define BASS_ERROR_FILEFORM 41 /* neither MPEG audio nor a WAV file this engine decodes */
+#define BASS_ERROR_FILEFORM 41 /* no reader of this engine decodes the file */
 #define BASS_ERROR_ENDED 45    /* the stream has delivered all its data */
 #define BASS_ERROR_NOTFILE 50  /* a pipe, device or folder rather than a regular file */
 #define BASS_ERROR_UNKNOWN (-1)

@@ -1,4 +1,4 @@
-# Third-party libraries: libmpg123 (with libsyn123) for decoding, GoogleTest for tests.
+# Third-party libraries: libmpg123 (with libsyn123) and FFmpeg for decoding, GoogleTest for tests.
 # Configuring only looks for them; scripts/setup.sh installs or builds what is missing.
 #
 # Natively libmpg123 comes from pkg-config (Debian's libmpg123-dev). For mingw it is a
@@ -115,6 +115,84 @@ else()
   add_library(mpg123::mpg123 ALIAS PkgConfig::MPG123)
   add_library(mpg123::syn123 ALIAS PkgConfig::SYN123)
   add_custom_target(mpg123_runtime)
+endif()
+
+# FFmpeg's libavformat, libavcodec and libavutil read every format beside MP3 and WAV.
+# Natively (and for fuzzing) they come from pkg-config (Debian's libavformat-dev and
+# friends); for mingw from the DLL build of Debian's source package that
+# scripts/build-ffmpeg-mingw.sh keeps in the cache, or from the folder given as FFMPEG_ROOT.
+set(FFMPEG_ROOT "" CACHE PATH "Folder holding include/, lib/ and bin/ of an FFmpeg DLL build")
+set(ffmpeg_root "${FFMPEG_ROOT}")
+if(NOT ffmpeg_root AND CMAKE_CROSSCOMPILING AND WIN32)
+  temposcout_newest_cached_build("ffmpeg-*-x86_64-w64-mingw32-shared" ffmpeg_root)
+  if(NOT ffmpeg_root)
+    temposcout_require_setup("No FFmpeg build for mingw in the cache and no FFMPEG_ROOT given.")
+  endif()
+  message(STATUS "FFmpeg for mingw: ${ffmpeg_root}")
+endif()
+if(ffmpeg_root)
+  find_path(FFMPEG_INCLUDE_DIR libavformat/avformat.h PATHS ${ffmpeg_root}/include
+            NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  set(FFMPEG_DLLS "")
+  # Import libraries and DLLs, whose names carry each library's major version.
+  foreach(lib avutil avcodec avformat)
+    string(TOUPPER ${lib} LIB)
+    find_library(${LIB}_IMPLIB NAMES lib${lib}.dll.a PATHS ${ffmpeg_root}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    file(GLOB ${LIB}_DLL ${ffmpeg_root}/bin/${lib}-*.dll)
+    if(NOT FFMPEG_INCLUDE_DIR OR NOT ${LIB}_IMPLIB OR NOT ${LIB}_DLL)
+      temposcout_require_setup(
+        "${lib} as a DLL with its import library was not found in ${ffmpeg_root} "
+        "(a build folder configured before may name an older build: delete it).")
+    endif()
+    add_library(ffmpeg::${lib} SHARED IMPORTED)
+    set_target_properties(ffmpeg::${lib} PROPERTIES
+      IMPORTED_LOCATION ${${LIB}_DLL}
+      IMPORTED_IMPLIB ${${LIB}_IMPLIB}
+      INTERFACE_INCLUDE_DIRECTORIES ${FFMPEG_INCLUDE_DIR})
+    list(APPEND FFMPEG_DLLS ${${LIB}_DLL})
+  endforeach()
+  # libavcodec's Opus decoder uses libswresample: its DLL ships beside the others.
+  file(GLOB SWRESAMPLE_DLL ${ffmpeg_root}/bin/swresample-*.dll)
+  if(NOT SWRESAMPLE_DLL)
+    temposcout_require_setup("swresample's DLL was not found in ${ffmpeg_root}/bin.")
+  endif()
+  list(APPEND FFMPEG_DLLS ${SWRESAMPLE_DLL})
+
+  # Programs and tests load the DLLs from their own folder.
+  set(ffmpeg_runtime "")
+  foreach(dll IN LISTS FFMPEG_DLLS)
+    get_filename_component(name ${dll} NAME)
+    list(APPEND ffmpeg_runtime ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${name})
+  endforeach()
+  add_custom_command(
+    OUTPUT ${ffmpeg_runtime}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${FFMPEG_DLLS} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+    DEPENDS ${FFMPEG_DLLS}
+    COMMENT "Copying FFmpeg's DLLs beside the programs"
+    VERBATIM)
+  add_custom_target(ffmpeg_runtime ALL DEPENDS ${ffmpeg_runtime})
+
+  # Licence, the note on the exact source release and the source package, for the package.
+  file(GLOB FFMPEG_LICENSE_FILE ${ffmpeg_root}/COPYING)
+  file(GLOB FFMPEG_SOURCE_NOTE ${ffmpeg_root}/SOURCE.txt)
+  file(GLOB FFMPEG_SOURCE_FILES ${ffmpeg_root}/source/*)
+else()
+  find_package(PkgConfig QUIET)
+  if(PkgConfig_FOUND)
+    pkg_check_modules(AVFORMAT QUIET IMPORTED_TARGET libavformat)
+    pkg_check_modules(AVCODEC QUIET IMPORTED_TARGET libavcodec)
+    pkg_check_modules(AVUTIL QUIET IMPORTED_TARGET libavutil)
+  endif()
+  if(NOT AVFORMAT_FOUND OR NOT AVCODEC_FOUND OR NOT AVUTIL_FOUND)
+    temposcout_require_setup(
+      "libavformat, libavcodec and libavutil were not found by pkg-config "
+      "(Debian: libavformat-dev, libavcodec-dev, libavutil-dev).")
+  endif()
+  add_library(ffmpeg::avformat ALIAS PkgConfig::AVFORMAT)
+  add_library(ffmpeg::avcodec ALIAS PkgConfig::AVCODEC)
+  add_library(ffmpeg::avutil ALIAS PkgConfig::AVUTIL)
+  add_custom_target(ffmpeg_runtime)
 endif()
 
 if(TEMPOSCOUT_TESTS)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the fuzzers' seed corpus into the folder given: WAV files of many layouts and,
+"""Writes the fuzzers' seed corpus into the folder given: WAV files of many layouts;
 when lame is installed, real MP3 files made by it from generated audio (CBR, VBR with a
-Xing header, tagged, with junk in front, MPEG-2 and 2.5 rates, mono, damaged).
+Xing header, tagged, with junk in front, MPEG-2 and 2.5 rates, mono, damaged); when
+ffmpeg is installed, small files of every other format the engine reads.
 
 Every seed holds a short click track (a few beats over a quiet tone) so the analysis
 finds onsets in it, and stays small so the fuzzer mutates it quickly."""
@@ -197,4 +198,30 @@ write('two-rates.mp3', cbr + low)
 write('truncated.mp3', cbr[:-50])
 ape = b'APETAGEX' + struct.pack('<IIII', 2000, 32, 0, 0) + bytes(8)
 write('ape-end.mp3', cbr + ape)
+
+# Small files of every format read through FFmpeg, made by the ffmpeg program from a
+# short click track, and cut copies of a few of them.
+ffmpeg = shutil.which('ffmpeg')
+if ffmpeg is None:
+    print('make-seeds: ffmpeg not found, seeds of the other formats left out', file=sys.stderr)
+else:
+    source = os.path.join(work, 'source.wav')
+    samples = b''.join(struct.pack('<hh', int(v * 32767), int(v * 30000)) for v in click_track(22050, 0.6))
+    data = b'WAVE' + chunk(b'fmt ', struct.pack('<HHIIHH', 1, 2, 22050, 22050 * 4, 4, 16)) + chunk(b'data', samples)
+    with open(source, 'wb') as f:
+        f.write(b'RIFF' + struct.pack('<I', len(data)) + data)
+    formats = [('click.flac', ['-c:a', 'flac']), ('alac.m4a', ['-c:a', 'alac']), ('click.aiff', ['-c:a', 'pcm_s16be']),
+               ('sowt.aifc', ['-c:a', 'pcm_s16le', '-f', 'aiff']), ('click.wv', ['-c:a', 'wavpack']),
+               ('vorbis.ogg', ['-c:a', 'libvorbis']), ('click.opus', ['-c:a', 'libopus', '-b:a', '32k']),
+               ('flac.oga', ['-c:a', 'flac']), ('aac.m4a', ['-c:a', 'aac', '-b:a', '32k']),
+               ('adts.aac', ['-c:a', 'aac', '-b:a', '32k', '-f', 'adts']),
+               ('opus.webm', ['-c:a', 'libopus', '-b:a', '32k']), ('vorbis.mka', ['-c:a', 'libvorbis']),
+               ('wmav2.wma', ['-c:a', 'wmav2', '-b:a', '32k']), ('wmav1.wma', ['-c:a', 'wmav1', '-b:a', '32k'])]
+    for name, options in formats:
+        target = os.path.join(out, 'ffmpeg-' + name)
+        subprocess.run([ffmpeg, '-nostdin', '-v', 'error', '-y', '-i', source, *options, target], check=True)
+    for name in ('click.flac', 'alac.m4a', 'vorbis.ogg'):
+        with open(os.path.join(out, 'ffmpeg-' + name), 'rb') as f:
+            whole = f.read()
+        write('ffmpeg-cut-' + name, whole[:len(whole) * 2 // 3])
 shutil.rmtree(work)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Decode speed of the engine against libmpg123's own program (mpg123 -t) on MP3 and
-# against a plain read of the file on 44.1 kHz WAV, side by side, printing the ratios.
-# Targets: MP3 within 1.15x of mpg123; WAV at least 500x real time. Not run by CI.
+# Decode speed of the engine against libmpg123's own program (mpg123 -t) on MP3, against
+# a plain read of the file on 44.1 kHz WAV, and against the ffmpeg program's decode
+# (ffmpeg -i FILE -f null -) on FLAC and AAC, side by side, printing the ratios.
+# Targets: MP3 within 1.15x of mpg123; WAV at least 500x real time; FLAC and AAC within
+# 1.3x of ffmpeg. Not run by CI.
 #   scripts/bench-decode.sh [build dir, default build/linux]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +20,8 @@ trap 'rm -rf "$work"' EXIT
 "$make_wav" --period-ms 500 --seconds 180 --noise 1500 "$work/track.wav"
 lame --quiet -b 192 "$work/track.wav" "$work/cbr.mp3"
 lame --quiet -V 2 "$work/track.wav" "$work/vbr.mp3"
+ffmpeg -nostdin -v error -i "$work/track.wav" -c:a flac "$work/track.flac"
+ffmpeg -nostdin -v error -i "$work/track.wav" -c:a aac -b:a 192k "$work/track.m4a"
 
 best_of_3() {
   local best=""
@@ -51,3 +55,13 @@ for request in 441 65536; do
     "$(awk -v a="$audio" -v b="$engine" 'BEGIN { print a / b }')"
 done
 echo "WAV target: at least 500x real time"
+
+for file in track.flac track.m4a; do
+  ref=$(best_of_3 ffmpeg -nostdin -v quiet -i "$work/$file" -f null -)
+  for request in 441 65536; do
+    read -r engine _ < <("$bench" "$work/$file" "$request")
+    printf '%-26s %10.3f %10.3f %8.3f\n' "$file (${request}-byte reads)" "$engine" "$ref" \
+      "$(awk -v a="$engine" -v b="$ref" 'BEGIN { print a / b }')"
+  done
+done
+echo "FLAC and AAC target: ratio at most 1.3 against ffmpeg -f null"

@@ -25,9 +25,11 @@ names = {n[len("TempoScout/"):] for n in archive.namelist() if n.startswith("Tem
 required = ["TempoScout.exe", "temposcout-cli.exe", "bass.dll", "bass_fx.dll", "libmpg123-0.dll",
             "libsyn123-0.dll", "libtag.dll", "help.html", "about.html", "README.txt", "LICENSE.txt",
             "licenses/mpg123-COPYING.txt", "licenses/mpg123-SOURCE.txt", "licenses/taglib-COPYING.txt",
-            "licenses/taglib-SOURCE.txt", "licenses/mingw-w64-runtime.txt"]
+            "licenses/taglib-SOURCE.txt", "licenses/mingw-w64-runtime.txt",
+            "avformat-59.dll", "avcodec-59.dll", "avutil-57.dll", "swresample-4.dll",
+            "licenses/ffmpeg-COPYING.txt", "licenses/ffmpeg-SOURCE.txt"]
 problems = [f"missing {n}" for n in required if n not in names]
-for library in ("mpg123", "taglib"):
+for library in ("mpg123", "taglib", "ffmpeg"):
     if not any(re.fullmatch(rf"source/{library}/.*\.dsc", n) for n in names):
         problems.append(f"missing the source package of {library}")
 if "README.txt" in names:
@@ -58,8 +60,20 @@ with tempfile.TemporaryDirectory() as folder:
         for imported in re.findall(r"DLL Name: (\S+)", dump):
             if imported not in names and not windows.fullmatch(imported):
                 problems.append(f"{name} imports {imported}, which is neither in the package nor part of Windows")
+# FFmpeg is built with LGPL parts only: its configuration names no GPL or non-free option.
+with tempfile.TemporaryDirectory() as folder:
+    path = archive.extract("TempoScout/avcodec-59.dll", folder) if "avcodec-59.dll" in names else None
+    if path:
+        text = open(path, "rb").read()
+        if b"--enable-gpl" in text or b"--enable-nonfree" in text:
+            problems.append("avcodec-59.dll was configured with GPL or non-free parts")
+        if b"LGPL" not in text:
+            problems.append("avcodec-59.dll does not name its LGPL licence")
+size = __import__("os").path.getsize(sys.argv[1])
+if size >= 20 * 1024 * 1024:
+    problems.append(f"the zip is {size} bytes, 20 MB or more")
 for problem in problems:
     print("package:", problem)
-print(f"package: {len(names)} entries, {len(binaries)} programs and libraries checked")
+print(f"package: {len(names)} entries, {len(binaries)} programs and libraries checked, zip {size / 1048576:.1f} MiB")
 sys.exit(1 if problems else 0)
 PY
