@@ -1,0 +1,76 @@
+// Periodicity of an onset envelope over a whole track, built segment by segment so that
+// memory stays the same for a three-minute song and a seven-hour recording, and the
+// choice of the beat period in it.
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "beat/RealFft.h"
+
+namespace beat {
+
+inline constexpr double kMinBpm = 40.0;
+inline constexpr double kMaxBpm = 250.0;
+
+// How the beat period is chosen among the periodicities of the envelope.
+struct PeriodChoice {
+  // Listeners favour beats near this tempo (a log-Gaussian weight over periods).
+  double preferredBpm = 120.0;
+  double preferredWidthOctaves = 1.4;
+  // Weight of the periodicity at twice the period: a beat is a pulse whose multiples
+  // (half-bars, bars) recur as well.
+  double doubleWeight = 0.5;
+};
+
+struct PeriodResult {
+  // The beat period in envelope values (fractional), or nothing.
+  std::optional<double> periodValues;
+  // Mean normalised autocorrelation at the chosen period (-1..1).
+  double salience = 0.0;
+  // Share of the analysed segments whose own choice lies within 4 % of the period.
+  double agreement = 0.0;
+  size_t segments = 0;
+};
+
+class Periodicity {
+ public:
+  // Segments of about 11.9 s, taken every 5.9 s.
+  static constexpr size_t kSegmentValues = 2048;
+  static constexpr size_t kSegmentHop = 1024;
+  // Lags reach three and a half seconds: twice the slowest beat period and then some.
+  static constexpr size_t kMaxLag = 600;
+  // A segment shorter than this (3.7 s) shows too few beats of a slow tempo to count.
+  static constexpr size_t kMinSegmentValues = 640;
+
+  explicit Periodicity(PeriodChoice choice = {});
+
+  void Add(const float* values, size_t count);
+  PeriodResult Finish();
+
+  // The best beat lag of a normalised autocorrelation (kMaxLag + 1 values), an integer
+  // lag, or 0 when it has no positive peak in the tempo range.
+  static size_t ChooseLag(const std::vector<double>& acf, const PeriodChoice& choice);
+  // The period below the lag grid: interpolated at the lag and at its multiples.
+  static double RefineLag(const std::vector<double>& acf, size_t lag);
+
+ private:
+  void AnalyseSegment(const float* values, size_t count);
+
+  PeriodChoice choice_;
+  RealFft fft_;
+  std::vector<float> pending_;
+  size_t valuesSinceAnalysis_ = 0;
+  std::vector<float> padded_;
+  std::vector<std::complex<float>> spectrum_;
+  std::vector<float> products_;
+  std::vector<double> segmentAcf_;
+  std::vector<double> sum_;
+  size_t segments_ = 0;
+  // Each analysed segment's own choice of lag (0 when it had none).
+  std::vector<float> segmentLags_;
+};
+
+}  // namespace beat
