@@ -78,10 +78,10 @@ void Periodicity::AnalyseSegment(const float* values, size_t count) {
   }
   for (size_t lag = 0; lag <= kMaxLag; ++lag) sum_[lag] += segmentAcf_[lag];
   ++segments_;
-  segmentLags_.push_back(static_cast<float>(ChooseLag(segmentAcf_, choice_)));
+  segmentLags_.push_back(static_cast<float>(ChooseLag(segmentAcf_, choice_).lag));
 }
 
-size_t Periodicity::ChooseLag(const std::vector<double>& acf, const PeriodChoice& choice) {
+size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice) {
   const auto minLag = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
   const auto maxLag = static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm)));
   const double preferredLag = LagOfBpm(choice.preferredBpm);
@@ -100,6 +100,76 @@ size_t Periodicity::ChooseLag(const std::vector<double>& acf, const PeriodChoice
     }
   }
   return best;
+}
+
+std::vector<double> Periodicity::OctaveCandidates(double lag) {
+  std::vector<double> candidates;
+  // The strongest peak itself first: it wins ties.
+  for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0}) {
+    const double candidate = lag * factor;
+    if (candidate >= LagOfBpm(kMaxBpm) && candidate <= LagOfBpm(kMinBpm)) candidates.push_back(candidate);
+  }
+  return candidates;
+}
+
+namespace {
+
+// The highest autocorrelation within 3 % of a lag (0 beyond the lags kept), and where.
+double PeakNear(const std::vector<double>& acf, double lag, size_t* where = nullptr) {
+  const auto first = static_cast<long>(std::floor(lag * 0.97));
+  const auto last = std::min(static_cast<long>(std::ceil(lag * 1.03)), static_cast<long>(acf.size()) - 2);
+  double best = 0.0;
+  bool found = false;
+  for (long candidate = std::max(first, 1L); candidate <= last; ++candidate) {
+    if (!found || acf[static_cast<size_t>(candidate)] > best) {
+      best = acf[static_cast<size_t>(candidate)];
+      found = true;
+      if (where != nullptr) *where = static_cast<size_t>(candidate);
+    }
+  }
+  return found ? best : 0.0;
+}
+
+}  // namespace
+
+OctaveFeatures Periodicity::Features(const std::vector<double>& acf, double candidateLag) {
+  const double octaves = std::log2(60.0 * kEnvelopeRate / candidateLag / 120.0);
+  return {octaves,
+          octaves * octaves,
+          PeakNear(acf, candidateLag / 3.0),
+          PeakNear(acf, candidateLag / 2.0),
+          PeakNear(acf, candidateLag),
+          PeakNear(acf, candidateLag * 2.0),
+          PeakNear(acf, candidateLag * 3.0)};
+}
+
+LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const PeriodChoice& choice) {
+  LagChoice result;
+  const size_t strongest = StrongestLag(acf, choice);
+  if (strongest == 0) return result;
+  result.lag = strongest;
+  std::vector<double> scores;
+  std::vector<size_t> lags;
+  for (double candidate : OctaveCandidates(static_cast<double>(strongest))) {
+    const OctaveFeatures features = Features(acf, candidate);
+    double score = 0.0;
+    for (size_t i = 0; i < kOctaveFeatures; ++i) score += choice.octaveWeights[i] * features[i];
+    size_t peak = 0;
+    PeakNear(acf, candidate, &peak);
+    if (peak < 1) continue;
+    scores.push_back(score);
+    lags.push_back(peak);
+  }
+  if (scores.empty()) {
+    result.probability = 1.0;
+    return result;
+  }
+  const size_t best = static_cast<size_t>(std::max_element(scores.begin(), scores.end()) - scores.begin());
+  double total = 0.0;
+  for (double score : scores) total += std::exp(score - scores[best]);
+  result.lag = lags[best];
+  result.probability = 1.0 / total;
+  return result;
 }
 
 double Periodicity::RefineLag(const std::vector<double>& acf, size_t lag) {
@@ -135,10 +205,13 @@ PeriodResult Periodicity::Finish() {
   PeriodResult result;
   result.segments = segments_;
   if (segments_ == 0) return result;
-  std::vector<double> mean(sum_.size());
+  std::vector<double>& mean = result.meanAcf;
+  mean.resize(sum_.size());
   for (size_t lag = 0; lag < sum_.size(); ++lag) mean[lag] = sum_[lag] / static_cast<double>(segments_);
-  const size_t lag = ChooseLag(mean, choice_);
+  const LagChoice choice = ChooseLag(mean, choice_);
+  const size_t lag = choice.lag;
   if (lag == 0) return result;
+  result.probability = choice.probability;
   const double period = RefineLag(mean, lag);
   result.periodValues = period;
   result.salience = mean[lag];

@@ -3,6 +3,7 @@
 // choice of the beat period in it.
 #pragma once
 
+#include <array>
 #include <complex>
 #include <cstddef>
 #include <optional>
@@ -15,7 +16,15 @@ namespace beat {
 inline constexpr double kMinBpm = 40.0;
 inline constexpr double kMaxBpm = 250.0;
 
-// How the beat period is chosen among the periodicities of the envelope.
+// Features of a candidate beat period that tell the beat from its half, double, third
+// and triple: the tempo's distance in octaves from 120 BPM (and its square), and the
+// periodicity at a third, half, once, twice and three times the period.
+inline constexpr size_t kOctaveFeatures = 7;
+using OctaveFeatures = std::array<double, kOctaveFeatures>;
+
+// How the beat period is chosen among the periodicities of the envelope: the strongest
+// peak after a preference for moderate tempi, then among it and its simple multiples
+// the one a linear score of their features ranks first.
 struct PeriodChoice {
   // Listeners favour beats near this tempo (a log-Gaussian weight over periods).
   double preferredBpm = 120.0;
@@ -23,6 +32,16 @@ struct PeriodChoice {
   // Weight of the periodicity at twice the period: a beat is a pulse whose multiples
   // (half-bars, bars) recur as well.
   double doubleWeight = 0.5;
+  // Weights of the octave decision, learned on the tuning half of the development set
+  // (scripts/tune-octave.py); all zero keeps the strongest peak.
+  OctaveFeatures octaveWeights = {0, 0, 0, 0, 0, 0, 0};
+};
+
+struct LagChoice {
+  // The chosen lag, a peak of the autocorrelation; 0 when there is none.
+  size_t lag = 0;
+  // The octave decision's probability for it among the candidates (softmax of scores).
+  double probability = 0.0;
 };
 
 struct PeriodResult {
@@ -32,7 +51,11 @@ struct PeriodResult {
   double salience = 0.0;
   // Share of the analysed segments whose own choice lies within 4 % of the period.
   double agreement = 0.0;
+  // The octave decision's probability for the chosen period.
+  double probability = 0.0;
   size_t segments = 0;
+  // The mean normalised autocorrelation the choice was made on (kMaxLag + 1 values).
+  std::vector<double> meanAcf;
 };
 
 class Periodicity {
@@ -50,9 +73,15 @@ class Periodicity {
   void Add(const float* values, size_t count);
   PeriodResult Finish();
 
-  // The best beat lag of a normalised autocorrelation (kMaxLag + 1 values), an integer
-  // lag, or 0 when it has no positive peak in the tempo range.
-  static size_t ChooseLag(const std::vector<double>& acf, const PeriodChoice& choice);
+  // The strongest peak of a normalised autocorrelation (kMaxLag + 1 values) after the
+  // tempo preference, or 0 when it has no positive peak in the tempo range.
+  static size_t StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice);
+  // The octave candidates of a lag: once, half, twice, a third and three times it, those
+  // within the tempo range.
+  static std::vector<double> OctaveCandidates(double lag);
+  static OctaveFeatures Features(const std::vector<double>& acf, double candidateLag);
+  // The beat lag: the strongest peak, then the octave decision among its candidates.
+  static LagChoice ChooseLag(const std::vector<double>& acf, const PeriodChoice& choice);
   // The period below the lag grid: interpolated at the lag and at its multiples.
   static double RefineLag(const std::vector<double>& acf, size_t lag);
 

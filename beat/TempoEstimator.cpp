@@ -11,8 +11,9 @@ namespace {
 
 // Logistic calibration of the confidence from the two measures of the chosen period.
 constexpr double kBias = -4.0;
-constexpr double kSalienceWeight = 6.0;
-constexpr double kAgreementWeight = 6.0;
+constexpr double kSalienceWeight = 2.0;
+constexpr double kAgreementWeight = 2.0;
+constexpr double kProbabilityWeight = 4.0;
 
 }  // namespace
 
@@ -29,7 +30,9 @@ TempoEstimate TempoEstimator::Finish() {
   estimate.bpm = 60.0 * kEnvelopeRate / *period.periodValues;
   estimate.salience = period.salience;
   estimate.agreement = period.agreement;
-  const double logit = kBias + kSalienceWeight * period.salience + kAgreementWeight * period.agreement;
+  estimate.probability = period.probability;
+  const double logit = kBias + kSalienceWeight * period.salience + kAgreementWeight * period.agreement +
+                       kProbabilityWeight * period.probability;
   const double confidence = 1.0 / (1.0 + std::exp(-logit));
   estimate.confidence = std::isfinite(confidence) ? std::clamp(confidence, 0.0, 1.0) : 0.0;
   return estimate;

@@ -21,11 +21,13 @@ struct TempoEstimate {
   // The raw measures the confidence is made from, for calibration and diagnosis.
   double salience = 0.0;   // mean normalised autocorrelation at the chosen period
   double agreement = 0.0;  // share of the track's segments whose own pick agrees
+  double probability = 0.0;  // the octave decision's probability for the value
 };
 
 class TempoEstimator {
  public:
-  TempoEstimator() = default;
+  // `choice` tunes how the beat period is picked; the defaults are the tuned ones.
+  explicit TempoEstimator(PeriodChoice choice = {}) : periodicity_(choice) {}
   TempoEstimator(const TempoEstimator&) = delete;
   TempoEstimator& operator=(const TempoEstimator&) = delete;
 

@@ -57,7 +57,7 @@ TEST(Periodicity, FlatEnvelopeHasNoPeriod) {
 TEST(Periodicity, ChooseLagFindsNoPeakInANegativeCurve) {
   std::vector<double> acf(beat::Periodicity::kMaxLag + 1, -0.1);
   acf[0] = 1.0;
-  EXPECT_EQ(beat::Periodicity::ChooseLag(acf, {}), 0u);
+  EXPECT_EQ(beat::Periodicity::ChooseLag(acf, {}).lag, 0u);
 }
 
 TEST(Periodicity, PreferenceDecidesBetweenEqualOctaves) {
@@ -68,8 +68,8 @@ TEST(Periodicity, PreferenceDecidesBetweenEqualOctaves) {
   fast.preferredBpm = 170;
   beat::PeriodChoice slow;
   slow.preferredBpm = 85;
-  EXPECT_EQ(beat::Periodicity::ChooseLag(acf, fast), 60u);
-  EXPECT_EQ(beat::Periodicity::ChooseLag(acf, slow), 120u);
+  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, fast), 60u);
+  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, slow), 120u);
 }
 
 }  // namespace
