@@ -47,7 +47,8 @@ OnsetEnvelope::OnsetEnvelope()
   }
 }
 
-void OnsetEnvelope::Feed(const int16_t* interleavedStereo, size_t frames, std::vector<float>& out) {
+void OnsetEnvelope::Feed(const int16_t* interleavedStereo, size_t frames, std::vector<float>& out,
+                         std::vector<float>& lowOut) {
   // Mono at a quarter of the rate: the mean of four stereo frames. The box filter keeps
   // the aliasing of content above 5.5 kHz low enough for onset detection, which only
   // needs to see energy rise, not its exact frequency.
@@ -55,7 +56,7 @@ void OnsetEnvelope::Feed(const int16_t* interleavedStereo, size_t frames, std::v
   for (size_t i = 0; i < frames; ++i) {
     groupSum_ += static_cast<float>(interleavedStereo[2 * i]) + static_cast<float>(interleavedStereo[2 * i + 1]);
     if (++groupFrames_ == kDecimation) {
-      AddSample(groupSum_ * kScale, out);
+      AddSample(groupSum_ * kScale, out, lowOut);
       groupSum_ = 0.0f;
       groupFrames_ = 0;
     }
@@ -63,23 +64,24 @@ void OnsetEnvelope::Feed(const int16_t* interleavedStereo, size_t frames, std::v
   framesFed_ += frames;
 }
 
-void OnsetEnvelope::AddSample(float sample, std::vector<float>& out) {
+void OnsetEnvelope::AddSample(float sample, std::vector<float>& out, std::vector<float>& lowOut) {
   ring_[ringPos_] = sample;
   ringPos_ = (ringPos_ + 1) % kWindowSamples;
   if (samplesSeen_ < kWindowSamples) ++samplesSeen_;
   if (++sinceHop_ < kHopSamples) return;
   sinceHop_ = 0;
-  if (samplesSeen_ == kWindowSamples) EmitFrame(out);
+  if (samplesSeen_ == kWindowSamples) EmitFrame(out, lowOut);
 }
 
-void OnsetEnvelope::EmitFrame(std::vector<float>& out) {
+void OnsetEnvelope::EmitFrame(std::vector<float>& out, std::vector<float>& lowOut) {
   // The ring holds the window from ringPos_ on, then wraps to its start.
   const size_t tail = kWindowSamples - ringPos_;
   for (size_t n = 0; n < tail; ++n) frame_[n] = ring_[ringPos_ + n] * window_[n];
   for (size_t n = tail; n < kWindowSamples; ++n) frame_[n] = ring_[n - tail] * window_[n];
   fft_.Forward(frame_.data(), spectrum_.data());
-  float flux = 0.0f;
+  float flux = 0.0f, lowFlux = 0.0f;
   for (size_t band = 0; band < kBands; ++band) {
+    if (band == kLowBands) lowFlux = flux;
     float power = 0.0f;
     for (size_t k = bandStarts_[band]; k < bandStarts_[band + 1]; ++k) power += std::norm(spectrum_[k]);
     const float logMagnitude = std::log(1.0f + kLogCompression * std::sqrt(power));
@@ -90,12 +92,20 @@ void OnsetEnvelope::EmitFrame(std::vector<float>& out) {
     havePrevious_ = true;
     return;
   }
-  for (size_t i = 0; i + 1 < recentFlux_.size(); ++i) recentFlux_[i] = recentFlux_[i + 1];
+  for (size_t i = 0; i + 1 < recentFlux_.size(); ++i) {
+    recentFlux_[i] = recentFlux_[i + 1];
+    recentLowFlux_[i] = recentLowFlux_[i + 1];
+  }
   recentFlux_.back() = flux;
+  recentLowFlux_.back() = lowFlux;
   if (++fluxCount_ < recentFlux_.size()) return;
-  float smoothed = 0.0f;
-  for (size_t i = 0; i < recentFlux_.size(); ++i) smoothed += kSmoothing[i] * recentFlux_[i];
+  float smoothed = 0.0f, lowSmoothed = 0.0f;
+  for (size_t i = 0; i < recentFlux_.size(); ++i) {
+    smoothed += kSmoothing[i] * recentFlux_[i];
+    lowSmoothed += kSmoothing[i] * recentLowFlux_[i];
+  }
   out.push_back(smoothed);
+  lowOut.push_back(lowSmoothed);
 }
 
 }  // namespace beat

@@ -19,8 +19,10 @@ inline constexpr size_t kWindowSamples = 512;
 inline constexpr size_t kHopSamples = 64;
 // Onset envelope values per second (about 172).
 inline constexpr double kEnvelopeRate = kAnalysisRate / kHopSamples;
-// Mel bands whose log magnitudes make the flux.
+// Mel bands whose log magnitudes make the flux; the lowest of them (up to about 240 Hz,
+// kick drum and bass) also make a flux of their own.
 inline constexpr size_t kBands = 40;
+inline constexpr size_t kLowBands = 6;
 
 class OnsetEnvelope {
  public:
@@ -28,14 +30,15 @@ class OnsetEnvelope {
   OnsetEnvelope(const OnsetEnvelope&) = delete;
   OnsetEnvelope& operator=(const OnsetEnvelope&) = delete;
 
-  // Consumes stereo frames and appends one onset value per completed hop to `out`.
-  void Feed(const int16_t* interleavedStereo, size_t frames, std::vector<float>& out);
+  // Consumes stereo frames and appends one onset value per completed hop to `out`, and
+  // that of the low bands alone to `lowOut`.
+  void Feed(const int16_t* interleavedStereo, size_t frames, std::vector<float>& out, std::vector<float>& lowOut);
   // Stereo frames consumed so far.
   uint64_t framesFed() const { return framesFed_; }
 
  private:
-  void AddSample(float sample, std::vector<float>& out);
-  void EmitFrame(std::vector<float>& out);
+  void AddSample(float sample, std::vector<float>& out, std::vector<float>& lowOut);
+  void EmitFrame(std::vector<float>& out, std::vector<float>& lowOut);
 
   RealFft fft_;
   std::array<float, kWindowSamples> window_{};
@@ -54,6 +57,7 @@ class OnsetEnvelope {
   bool havePrevious_ = false;
   // Raw flux values awaiting the smoothing kernel, newest last.
   std::array<float, 5> recentFlux_{};
+  std::array<float, 5> recentLowFlux_{};
   size_t fluxCount_ = 0;
   uint64_t framesFed_ = 0;
 };

@@ -17,6 +17,8 @@ constexpr size_t kFftSize = 4096;
 // about the tempo and is left out.
 constexpr double kSilentVariance = 1e-6;
 constexpr double kAgreementTolerance = 0.04;
+// An octave candidate's periodicity must reach this share of the strongest peak's.
+constexpr double kCandidateShare = 0.15;
 
 double LagOfBpm(double bpm) { return 60.0 * kEnvelopeRate / bpm; }
 
@@ -38,23 +40,40 @@ Periodicity::Periodicity(PeriodChoice choice)
       spectrum_(kFftSize / 2 + 1),
       products_(kFftSize),
       segmentAcf_(kMaxLag + 1),
-      sum_(kMaxLag + 1, 0.0) {
+      segmentLowAcf_(kMaxLag + 1),
+      sum_(kMaxLag + 1, 0.0),
+      lowSum_(kMaxLag + 1, 0.0) {
   pending_.reserve(kSegmentValues);
+  lowPending_.reserve(kSegmentValues);
 }
 
-void Periodicity::Add(const float* values, size_t count) {
+void Periodicity::Add(const float* values, const float* lowValues, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     pending_.push_back(values[i]);
+    lowPending_.push_back(lowValues[i]);
     ++valuesSinceAnalysis_;
     if (pending_.size() == kSegmentValues) {
-      AnalyseSegment(pending_.data(), pending_.size());
+      AnalyseSegment(pending_.data(), lowPending_.data(), pending_.size());
       pending_.erase(pending_.begin(), pending_.begin() + kSegmentHop);
+      lowPending_.erase(lowPending_.begin(), lowPending_.begin() + kSegmentHop);
       valuesSinceAnalysis_ = 0;
     }
   }
 }
 
-void Periodicity::AnalyseSegment(const float* values, size_t count) {
+void Periodicity::AnalyseSegment(const float* values, const float* lowValues, size_t count) {
+  if (!SegmentAcf(values, count, segmentAcf_)) return;
+  // Low bands without onsets of their own (no bass, no kick) add nothing.
+  if (!SegmentAcf(lowValues, count, segmentLowAcf_)) std::fill(segmentLowAcf_.begin(), segmentLowAcf_.end(), 0.0);
+  for (size_t lag = 0; lag <= kMaxLag; ++lag) {
+    sum_[lag] += segmentAcf_[lag];
+    lowSum_[lag] += segmentLowAcf_[lag];
+  }
+  ++segments_;
+  segmentLags_.push_back(static_cast<float>(ChooseLag(segmentAcf_, segmentLowAcf_, choice_).lag));
+}
+
+bool Periodicity::SegmentAcf(const float* values, size_t count, std::vector<double>& acf) {
   double mean = 0.0;
   for (size_t i = 0; i < count; ++i) mean += values[i];
   mean /= static_cast<double>(count);
@@ -68,17 +87,15 @@ void Periodicity::AnalyseSegment(const float* values, size_t count) {
   fft_.Inverse(spectrum_.data(), products_.data());
 
   const double energy = products_[0];
-  if (!(energy / (static_cast<double>(kFftSize) * static_cast<double>(count)) > kSilentVariance)) return;
+  if (!(energy / (static_cast<double>(kFftSize) * static_cast<double>(count)) > kSilentVariance)) return false;
   const size_t lags = std::min(kMaxLag, count - 1);
-  std::fill(segmentAcf_.begin(), segmentAcf_.end(), 0.0);
+  std::fill(acf.begin(), acf.end(), 0.0);
   // Unbiased: each lag divided by the number of products it sums, so a short segment
   // does not favour short lags.
   for (size_t lag = 0; lag <= lags; ++lag) {
-    segmentAcf_[lag] = products_[lag] / energy * static_cast<double>(count) / static_cast<double>(count - lag);
+    acf[lag] = products_[lag] / energy * static_cast<double>(count) / static_cast<double>(count - lag);
   }
-  for (size_t lag = 0; lag <= kMaxLag; ++lag) sum_[lag] += segmentAcf_[lag];
-  ++segments_;
-  segmentLags_.push_back(static_cast<float>(ChooseLag(segmentAcf_, choice_).lag));
+  return true;
 }
 
 size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice) {
@@ -132,7 +149,8 @@ double PeakNear(const std::vector<double>& acf, double lag, size_t* where = null
 
 }  // namespace
 
-OctaveFeatures Periodicity::Features(const std::vector<double>& acf, double candidateLag) {
+OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                                     double candidateLag) {
   const double octaves = std::log2(60.0 * kEnvelopeRate / candidateLag / 120.0);
   return {octaves,
           octaves * octaves,
@@ -140,10 +158,14 @@ OctaveFeatures Periodicity::Features(const std::vector<double>& acf, double cand
           PeakNear(acf, candidateLag / 2.0),
           PeakNear(acf, candidateLag),
           PeakNear(acf, candidateLag * 2.0),
-          PeakNear(acf, candidateLag * 3.0)};
+          PeakNear(acf, candidateLag * 3.0),
+          PeakNear(lowAcf, candidateLag / 2.0),
+          PeakNear(lowAcf, candidateLag),
+          PeakNear(lowAcf, candidateLag * 2.0)};
 }
 
-LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const PeriodChoice& choice) {
+LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                                 const PeriodChoice& choice) {
   LagChoice result;
   const size_t strongest = StrongestLag(acf, choice);
   if (strongest == 0) return result;
@@ -151,12 +173,13 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const PeriodCho
   std::vector<double> scores;
   std::vector<size_t> lags;
   for (double candidate : OctaveCandidates(static_cast<double>(strongest))) {
-    const OctaveFeatures features = Features(acf, candidate);
+    const OctaveFeatures features = Features(acf, lowAcf, candidate);
     double score = 0.0;
     for (size_t i = 0; i < kOctaveFeatures; ++i) score += choice.octaveWeights[i] * features[i];
+    // The beat itself must recur: a multiple without a clear periodicity of its own
+    // (the half period of a plain click track) is no candidate.
     size_t peak = 0;
-    PeakNear(acf, candidate, &peak);
-    if (peak < 1) continue;
+    if (PeakNear(acf, candidate, &peak) < kCandidateShare * acf[strongest] || peak < 1) continue;
     scores.push_back(score);
     lags.push_back(peak);
   }
@@ -197,18 +220,24 @@ double Periodicity::RefineLag(const std::vector<double>& acf, size_t lag) {
 
 PeriodResult Periodicity::Finish() {
   if (pending_.size() >= kMinSegmentValues && (segments_ == 0 || valuesSinceAnalysis_ >= kSegmentHop / 2)) {
-    AnalyseSegment(pending_.data(), pending_.size());
+    AnalyseSegment(pending_.data(), lowPending_.data(), pending_.size());
   }
   pending_.clear();
+  lowPending_.clear();
   valuesSinceAnalysis_ = 0;
 
   PeriodResult result;
   result.segments = segments_;
   if (segments_ == 0) return result;
   std::vector<double>& mean = result.meanAcf;
+  std::vector<double>& lowMean = result.meanLowAcf;
   mean.resize(sum_.size());
-  for (size_t lag = 0; lag < sum_.size(); ++lag) mean[lag] = sum_[lag] / static_cast<double>(segments_);
-  const LagChoice choice = ChooseLag(mean, choice_);
+  lowMean.resize(sum_.size());
+  for (size_t lag = 0; lag < sum_.size(); ++lag) {
+    mean[lag] = sum_[lag] / static_cast<double>(segments_);
+    lowMean[lag] = lowSum_[lag] / static_cast<double>(segments_);
+  }
+  const LagChoice choice = ChooseLag(mean, lowMean, choice_);
   const size_t lag = choice.lag;
   if (lag == 0) return result;
   result.probability = choice.probability;

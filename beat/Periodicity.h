@@ -17,9 +17,10 @@ inline constexpr double kMinBpm = 40.0;
 inline constexpr double kMaxBpm = 250.0;
 
 // Features of a candidate beat period that tell the beat from its half, double, third
-// and triple: the tempo's distance in octaves from 120 BPM (and its square), and the
-// periodicity at a third, half, once, twice and three times the period.
-inline constexpr size_t kOctaveFeatures = 7;
+// and triple: the tempo's distance in octaves from 120 BPM (and its square), the
+// periodicity at a third, half, once, twice and three times the period, and that of the
+// low bands' onsets (kick drum, bass: they mostly mark beats) at half, once and twice it.
+inline constexpr size_t kOctaveFeatures = 10;
 using OctaveFeatures = std::array<double, kOctaveFeatures>;
 
 // How the beat period is chosen among the periodicities of the envelope: the strongest
@@ -33,8 +34,8 @@ struct PeriodChoice {
   // (half-bars, bars) recur as well.
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
-  // (scripts/tune-octave.py); all zero keeps the strongest peak.
-  OctaveFeatures octaveWeights = {0, 0, 0, 0, 0, 0, 0};
+  // (scripts/tune-octave.py); all zero would keep the strongest peak.
+  OctaveFeatures octaveWeights = {0.2848, -1.9806, 0.0532, 0.6684, -0.1906, 1.1127, -0.3066, -1.5115, 0.3952, 1.0307};
 };
 
 struct LagChoice {
@@ -54,8 +55,10 @@ struct PeriodResult {
   // The octave decision's probability for the chosen period.
   double probability = 0.0;
   size_t segments = 0;
-  // The mean normalised autocorrelation the choice was made on (kMaxLag + 1 values).
+  // The mean normalised autocorrelations the choice was made on (kMaxLag + 1 values),
+  // of the whole envelope and of the low bands'.
   std::vector<double> meanAcf;
+  std::vector<double> meanLowAcf;
 };
 
 class Periodicity {
@@ -70,7 +73,8 @@ class Periodicity {
 
   explicit Periodicity(PeriodChoice choice = {});
 
-  void Add(const float* values, size_t count);
+  // Adds `count` values of the onset envelope and of the low bands' envelope.
+  void Add(const float* values, const float* lowValues, size_t count);
   PeriodResult Finish();
 
   // The strongest peak of a normalised autocorrelation (kMaxLag + 1 values) after the
@@ -79,24 +83,31 @@ class Periodicity {
   // The octave candidates of a lag: once, half, twice, a third and three times it, those
   // within the tempo range.
   static std::vector<double> OctaveCandidates(double lag);
-  static OctaveFeatures Features(const std::vector<double>& acf, double candidateLag);
+  static OctaveFeatures Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                                 double candidateLag);
   // The beat lag: the strongest peak, then the octave decision among its candidates.
-  static LagChoice ChooseLag(const std::vector<double>& acf, const PeriodChoice& choice);
+  static LagChoice ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                             const PeriodChoice& choice);
   // The period below the lag grid: interpolated at the lag and at its multiples.
   static double RefineLag(const std::vector<double>& acf, size_t lag);
 
  private:
-  void AnalyseSegment(const float* values, size_t count);
+  void AnalyseSegment(const float* values, const float* lowValues, size_t count);
+  // The normalised autocorrelation of `count` values into acf; false for silence.
+  bool SegmentAcf(const float* values, size_t count, std::vector<double>& acf);
 
   PeriodChoice choice_;
   RealFft fft_;
   std::vector<float> pending_;
+  std::vector<float> lowPending_;
   size_t valuesSinceAnalysis_ = 0;
   std::vector<float> padded_;
   std::vector<std::complex<float>> spectrum_;
   std::vector<float> products_;
   std::vector<double> segmentAcf_;
+  std::vector<double> segmentLowAcf_;
   std::vector<double> sum_;
+  std::vector<double> lowSum_;
   size_t segments_ = 0;
   // Each analysed segment's own choice of lag (0 when it had none).
   std::vector<float> segmentLags_;

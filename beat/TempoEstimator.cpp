@@ -9,24 +9,32 @@ namespace beat {
 
 namespace {
 
-// Logistic calibration of the confidence from the two measures of the chosen period.
-constexpr double kBias = -4.0;
-constexpr double kSalienceWeight = 2.0;
-constexpr double kAgreementWeight = 2.0;
-constexpr double kProbabilityWeight = 4.0;
+// Logistic calibration of the confidence from the measures of the chosen period, fitted
+// on the tuning half of the development set (scripts/tune-confidence.py).
+constexpr double kBias = -2.087;
+constexpr double kSalienceWeight = 0.696;
+constexpr double kAgreementWeight = 0.807;
+constexpr double kProbabilityWeight = 2.904;
+// Below this mean autocorrelation at the chosen period there is no pulse to speak of
+// (noise, speech): no tempo rather than a guess. Music starts above 0.08.
+constexpr double kMinSalience = 0.05;
 
 }  // namespace
 
 void TempoEstimator::Feed(const int16_t* interleavedStereo, size_t frames) {
   newOnsets_.clear();
-  onsets_.Feed(interleavedStereo, frames, newOnsets_);
-  periodicity_.Add(newOnsets_.data(), newOnsets_.size());
+  newLowOnsets_.clear();
+  onsets_.Feed(interleavedStereo, frames, newOnsets_, newLowOnsets_);
+  periodicity_.Add(newOnsets_.data(), newLowOnsets_.data(), newOnsets_.size());
 }
 
 TempoEstimate TempoEstimator::Finish() {
   const PeriodResult period = periodicity_.Finish();
   TempoEstimate estimate;
-  if (!period.periodValues || !(*period.periodValues > 0.0)) return estimate;
+  if (!period.periodValues || !(*period.periodValues > 0.0) || !(period.salience >= kMinSalience)) {
+    estimate.salience = period.salience;
+    return estimate;
+  }
   estimate.bpm = 60.0 * kEnvelopeRate / *period.periodValues;
   estimate.salience = period.salience;
   estimate.agreement = period.agreement;

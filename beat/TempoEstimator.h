@@ -40,6 +40,7 @@ class TempoEstimator {
   OnsetEnvelope onsets_;
   Periodicity periodicity_;
   std::vector<float> newOnsets_;
+  std::vector<float> newLowOnsets_;
 };
 
 }  // namespace beat

@@ -23,7 +23,8 @@ names = {n[len("TempoScout/"):] for n in archive.namelist() if n.startswith("Tem
 required = ["TempoScout.exe", "temposcout-cli.exe", "bass.dll", "bass_fx.dll", "libmpg123-0.dll",
             "libsyn123-0.dll", "libtag.dll", "help.html", "about.html", "LICENSE.txt",
             "licenses/mpg123-COPYING.txt", "licenses/mpg123-SOURCE.txt", "licenses/taglib-COPYING.txt",
-            "licenses/taglib-SOURCE.txt", "licenses/mingw-w64-runtime.txt"]
+            "licenses/taglib-SOURCE.txt", "licenses/kissfft-COPYING.txt", "licenses/kissfft-SOURCE.txt",
+            "licenses/mingw-w64-runtime.txt"]
 problems = [f"missing {n}" for n in required if n not in names]
 for library in ("mpg123", "taglib"):
     if not any(re.fullmatch(rf"source/{library}/.*\.dsc", n) for n in names):

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing TempoScout needs on Debian 12, and builds
-# libmpg123 and TagLib for mingw and a sanitized libmpg123 for fuzzing into the cache.
+# libmpg123, TagLib and KissFFT for mingw and a sanitized libmpg123 for fuzzing into the cache.
 # Safe to run again: it only installs and builds what is missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,6 +13,7 @@ packages=(
   libmpg123-dev mpg123 lame sox libsox-fmt-mp3
   dpkg-dev curl util-linux python3
   libtag1-dev python3-mutagen
+  libkissfft-dev
 )
 
 missing=()
@@ -28,6 +29,7 @@ fi
 
 "$here/build-mpg123-mingw.sh" >/dev/null
 "$here/build-taglib-mingw.sh" >/dev/null
+"$here/build-kissfft-mingw.sh" >/dev/null
 
 # The sanitized native libmpg123 the fuzz build links, so the decoder is fuzzed too.
 "$here/build-mpg123-fuzz.sh" >/dev/null

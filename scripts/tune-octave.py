@@ -5,6 +5,7 @@ preference, its half, double, third and triple) are ranked by a linear score of 
 features, fitted by conditional logistic regression to rank the true tempo first.
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
 (ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line.)
+With --cv it prints the three-fold cross-validated accuracy instead.
 Prints the weights for PeriodChoice::octaveWeights and the tuning-half accuracy."""
 import csv
 import math
@@ -14,6 +15,7 @@ RATE = 11025 / 64
 MAX_BPM, MIN_BPM = 250.0, 40.0
 PREFERRED_BPM, WIDTH, DOUBLE_WEIGHT = 120.0, 1.4, 0.5
 L2 = 0.01
+CANDIDATE_SHARE = 0.15
 
 
 def lag_of(bpm):
@@ -44,10 +46,11 @@ def peak_near(acf, lag):
     return max(values) if values else 0.0
 
 
-def features(acf, c):
+def features(acf, low, c):
     octaves = math.log2(60.0 * RATE / c / 120.0)
     return [octaves, octaves * octaves, peak_near(acf, c / 3), peak_near(acf, c / 2), peak_near(acf, c),
-            peak_near(acf, 2 * c), peak_near(acf, 3 * c)]
+            peak_near(acf, 2 * c), peak_near(acf, 3 * c), peak_near(low, c / 2), peak_near(low, c),
+            peak_near(low, 2 * c)]
 
 
 def candidates(lag):
@@ -66,19 +69,21 @@ def main():
     names = [line.strip() for line in open(names_file)]
     samples = []
     for name, line in zip(names, open(acf_file)):
-        acf = [float(v) for v in line.split()]
+        whole, _, low_part = line.partition("|")
+        acf = [float(v) for v in whole.split()]
+        low = [float(v) for v in low_part.split()]
         if not acf:
             continue
         lag = strongest(acf)
         if lag == 0:
             continue
-        cands = candidates(lag)
+        cands = [c for c in candidates(lag) if peak_near(acf, c) >= CANDIDATE_SHARE * acf[lag]]
         bpms = [60.0 * RATE / c for c in cands]
         right = [i for i, b in enumerate(bpms) if abs(b / truth[name] - 1) <= 0.04]
         if not right:
             continue  # no candidate can be right: nothing to learn from this file
-        samples.append(([features(acf, c) for c in cands], right[0]))
-    n = len(features([0.0] * 601, 100.0))
+        samples.append(([features(acf, low, c) for c in cands], right[0]))
+    n = len(samples[0][0][0])
     w = [0.0] * n
     rate = 0.5
     for _ in range(4000):

@@ -35,19 +35,23 @@ bool EstimateFile(const char* path, const beat::PeriodChoice& choice, beat::Temp
   return true;
 }
 
-// The mean normalised autocorrelation of the file's onset envelope, one line of
-// kMaxLag + 1 values (empty when there is none), for tuning the octave decision.
+// The mean normalised autocorrelations of the file's onset envelope and of its low
+// bands', kMaxLag + 1 values each, on one line parted by "|" (empty when there are
+// none), for tuning the octave decision.
 bool PrintAcf(const char* path) {
   beat::OnsetEnvelope onsets;
   beat::Periodicity periodicity;
-  std::vector<float> values;
+  std::vector<float> values, lowValues;
   const bool decoded = DecodeFile(path, [&](const int16_t* audio, size_t frames) {
     values.clear();
-    onsets.Feed(audio, frames, values);
-    periodicity.Add(values.data(), values.size());
+    lowValues.clear();
+    onsets.Feed(audio, frames, values, lowValues);
+    periodicity.Add(values.data(), lowValues.data(), values.size());
   });
   const beat::PeriodResult result = periodicity.Finish();
   for (size_t lag = 0; lag < result.meanAcf.size(); ++lag) std::printf(lag == 0 ? "%.17g" : " %.17g", result.meanAcf[lag]);
+  std::printf(" |");
+  for (double value : result.meanLowAcf) std::printf(" %.17g", value);
   std::printf("\n");
   return decoded;
 }

@@ -33,7 +33,7 @@ TEST_P(KnownPeriod, RefinedWellBelowOneLag) {
   const PeriodCase c = GetParam();
   beat::Periodicity periodicity;
   const std::vector<float> envelope = PulseEnvelope(c.period, 10000, c.accentEvery);
-  periodicity.Add(envelope.data(), envelope.size());
+  periodicity.Add(envelope.data(), envelope.data(), envelope.size());
   const beat::PeriodResult result = periodicity.Finish();
   ASSERT_TRUE(result.periodValues);
   EXPECT_NEAR(*result.periodValues, c.period, 0.15);
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Periods, KnownPeriod,
 TEST(Periodicity, FlatEnvelopeHasNoPeriod) {
   beat::Periodicity periodicity;
   const std::vector<float> flat(5000, 3.0f);
-  periodicity.Add(flat.data(), flat.size());
+  periodicity.Add(flat.data(), flat.data(), flat.size());
   const beat::PeriodResult result = periodicity.Finish();
   EXPECT_FALSE(result.periodValues);
   EXPECT_EQ(result.segments, 0u);
@@ -57,7 +57,7 @@ TEST(Periodicity, FlatEnvelopeHasNoPeriod) {
 TEST(Periodicity, ChooseLagFindsNoPeakInANegativeCurve) {
   std::vector<double> acf(beat::Periodicity::kMaxLag + 1, -0.1);
   acf[0] = 1.0;
-  EXPECT_EQ(beat::Periodicity::ChooseLag(acf, {}).lag, 0u);
+  EXPECT_EQ(beat::Periodicity::ChooseLag(acf, acf, {}).lag, 0u);
 }
 
 TEST(Periodicity, PreferenceDecidesBetweenEqualOctaves) {
