@@ -25,7 +25,8 @@ names = {n[len("TempoScout/"):] for n in archive.namelist() if n.startswith("Tem
 required = ["TempoScout.exe", "temposcout-cli.exe", "bass.dll", "bass_fx.dll", "libmpg123-0.dll",
             "libsyn123-0.dll", "libtag.dll", "help.html", "about.html", "README.txt", "LICENSE.txt",
             "licenses/mpg123-COPYING.txt", "licenses/mpg123-SOURCE.txt", "licenses/taglib-COPYING.txt",
-            "licenses/taglib-SOURCE.txt", "licenses/mingw-w64-runtime.txt",
+            "licenses/taglib-SOURCE.txt", "licenses/kissfft-COPYING.txt", "licenses/kissfft-SOURCE.txt",
+            "licenses/mingw-w64-runtime.txt",
             "avformat-59.dll", "avcodec-59.dll", "avutil-57.dll", "swresample-4.dll",
             "licenses/ffmpeg-COPYING.txt", "licenses/ffmpeg-SOURCE.txt"]
 problems = [f"missing {n}" for n in required if n not in names]

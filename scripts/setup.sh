@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing TempoScout needs on Debian 12, and builds
-# libmpg123, TagLib and FFmpeg for mingw and a sanitized libmpg123 for fuzzing into the cache.
+# libmpg123, TagLib, FFmpeg and KissFFT for mingw and a sanitized libmpg123 for fuzzing into the cache.
 # Safe to run again: it only installs and builds what is missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +14,7 @@ packages=(
   dpkg-dev curl util-linux python3
   libtag1-dev python3-mutagen
   libavformat-dev libavcodec-dev libavutil-dev ffmpeg nasm
+  libkissfft-dev
 )
 
 missing=()
@@ -30,6 +31,7 @@ fi
 "$here/build-mpg123-mingw.sh" >/dev/null
 "$here/build-taglib-mingw.sh" >/dev/null
 "$here/build-ffmpeg-mingw.sh" >/dev/null
+"$here/build-kissfft-mingw.sh" >/dev/null
 
 # The sanitized native libmpg123 the fuzz build links, so the decoder is fuzzed too.
 "$here/build-mpg123-fuzz.sh" >/dev/null

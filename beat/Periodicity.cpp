@@ -1,0 +1,255 @@
+// Autocorrelation of the onset envelope per segment, normalised and summed over the
+// track; the beat lag is the strongest peak after a tempo preference and a reward for a
+// recurring double period, refined by interpolation across its multiples.
+#include "beat/Periodicity.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "beat/OnsetEnvelope.h"
+
+namespace beat {
+
+namespace {
+
+constexpr size_t kFftSize = 4096;
+// Below this variance a segment's envelope is silence (or digital hum): it says nothing
+// about the tempo and is left out.
+constexpr double kSilentVariance = 1e-6;
+constexpr double kAgreementTolerance = 0.04;
+// An octave candidate's periodicity must reach this share of the strongest peak's.
+constexpr double kCandidateShare = 0.15;
+
+double LagOfBpm(double bpm) { return 60.0 * kEnvelopeRate / bpm; }
+
+// Vertex of the parabola through the values at lag-1, lag, lag+1.
+double ParabolicPeak(const std::vector<double>& acf, size_t lag) {
+  const double left = acf[lag - 1], centre = acf[lag], right = acf[lag + 1];
+  const double curvature = left - 2.0 * centre + right;
+  if (curvature >= 0.0) return static_cast<double>(lag);
+  const double offset = 0.5 * (left - right) / curvature;
+  return static_cast<double>(lag) + std::clamp(offset, -0.5, 0.5);
+}
+
+}  // namespace
+
+Periodicity::Periodicity(PeriodChoice choice)
+    : choice_(choice),
+      fft_(kFftSize),
+      padded_(kFftSize),
+      spectrum_(kFftSize / 2 + 1),
+      products_(kFftSize),
+      segmentAcf_(kMaxLag + 1),
+      segmentLowAcf_(kMaxLag + 1),
+      sum_(kMaxLag + 1, 0.0),
+      lowSum_(kMaxLag + 1, 0.0) {
+  pending_.reserve(kSegmentValues);
+  lowPending_.reserve(kSegmentValues);
+}
+
+void Periodicity::Add(const float* values, const float* lowValues, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    pending_.push_back(values[i]);
+    lowPending_.push_back(lowValues[i]);
+    ++valuesSinceAnalysis_;
+    if (pending_.size() == kSegmentValues) {
+      AnalyseSegment(pending_.data(), lowPending_.data(), pending_.size());
+      pending_.erase(pending_.begin(), pending_.begin() + kSegmentHop);
+      lowPending_.erase(lowPending_.begin(), lowPending_.begin() + kSegmentHop);
+      valuesSinceAnalysis_ = 0;
+    }
+  }
+}
+
+void Periodicity::AnalyseSegment(const float* values, const float* lowValues, size_t count) {
+  if (!SegmentAcf(values, count, segmentAcf_)) return;
+  // Low bands without onsets of their own (no bass, no kick) add nothing.
+  if (!SegmentAcf(lowValues, count, segmentLowAcf_)) std::fill(segmentLowAcf_.begin(), segmentLowAcf_.end(), 0.0);
+  for (size_t lag = 0; lag <= kMaxLag; ++lag) {
+    sum_[lag] += segmentAcf_[lag];
+    lowSum_[lag] += segmentLowAcf_[lag];
+  }
+  ++segments_;
+  segmentLags_.push_back(static_cast<float>(ChooseLag(segmentAcf_, segmentLowAcf_, choice_).lag));
+}
+
+bool Periodicity::SegmentAcf(const float* values, size_t count, std::vector<double>& acf) {
+  double mean = 0.0;
+  for (size_t i = 0; i < count; ++i) mean += values[i];
+  mean /= static_cast<double>(count);
+  std::fill(padded_.begin(), padded_.end(), 0.0f);
+  for (size_t i = 0; i < count; ++i) padded_[i] = static_cast<float>(values[i] - mean);
+
+  // Autocorrelation through the power spectrum; the zero padding beyond count + kMaxLag
+  // keeps the circular wrap away from the lags used.
+  fft_.Forward(padded_.data(), spectrum_.data());
+  for (auto& bin : spectrum_) bin = std::norm(bin);
+  fft_.Inverse(spectrum_.data(), products_.data());
+
+  const double energy = products_[0];
+  if (!(energy / (static_cast<double>(kFftSize) * static_cast<double>(count)) > kSilentVariance)) return false;
+  const size_t lags = std::min(kMaxLag, count - 1);
+  std::fill(acf.begin(), acf.end(), 0.0);
+  // Unbiased: each lag divided by the number of products it sums, so a short segment
+  // does not favour short lags.
+  for (size_t lag = 0; lag <= lags; ++lag) {
+    acf[lag] = products_[lag] / energy * static_cast<double>(count) / static_cast<double>(count - lag);
+  }
+  return true;
+}
+
+size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice) {
+  const auto minLag = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
+  const auto maxLag = static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm)));
+  const double preferredLag = LagOfBpm(choice.preferredBpm);
+  size_t best = 0;
+  double bestScore = 0.0;
+  for (size_t lag = minLag; lag <= maxLag; ++lag) {
+    const double value = acf[lag];
+    if (value <= 0.0 || value < acf[lag - 1] || value < acf[lag + 1]) continue;
+    double twice = 0.0;
+    for (size_t near = 2 * lag - 1; near <= 2 * lag + 1 && near <= kMaxLag; ++near) twice = std::max(twice, acf[near]);
+    const double octaves = std::log2(static_cast<double>(lag) / preferredLag) / choice.preferredWidthOctaves;
+    const double score = std::exp(-0.5 * octaves * octaves) * (value + choice.doubleWeight * twice);
+    if (score > bestScore) {
+      bestScore = score;
+      best = lag;
+    }
+  }
+  return best;
+}
+
+std::vector<double> Periodicity::OctaveCandidates(double lag) {
+  std::vector<double> candidates;
+  // The strongest peak itself first: it wins ties.
+  for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0}) {
+    const double candidate = lag * factor;
+    if (candidate >= LagOfBpm(kMaxBpm) && candidate <= LagOfBpm(kMinBpm)) candidates.push_back(candidate);
+  }
+  return candidates;
+}
+
+namespace {
+
+// The highest autocorrelation within 3 % of a lag (0 beyond the lags kept), and where.
+double PeakNear(const std::vector<double>& acf, double lag, size_t* where = nullptr) {
+  const auto first = static_cast<long>(std::floor(lag * 0.97));
+  const auto last = std::min(static_cast<long>(std::ceil(lag * 1.03)), static_cast<long>(acf.size()) - 2);
+  double best = 0.0;
+  bool found = false;
+  for (long candidate = std::max(first, 1L); candidate <= last; ++candidate) {
+    if (!found || acf[static_cast<size_t>(candidate)] > best) {
+      best = acf[static_cast<size_t>(candidate)];
+      found = true;
+      if (where != nullptr) *where = static_cast<size_t>(candidate);
+    }
+  }
+  return found ? best : 0.0;
+}
+
+}  // namespace
+
+OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                                     double candidateLag) {
+  const double octaves = std::log2(60.0 * kEnvelopeRate / candidateLag / 120.0);
+  return {octaves,
+          octaves * octaves,
+          PeakNear(acf, candidateLag / 3.0),
+          PeakNear(acf, candidateLag / 2.0),
+          PeakNear(acf, candidateLag),
+          PeakNear(acf, candidateLag * 2.0),
+          PeakNear(acf, candidateLag * 3.0),
+          PeakNear(lowAcf, candidateLag / 2.0),
+          PeakNear(lowAcf, candidateLag),
+          PeakNear(lowAcf, candidateLag * 2.0)};
+}
+
+LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                                 const PeriodChoice& choice) {
+  LagChoice result;
+  const size_t strongest = StrongestLag(acf, choice);
+  if (strongest == 0) return result;
+  result.lag = strongest;
+  std::vector<double> scores;
+  std::vector<size_t> lags;
+  for (double candidate : OctaveCandidates(static_cast<double>(strongest))) {
+    const OctaveFeatures features = Features(acf, lowAcf, candidate);
+    double score = 0.0;
+    for (size_t i = 0; i < kOctaveFeatures; ++i) score += choice.octaveWeights[i] * features[i];
+    // The beat itself must recur: a multiple without a clear periodicity of its own
+    // (the half period of a plain click track) is no candidate.
+    size_t peak = 0;
+    if (PeakNear(acf, candidate, &peak) < kCandidateShare * acf[strongest] || peak < 1) continue;
+    scores.push_back(score);
+    lags.push_back(peak);
+  }
+  if (scores.empty()) {
+    result.probability = 1.0;
+    return result;
+  }
+  const size_t best = static_cast<size_t>(std::max_element(scores.begin(), scores.end()) - scores.begin());
+  double total = 0.0;
+  for (double score : scores) total += std::exp(score - scores[best]);
+  result.lag = lags[best];
+  result.probability = 1.0 / total;
+  return result;
+}
+
+double Periodicity::RefineLag(const std::vector<double>& acf, size_t lag) {
+  double period = ParabolicPeak(acf, lag);
+  // Least squares over the multiples k * period that show a clear peak of their own:
+  // each multiple divides the error of reading its peak by k.
+  double weightedSum = period, squares = 1.0;
+  for (int multiple = 2; multiple <= 4; ++multiple) {
+    const double centre = multiple * period;
+    const auto first = static_cast<long>(std::lround(centre)) - 2;
+    const auto last = static_cast<long>(std::lround(centre)) + 2;
+    if (first < 1 || last + 1 > static_cast<long>(kMaxLag)) break;
+    size_t peak = static_cast<size_t>(first);
+    for (auto candidate = static_cast<size_t>(first); candidate <= static_cast<size_t>(last); ++candidate) {
+      if (acf[candidate] > acf[peak]) peak = candidate;
+    }
+    if (peak == static_cast<size_t>(first) || peak == static_cast<size_t>(last)) break;
+    if (acf[peak] < 0.5 * acf[lag]) break;
+    weightedSum += multiple * ParabolicPeak(acf, peak);
+    squares += multiple * multiple;
+    period = weightedSum / squares;
+  }
+  return period;
+}
+
+PeriodResult Periodicity::Finish() {
+  if (pending_.size() >= kMinSegmentValues && (segments_ == 0 || valuesSinceAnalysis_ >= kSegmentHop / 2)) {
+    AnalyseSegment(pending_.data(), lowPending_.data(), pending_.size());
+  }
+  pending_.clear();
+  lowPending_.clear();
+  valuesSinceAnalysis_ = 0;
+
+  PeriodResult result;
+  result.segments = segments_;
+  if (segments_ == 0) return result;
+  std::vector<double>& mean = result.meanAcf;
+  std::vector<double>& lowMean = result.meanLowAcf;
+  mean.resize(sum_.size());
+  lowMean.resize(sum_.size());
+  for (size_t lag = 0; lag < sum_.size(); ++lag) {
+    mean[lag] = sum_[lag] / static_cast<double>(segments_);
+    lowMean[lag] = lowSum_[lag] / static_cast<double>(segments_);
+  }
+  const LagChoice choice = ChooseLag(mean, lowMean, choice_);
+  const size_t lag = choice.lag;
+  if (lag == 0) return result;
+  result.probability = choice.probability;
+  const double period = RefineLag(mean, lag);
+  result.periodValues = period;
+  result.salience = mean[lag];
+  size_t agreeing = 0;
+  for (float segmentLag : segmentLags_) {
+    if (segmentLag > 0.0f && std::abs(segmentLag / period - 1.0) <= kAgreementTolerance) ++agreeing;
+  }
+  result.agreement = static_cast<double>(agreeing) / static_cast<double>(segmentLags_.size());
+  return result;
+}
+
+}  // namespace beat

@@ -1,0 +1,116 @@
+// Periodicity of an onset envelope over a whole track, built segment by segment so that
+// memory stays the same for a three-minute song and a seven-hour recording, and the
+// choice of the beat period in it.
+#pragma once
+
+#include <array>
+#include <complex>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "beat/RealFft.h"
+
+namespace beat {
+
+inline constexpr double kMinBpm = 40.0;
+inline constexpr double kMaxBpm = 250.0;
+
+// Features of a candidate beat period that tell the beat from its half, double, third
+// and triple: the tempo's distance in octaves from 120 BPM (and its square), the
+// periodicity at a third, half, once, twice and three times the period, and that of the
+// low bands' onsets (kick drum, bass: they mostly mark beats) at half, once and twice it.
+inline constexpr size_t kOctaveFeatures = 10;
+using OctaveFeatures = std::array<double, kOctaveFeatures>;
+
+// How the beat period is chosen among the periodicities of the envelope: the strongest
+// peak after a preference for moderate tempi, then among it and its simple multiples
+// the one a linear score of their features ranks first.
+struct PeriodChoice {
+  // Listeners favour beats near this tempo (a log-Gaussian weight over periods).
+  double preferredBpm = 120.0;
+  double preferredWidthOctaves = 1.4;
+  // Weight of the periodicity at twice the period: a beat is a pulse whose multiples
+  // (half-bars, bars) recur as well.
+  double doubleWeight = 0.5;
+  // Weights of the octave decision, learned on the tuning half of the development set
+  // (scripts/tune-octave.py); all zero would keep the strongest peak.
+  OctaveFeatures octaveWeights = {0.2848, -1.9806, 0.0532, 0.6684, -0.1906, 1.1127, -0.3066, -1.5115, 0.3952, 1.0307};
+};
+
+struct LagChoice {
+  // The chosen lag, a peak of the autocorrelation; 0 when there is none.
+  size_t lag = 0;
+  // The octave decision's probability for it among the candidates (softmax of scores).
+  double probability = 0.0;
+};
+
+struct PeriodResult {
+  // The beat period in envelope values (fractional), or nothing.
+  std::optional<double> periodValues;
+  // Mean normalised autocorrelation at the chosen period (-1..1).
+  double salience = 0.0;
+  // Share of the analysed segments whose own choice lies within 4 % of the period.
+  double agreement = 0.0;
+  // The octave decision's probability for the chosen period.
+  double probability = 0.0;
+  size_t segments = 0;
+  // The mean normalised autocorrelations the choice was made on (kMaxLag + 1 values),
+  // of the whole envelope and of the low bands'.
+  std::vector<double> meanAcf;
+  std::vector<double> meanLowAcf;
+};
+
+class Periodicity {
+ public:
+  // Segments of about 11.9 s, taken every 5.9 s.
+  static constexpr size_t kSegmentValues = 2048;
+  static constexpr size_t kSegmentHop = 1024;
+  // Lags reach three and a half seconds: twice the slowest beat period and then some.
+  static constexpr size_t kMaxLag = 600;
+  // A segment shorter than this (3.7 s) shows too few beats of a slow tempo to count.
+  static constexpr size_t kMinSegmentValues = 640;
+
+  explicit Periodicity(PeriodChoice choice = {});
+
+  // Adds `count` values of the onset envelope and of the low bands' envelope.
+  void Add(const float* values, const float* lowValues, size_t count);
+  PeriodResult Finish();
+
+  // The strongest peak of a normalised autocorrelation (kMaxLag + 1 values) after the
+  // tempo preference, or 0 when it has no positive peak in the tempo range.
+  static size_t StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice);
+  // The octave candidates of a lag: once, half, twice, a third and three times it, those
+  // within the tempo range.
+  static std::vector<double> OctaveCandidates(double lag);
+  static OctaveFeatures Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                                 double candidateLag);
+  // The beat lag: the strongest peak, then the octave decision among its candidates.
+  static LagChoice ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                             const PeriodChoice& choice);
+  // The period below the lag grid: interpolated at the lag and at its multiples.
+  static double RefineLag(const std::vector<double>& acf, size_t lag);
+
+ private:
+  void AnalyseSegment(const float* values, const float* lowValues, size_t count);
+  // The normalised autocorrelation of `count` values into acf; false for silence.
+  bool SegmentAcf(const float* values, size_t count, std::vector<double>& acf);
+
+  PeriodChoice choice_;
+  RealFft fft_;
+  std::vector<float> pending_;
+  std::vector<float> lowPending_;
+  size_t valuesSinceAnalysis_ = 0;
+  std::vector<float> padded_;
+  std::vector<std::complex<float>> spectrum_;
+  std::vector<float> products_;
+  std::vector<double> segmentAcf_;
+  std::vector<double> segmentLowAcf_;
+  std::vector<double> sum_;
+  std::vector<double> lowSum_;
+  size_t segments_ = 0;
+  // Each analysed segment's own choice of lag (0 when it had none).
+  std::vector<float> segmentLags_;
+};
+
+}  // namespace beat

@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Builds the development set of the tempo estimator outside the checkout: mma grooves in
+# many styles rendered with fluidsynth (WAV and a 128 kbit/s MP3 copy of each), drum-only
+# grooves, and generated click tracks, with a manifest of their true tempi.
+# Usage: scripts/make-devset.sh [BUILD_DIR]   (BUILD_DIR holds bin/make_test_wav)
+# Prints the folder; its manifest.tsv has: name, group, style, true bpm, half (A or B).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build/linux}
+cache=${TEMPOSCOUT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/temposcout}
+out="$cache/devset"
+soundfont=/usr/share/sounds/sf2/FluidR3_GM.sf2
+mkdir -p "$out"
+
+for tool in mma fluidsynth lame; do
+  command -v "$tool" >/dev/null || { echo "make-devset: $tool is missing (scripts/accuracy.sh installs it)" >&2; exit 1; }
+done
+[[ -f $soundfont ]] || { echo "make-devset: no $soundfont (fluid-soundfont-gm)" >&2; exit 1; }
+[[ -x $build/bin/make_test_wav ]] || { echo "make-devset: no $build/bin/make_test_wav: build the linux preset" >&2; exit 1; }
+
+# mma finds grooves through a database of its libraries, made once.
+if [[ ! -f /usr/share/mma/lib/stdlib/.mmaDB ]]; then
+  sudo_cmd=""
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
+  $sudo_cmd mma -G >/dev/null
+fi
+
+# group, groove, beats per bar, the true tempo as a share of mma's tempo (a 6/8 groove
+# written with an eighth-note beat is tapped on the dotted quarter), three true tempi.
+styles=$(cat <<'LIST'
+rock 50sRock 4 1 128 151 176
+rock BasicRock 4 1 98 121 147
+rock SoftRock 4 1 72 89 108
+rock FolkRock 4 1 92 114 138
+rock 8Beat 4 1 100 118 139
+rock 60sRock 4 1 122 145 168
+pop Twist 4 1 138 152 166
+pop Trance 4 1 124 133 142
+pop PopBallad 4 1 62 71 83
+funk-disco BVFunk 4 1 88 103 119
+funk-disco BoneyM 4 1 108 119 131
+funk-disco DSoul 4 1 98 112 126
+funk-disco FUNK01 4 1 86 99 114
+swing Swing 4 1 112 141 177
+swing FastSwing 4 1 172 186 199
+swing EasySwing 4 1 88 106 129
+swing WesternSwing 4 1 128 151 178
+swing BigBand 4 1 132 158 188
+swing Jive 4 1 146 164 186
+jazz JazzCombo 4 1 102 127 158
+jazz Bebop 4 1 168 184 198
+jazz MellowJazz 4 1 68 86 108
+jazz ModernJazz 4 1 112 134 161
+latin BossaNova 4 1 108 126 148
+latin Samba 4 1 96 112 132
+latin Mambo 4 1 148 168 192
+latin ChaCha 4 1 108 118 129
+latin Rhumba 4 1 94 108 124
+latin Beguine 4 1 108 122 139
+latin Merengue 4 1 118 138 158
+latin Tango 4 1 108 119 131
+reggae Ska 4 1 128 147 168
+reggae REGG01 4 1 68 82 98
+country SlowCountry 4 1 68 83 99
+country BlueGrass 4 1 148 171 196
+country HillCountry 4 1 98 113 131
+country CNTR01 4 1 98 118 139
+polka-march Polka 4 1 108 122 139
+polka-march DixieMarch 4 1 108 121 138
+polka-march 68March 2 1 98 112 128
+ballad Ballad 4 1 60 70 84
+ballad RockBallad 4 1 61 72 85
+ballad PianoBallad 4 1 60 68 79
+blues Blues 4 1 78 101 128
+blues ShuffleBoggie 4 1 108 127 149
+waltz Waltz 3 1 88 118 156
+waltz JazzWaltz 3 1 108 139 178
+waltz CountryWaltz 3 1 88 112 146
+waltz VieneseWaltz 3 1 158 174 196
+waltz FrenchWaltz 3 1 108 131 159
+waltz RockWaltz 3 1 88 109 138
+compound Ballad68 4 1 60 72 88
+compound Blues128 4 1 60 73 89
+compound Rock128 4 1 62 78 98
+compound 68Swing 6 1/3 82 104 128
+LIST
+)
+drumgrooves="50sRock FUNK01 REGG01 Swing BossaNova Polka"
+
+jobs="$out/jobs.txt"
+manifest="$out/manifest.tsv"
+: >"$jobs"
+printf 'name\tgroup\tstyle\tbpm\thalf\n' >"$manifest.new"
+index=0
+half_of() { (( $1 % 2 == 0 )) && echo A || echo B; }
+
+# A line per file for the renderer: name, groove, mma tempo, beats per bar, bars, drums only.
+while read -r group groove beats share t1 t2 t3; do
+  for truth in $t1 $t2 $t3; do
+    mmatempo=$(awk -v t="$truth" -v s="$share" 'BEGIN { split(s, f, "/"); if (f[2] == "") f[2] = 1; print t * f[2] / f[1] }')
+    # About 64 seconds of music.
+    bars=$(awk -v t="$mmatempo" -v b="$beats" 'BEGIN { print int(64 * t / 60 / b) + 1 }')
+    name="$group-$groove-$truth"
+    echo "$name $groove $mmatempo $beats $bars 0" >>"$jobs"
+    printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$group" "$groove" "$truth" "$(half_of $index)" >>"$manifest.new"
+    index=$((index + 1))
+  done
+done <<<"$styles"
+
+for groove in $drumgrooves; do
+  for truth in 84 117 143; do
+    bars=$(awk -v t="$truth" 'BEGIN { print int(64 * t / 240) + 1 }')
+    name="drums-$groove-$truth"
+    echo "$name $groove $truth 4 $bars 1" >>"$jobs"
+    printf '%s\t%s\t%s\t%s\t%s\n' "$name" drums "$groove" "$truth" "$(half_of $index)" >>"$manifest.new"
+    index=$((index + 1))
+  done
+done
+
+render() {
+  local name=$1 groove=$2 tempo=$3 bars=$5 drums=$6 dir=$DEVSET_DIR
+  [[ -f $dir/$name.mp3 ]] && return 0
+  local work
+  work=$(mktemp -d)
+  {
+    echo "Tempo $tempo"
+    echo "Groove $groove"
+    if [[ $drums == 1 ]]; then echo "AllTracks Off"; echo "AllTracks Drum On"; fi
+    local chords=(C Am F G Dm G C C)
+    for ((bar = 0; bar < bars; bar++)); do echo "${chords[bar % 8]}"; done
+  } >"$work/$name.mma"
+  if mma -f "$work/$name.mid" "$work/$name.mma" >/dev/null 2>&1 &&
+    fluidsynth -ni -q -g 1.0 -r 44100 -F "$work/$name.wav" "$DEVSET_SOUNDFONT" "$work/$name.mid" >/dev/null 2>&1 &&
+    lame --quiet -b 128 "$work/$name.wav" "$work/$name.mp3"; then
+    mv "$work/$name.wav" "$work/$name.mp3" "$dir/"
+  else
+    echo "make-devset: could not render $name" >&2
+  fi
+  rm -rf "$work"
+}
+export -f render
+export DEVSET_DIR=$out DEVSET_SOUNDFONT=$soundfont
+xargs -P "$(nproc)" -L 1 bash -c 'render "$@"' render <"$jobs"
+
+# Click tracks of the tests' own generator, at periods of whole milliseconds.
+for period in 1000 800 667 600 545 500 469 429 400 375 345 316; do
+  name="clicks-$period"
+  [[ -f $out/$name.mp3 ]] || {
+    "$build/bin/make_test_wav" --period-ms "$period" --seconds 60 "$out/$name.wav" >/dev/null
+    lame --quiet -b 128 "$out/$name.wav" "$out/$name.mp3"
+  }
+  printf '%s\t%s\t%s\t%s\t%s\n' "$name" clicks clicks "$(awk -v p="$period" 'BEGIN { printf "%.3f", 60000 / p }')" \
+    "$(half_of $index)" >>"$manifest.new"
+  index=$((index + 1))
+done
+
+# The manifest keeps its date while its content stays the same, so results kept for it
+# stay valid.
+if cmp -s "$manifest.new" "$manifest"; then rm "$manifest.new"; else mv "$manifest.new" "$manifest"; fi
+echo "$out"

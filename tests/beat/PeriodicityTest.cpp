@@ -1,0 +1,75 @@
+// The choice and refinement of the beat lag on envelopes with known periods.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "beat/OnsetEnvelope.h"
+#include "beat/Periodicity.h"
+
+namespace {
+
+// An envelope of raised-cosine pulses every `period` values (fractional).
+std::vector<float> PulseEnvelope(double period, size_t count, double accentEvery = 0) {
+  std::vector<float> values(count);
+  for (size_t i = 0; i < count; ++i) {
+    const double phase = std::fmod(static_cast<double>(i), period) / period;
+    const double distance = std::min(phase, 1.0 - phase) * period;
+    double value = distance < 3.0 ? 0.5 + 0.5 * std::cos(M_PI * distance / 3.0) : 0.0;
+    if (accentEvery > 0 && std::fmod(static_cast<double>(i) + 3.0, period * accentEvery) < period) value *= 2;
+    values[i] = static_cast<float>(value);
+  }
+  return values;
+}
+
+struct PeriodCase {
+  double period;
+  double accentEvery;
+};
+
+class KnownPeriod : public testing::TestWithParam<PeriodCase> {};
+
+TEST_P(KnownPeriod, RefinedWellBelowOneLag) {
+  const PeriodCase c = GetParam();
+  beat::Periodicity periodicity;
+  const std::vector<float> envelope = PulseEnvelope(c.period, 10000, c.accentEvery);
+  periodicity.Add(envelope.data(), envelope.data(), envelope.size());
+  const beat::PeriodResult result = periodicity.Finish();
+  ASSERT_TRUE(result.periodValues);
+  EXPECT_NEAR(*result.periodValues, c.period, 0.15);
+  EXPECT_GT(result.agreement, 0.9);
+  EXPECT_GT(result.salience, 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Periods, KnownPeriod,
+                         testing::Values(PeriodCase{86.13, 0}, PeriodCase{64.6, 0}, PeriodCase{70.4, 4},
+                                         PeriodCase{99.9, 3}, PeriodCase{143.5, 2}));
+
+TEST(Periodicity, FlatEnvelopeHasNoPeriod) {
+  beat::Periodicity periodicity;
+  const std::vector<float> flat(5000, 3.0f);
+  periodicity.Add(flat.data(), flat.data(), flat.size());
+  const beat::PeriodResult result = periodicity.Finish();
+  EXPECT_FALSE(result.periodValues);
+  EXPECT_EQ(result.segments, 0u);
+}
+
+TEST(Periodicity, ChooseLagFindsNoPeakInANegativeCurve) {
+  std::vector<double> acf(beat::Periodicity::kMaxLag + 1, -0.1);
+  acf[0] = 1.0;
+  EXPECT_EQ(beat::Periodicity::ChooseLag(acf, acf, {}).lag, 0u);
+}
+
+TEST(Periodicity, PreferenceDecidesBetweenEqualOctaves) {
+  // Equal peaks at 60 (172 BPM) and 120 (86 BPM) values: the preferred tempo decides.
+  std::vector<double> acf(beat::Periodicity::kMaxLag + 1, 0.0);
+  for (size_t lag : {60u, 120u, 180u, 240u}) acf[lag] = 0.5;
+  beat::PeriodChoice fast;
+  fast.preferredBpm = 170;
+  beat::PeriodChoice slow;
+  slow.preferredBpm = 85;
+  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, fast), 60u);
+  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, slow), 120u);
+}
+
+}  // namespace
