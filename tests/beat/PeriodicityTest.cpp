@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "beat/OnsetEnvelope.h"
@@ -15,7 +16,7 @@ std::vector<float> PulseEnvelope(double period, size_t count, double accentEvery
   for (size_t i = 0; i < count; ++i) {
     const double phase = std::fmod(static_cast<double>(i), period) / period;
     const double distance = std::min(phase, 1.0 - phase) * period;
-    double value = distance < 3.0 ? 0.5 + 0.5 * std::cos(M_PI * distance / 3.0) : 0.0;
+    double value = distance < 3.0 ? 0.5 + 0.5 * std::cos(std::numbers::pi * distance / 3.0) : 0.0;
     if (accentEvery > 0 && std::fmod(static_cast<double>(i) + 3.0, period * accentEvery) < period) value *= 2;
     values[i] = static_cast<float>(value);
   }

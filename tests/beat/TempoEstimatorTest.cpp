@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -44,7 +45,7 @@ std::vector<int16_t> Pattern(double bpm, double seconds, const std::vector<Hit>&
       const auto length = static_cast<size_t>(hit.decaySeconds * 5 * kRate);
       for (size_t i = 0; i < length && first + i < frames; ++i) {
         const double t = static_cast<double>(i) / kRate;
-        const float source = hit.pitchHz > 0 ? static_cast<float>(std::sin(2 * M_PI * hit.pitchHz * t)) : noise.Next();
+        const float source = hit.pitchHz > 0 ? static_cast<float>(std::sin(2 * std::numbers::pi * hit.pitchHz * t)) : noise.Next();
         mono[first + i] += hit.level * source * static_cast<float>(std::exp(-t / hit.decaySeconds));
       }
     }
