@@ -162,6 +162,20 @@ TEST(CliTagTest, DryRunsAndFilesWithoutAValueChangeNothing) {
   for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(testaudio::ReadFile(files.Files()[i]), before[i]) << i;
 }
 
+// A copy a killed run left behind is named on standard error and kept; the file beside it
+// is tagged as usual.
+TEST(CliTagTest, LeftoverCopiesAreReportedAndKept) {
+  ScratchDir dir;
+  const TagFolder files(dir, "music");
+  const std::string leftover = (std::filesystem::path(files.fresh).parent_path() / ".fresh.wav.temposcout-Ab12Cd").string();
+  testaudio::WriteFile(leftover, {1, 2, 3});
+  const CliRun run = RunCli({"--write-tag", "--range=70-140", files.fresh});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_NE(run.errors.find(leftover + ": a copy left by an interrupted tag write"), std::string::npos) << run.errors;
+  EXPECT_EQ(testaudio::ReadFile(leftover), (Bytes{1, 2, 3}));
+  EXPECT_EQ(tags::ReadBpmTag(files.fresh).bpm, "120");
+}
+
 TEST(CliTagTest, MisuseSaysWhatIsMissing) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--write-tag", "x.wav"}, "--write-tag needs --range"},
