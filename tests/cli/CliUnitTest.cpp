@@ -280,6 +280,27 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
             "\t0.00\t0.00\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
 }
 
+// On a terminal shared with the progress line: the line is cleared before each write, and
+// a name's control characters are shown, not obeyed.
+TEST(ResultWriterTest, OnATerminalClearsTheProgressFirstAndShowsControls) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ResultWriter writer(file, OutputFormat::kCsv, Columns{});
+  int clears = 0;
+  writer.SetTerminal([&clears] { ++clears; });
+  writer.Start();
+  TrackResult result;
+  result.path = "a\nb\x1B[2J.wav";
+  writer.EmitResult(0, result);
+  writer.Finish();
+  EXPECT_EQ(clears, 2) << "the header and the record, not the empty final write";
+  std::rewind(file);
+  char text[512] = {};
+  const std::string written(text, std::fread(text, 1, sizeof text - 1, file));
+  std::fclose(file);
+  EXPECT_NE(written.find("\r\n\"a\\x0Ab\\x1B[2J.wav\",0.00,0.00,ok,\r\n"), std::string::npos) << written;
+}
+
 TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
