@@ -342,9 +342,13 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
 
   // What TagLib cannot read it would not keep: the file's own structure decides first.
   const TagContainer container = kind == Kind::Mp3 ? TagContainer::Mp3 : TagContainer::Wav;
-  const FileBytes bytes(target);
-  if (!bytes.IsOpen()) return Failure(result, "cannot open the file");
-  const TagWalk walk = WalkTags(bytes, container);
+  TagWalk walk;
+  {
+    // Closed again before the replace: Windows renames nothing over an open file.
+    const FileBytes bytes(target);
+    if (!bytes.IsOpen()) return Failure(result, "cannot open the file");
+    walk = WalkTags(bytes, container);
+  }
   if (!walk.Accepted()) return Failure(result, walk.refusal);
   if (walk.form == "RIFX" || walk.form == "RF64" || walk.form == "BW64") {
     return Failure(result, "TagLib cannot tag a " + walk.form + " file");
