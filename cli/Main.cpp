@@ -231,9 +231,8 @@ int main(int argc, char** argv) {
       // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
       const std::optional<double> shown =
           result.rangeBpm ? std::optional<double>(tempo::ShownTempo(*result.rangeBpm)) : std::nullopt;
-      result.tag =
-          tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags,
-                        analysedAs[index]);
+      result.tag = tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite},
+                                 *counts.tags, analysedAs[index]);
       if (!result.tag.error.empty()) {
         progress.Clear();
         std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),

@@ -47,7 +47,8 @@ bool ReadPathList(const std::string& source, bool nulSeparated, std::vector<std:
   // A NUL byte ends a C string: the path would be cut short to another file's name.
   if (!nulSeparated) {
     if (const size_t nul = text.find('\0'); nul != std::string::npos) {
-      const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n'));
+      const size_t line =
+          1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n'));
       error = "invalid line " + std::to_string(line) + ": it holds a NUL byte (use -0 for a NUL-separated list)";
       return false;
     }

@@ -55,7 +55,8 @@ bool StandardOutputIsTerminal() {
 }
 
 bool OutputSharesErrorTerminal() {
-  struct stat out {}, error {};
+  struct stat out {};
+  struct stat error {};
   if (!StandardOutputIsTerminal() || !StandardErrorIsTerminal()) return false;
   if (fstat(STDOUT_FILENO, &out) != 0 || fstat(STDERR_FILENO, &error) != 0) return false;
   return out.st_rdev == error.st_rdev;

@@ -51,7 +51,8 @@ bool StandardOutputIsTerminal() {
 // A process has one console: two console handles show on the same one.
 bool OutputSharesErrorTerminal() {
   DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) && GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
+         GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
 }
 
 void ReadStandardInputAsBytes() {

@@ -53,8 +53,8 @@ std::string ReserveCopyName(const std::string& folder, const std::string& origin
 std::string CopySecurity(const std::string& original, const std::string& copy) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD status = GetNamedSecurityInfoA(original.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                       nullptr, &dacl, nullptr, &descriptor);
+  DWORD status = GetNamedSecurityInfoA(original.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                       &dacl, nullptr, &descriptor);
   if (status != ERROR_SUCCESS) return ErrorText(static_cast<int>(status));
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
@@ -62,8 +62,8 @@ std::string CopySecurity(const std::string& original, const std::string& copy) {
   const SECURITY_INFORMATION what =
       DACL_SECURITY_INFORMATION |
       ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  status = SetNamedSecurityInfoA(const_cast<char*>(copy.c_str()), SE_FILE_OBJECT, what, nullptr, nullptr, dacl,
-                                 nullptr);
+  status =
+      SetNamedSecurityInfoA(const_cast<char*>(copy.c_str()), SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
   LocalFree(descriptor);
   return status == ERROR_SUCCESS ? std::string() : ErrorText(static_cast<int>(status));
 }
@@ -79,7 +79,8 @@ void RemoveFileNow(const char* path) {
 }
 
 std::string ErrorText(int errorNumber) {
-  if (errorNumber == ERROR_DISK_FULL || errorNumber == ERROR_HANDLE_DISK_FULL || errorNumber == ERROR_NOT_ENOUGH_QUOTA) {
+  if (errorNumber == ERROR_DISK_FULL || errorNumber == ERROR_HANDLE_DISK_FULL ||
+      errorNumber == ERROR_NOT_ENOUGH_QUOTA) {
     return "no space left on the device";
   }
   return std::system_category().message(errorNumber);
@@ -102,10 +103,9 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
   if (!GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
   FileIdentity identity;
   identity.sizeBytes = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  identity.modifiedNs =
-      static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                           info.ftLastWriteTime.dwLowDateTime) *
-      100;
+  identity.modifiedNs = static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                             info.ftLastWriteTime.dwLowDateTime) *
+                        100;
   identity.device = info.dwVolumeSerialNumber;
   identity.fileId = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   identity.linkCount = info.nNumberOfLinks;

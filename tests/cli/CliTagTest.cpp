@@ -167,7 +167,8 @@ TEST(CliTagTest, DryRunsAndFilesWithoutAValueChangeNothing) {
 TEST(CliTagTest, LeftoverCopiesAreReportedAndKept) {
   ScratchDir dir;
   const TagFolder files(dir, "music");
-  const std::string leftover = (std::filesystem::path(files.fresh).parent_path() / ".fresh.wav.temposcout-Ab12Cd").string();
+  const std::string leftover =
+      (std::filesystem::path(files.fresh).parent_path() / ".fresh.wav.temposcout-Ab12Cd").string();
   testaudio::WriteFile(leftover, {1, 2, 3});
   const CliRun run = RunCli({"--write-tag", "--range=70-140", files.fresh});
   EXPECT_EQ(run.status, 0) << run.errors;
