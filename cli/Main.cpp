@@ -26,6 +26,7 @@
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
 #include "platform/Console.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/FileReplace.h"
 #include "platform/TextEncoding.h"
 #include "tags/TagStep.h"
@@ -40,6 +41,9 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNoEngine = 3;
+// The tag library's DLL where it is loaded only when a tag is written, "" where it is
+// linked as usual.
+constexpr const char* kDelayedTagLibrary = TEMPOSCOUT_DELAYED_TAGLIB;
 // What a shell reports for a process ended by SIGPIPE: the reader closed the pipe.
 constexpr int kExitReaderGone = 141;
 
@@ -171,6 +175,16 @@ int main(int argc, char** argv) {
   if (!platform::StandardOutputIsOpen()) {
     std::fprintf(stderr, "temposcout-cli: cannot write the results: standard output is closed\n");
     return kExitFailure;
+  }
+  // TagLib's DLL is loaded on first use; a missing one would end the process there.
+  if (options.writeTag && *kDelayedTagLibrary != '\0') {
+    const platform::LibraryHandle tagLibrary = platform::OpenLibrary(kDelayedTagLibrary);
+    if (tagLibrary == 0) {
+      std::fprintf(stderr, "temposcout-cli: --write-tag needs %s, which is missing from the program's folder\n",
+                   kDelayedTagLibrary);
+      return kExitNoEngine;
+    }
+    platform::CloseLibrary(tagLibrary);
   }
   cli::InstallInterruptHandling();
   // Installed before the engine libraries open and kept until after they close.
