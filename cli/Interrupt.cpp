@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/Console.h"
+#include "platform/FileReplace.h"
 
 namespace cli {
 
@@ -20,8 +21,10 @@ std::atomic<bool> runFinished{false};
 constexpr auto kGracePeriod = std::chrono::milliseconds(1000);
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
-// Every result line has been flushed when it was written, so nothing is lost here.
+// Every result line has been flushed when it was written, so nothing is lost here; a
+// tag copy in progress is removed before the process ends, however large it is.
 [[noreturn]] void EndInterrupted() {
+  platform::RemoveCopiesInProgress();
   std::_Exit(kInterruptedStatus);
 }
 
@@ -43,6 +46,7 @@ void Watch() {
 
 void InstallInterruptHandling() {
   platform::InstallInterruptHandler(OnInterrupt);
+  platform::InstallTerminationHandler(platform::RemoveCopiesInProgress);
   std::thread(Watch).detach();
 }
 

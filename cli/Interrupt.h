@@ -10,6 +10,8 @@ constexpr int kInterruptedStatus = 130;
 // Catches Ctrl-C (SIGINT, or the console's Ctrl-C and Ctrl-Break on Windows) and starts
 // the watchdog: about a second after the first interrupt, unless the run has finished
 // by then, the process ends with kInterruptedStatus. A second interrupt ends it at once.
+// Either way, and on SIGTERM, SIGHUP or the console's close, a tag copy in progress is
+// removed first.
 void InstallInterruptHandling();
 
 bool Interrupted();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,8 @@
 #include "tempo/AnalysisState.h"
 #include "tempo/BatchDriver.h"
 #include "platform/Console.h"
+#include "platform/DynamicLibrary.h"
+#include "platform/FileReplace.h"
 #include "platform/TextEncoding.h"
 #include "tags/TagStep.h"
 #include "tempo/GainStage.h"
@@ -38,6 +41,9 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitNoEngine = 3;
+// The tag library's DLL where it is loaded only when a tag is written, "" where it is
+// linked as usual.
+constexpr const char* kDelayedTagLibrary = TEMPOSCOUT_DELAYED_TAGLIB;
 // What a shell reports for a process ended by SIGPIPE: the reader closed the pipe.
 constexpr int kExitReaderGone = 141;
 
@@ -120,6 +126,20 @@ class PrintingList : public tempo::BatchHost {
   cli::RunCounts& counts_;
 };
 
+// Copies an earlier run left behind when it was killed before it could remove them: named
+// for the user to judge (the original beside each is whole), never removed, as nothing
+// proves they are ours.
+void ReportLeftoverCopies(const std::vector<std::string>& paths) {
+  std::set<std::string> folders;
+  for (const std::string& path : paths) folders.insert(platform::ContainingFolder(path));
+  for (const std::string& folder : folders) {
+    for (const std::string& copy : platform::LeftoverCopies(folder)) {
+      std::fprintf(stderr, "temposcout-cli: %s: a copy left by an interrupted tag write (the original is kept)\n",
+                   copy.c_str());
+    }
+  }
+}
+
 // Ends the run after a failed write: quietly when nobody reads any more.
 int WriteFailureStatus(const cli::ResultWriter& writer) {
   if (writer.state() == cli::ResultWriter::State::kReaderGone) return kExitReaderGone;
@@ -155,6 +175,16 @@ int main(int argc, char** argv) {
   if (!platform::StandardOutputIsOpen()) {
     std::fprintf(stderr, "temposcout-cli: cannot write the results: standard output is closed\n");
     return kExitFailure;
+  }
+  // TagLib's DLL is loaded on first use; a missing one would end the process there.
+  if (options.writeTag && *kDelayedTagLibrary != '\0') {
+    const platform::LibraryHandle tagLibrary = platform::OpenLibrary(kDelayedTagLibrary);
+    if (tagLibrary == 0) {
+      std::fprintf(stderr, "temposcout-cli: --write-tag needs %s, which is missing from the program's folder\n",
+                   kDelayedTagLibrary);
+      return kExitNoEngine;
+    }
+    platform::CloseLibrary(tagLibrary);
   }
   cli::InstallInterruptHandling();
   // Installed before the engine libraries open and kept until after they close.
@@ -192,18 +222,31 @@ int main(int argc, char** argv) {
   columns.tag = options.writeTag;
   cli::ResultWriter writer(stdout, options.format, columns);
   cli::ProgressLine progress(!options.quiet && platform::StandardErrorIsTerminal());
+  if (platform::StandardOutputIsTerminal()) {
+    if (platform::OutputSharesErrorTerminal()) {
+      writer.SetTerminal([&progress] { progress.Clear(); });
+    } else {
+      writer.SetTerminal(nullptr);
+    }
+  }
   cli::RunCounts counts;
   counts.files = paths.size();
   counts.foldersNotListed = unlisted.size();
+  // Each file as it was before its analysis: one changed before its tag is written is
+  // not tagged.
+  std::vector<std::optional<platform::FileIdentity>> analysedAs;
   if (options.writeTag) {
+    ReportLeftoverCopies(paths);
+    analysedAs.reserve(paths.size());
+    for (const std::string& path : paths) analysedAs.push_back(platform::IdentityOf(path));
     // Tags are written as the results go out, in list order, each file once its record is due.
     counts.tags.emplace().dryRun = options.dryRun;
     writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
       // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
       const std::optional<double> shown =
           result.rangeBpm ? std::optional<double>(tempo::ShownTempo(*result.rangeBpm)) : std::nullopt;
-      result.tag =
-          tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags);
+      result.tag = tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite},
+                                 *counts.tags, analysedAs[index]);
       if (!result.tag.error.empty()) {
         progress.Clear();
         std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),
@@ -215,7 +258,8 @@ int main(int argc, char** argv) {
   writer.Start();
   progress.Update(0, paths.size());
   StopOnInterrupt host;
-  const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned jobs =
+      options.jobs != 0 ? options.jobs : std::clamp(std::thread::hardware_concurrency(), 1u, cli::kMaxJobs);
   tempo::ParallelAnalyser workers(paths, jobs, host, retryState);
   workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), paths.size()); });
   PrintingList list(paths, options, workers, writer, progress, counts);

@@ -62,8 +62,8 @@ constexpr OptionRow kOptions[] = {
        unsigned jobs = 0;
        const char* end = value.data() + value.size();
        const auto [stop, error] = std::from_chars(value.data(), end, jobs);
-       if (value.empty() || error != std::errc() || stop != end || jobs < 1) {
-         return "invalid number of jobs '" + value + "' (a whole number, 1 or more)";
+       if (value.empty() || error != std::errc() || stop != end || jobs < 1 || jobs > kMaxJobs) {
+         return "invalid number of jobs '" + value + "' (a whole number from 1 to " + std::to_string(kMaxJobs) + ")";
        }
        o.jobs = jobs;
        return std::string();
@@ -169,8 +169,8 @@ const char* UsageText() {
       "      --raw               add the result of each analysis pass (primary|alternative period\n"
       "                          in ms; - when the pass found nothing, empty when it did not run)\n"
       "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
-      "  -j, --jobs N            analyse N files at once (default: one per processor); the results\n"
-      "                          are the same for every N\n"
+      "  -j, --jobs N            analyse N files at once, 1 to 64 (default: one per processor, at\n"
+      "                          most 64); the results are the same for every N\n"
       "      --write-tag         write bpm (needs --range), rounded to a whole number, as the BPM\n"
       "                          tag (TBPM) of each MP3's ID3v2 tag and each WAV's ID3 chunk; files\n"
       "                          without a bpm value are not touched\n"

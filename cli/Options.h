@@ -9,6 +9,10 @@
 
 namespace cli {
 
+// The most files analysed at once: each job holds a decoder and its buffers, and no
+// machine this runs on gains beyond it.
+inline constexpr unsigned kMaxJobs = 64;
+
 enum class OutputFormat { kTsv, kCsv, kJsonl };
 
 struct Options {
@@ -24,6 +28,7 @@ struct Options {
   bool overwrite = false;
   OutputFormat format = OutputFormat::kTsv;
   // Files analysed at once; 0 until given: then one per processor.
+  // 0: one per processor, at most kMaxJobs.
   unsigned jobs = 0;
   std::optional<tempo::TempoRange> range;
   // The list file of --files-from; "-" is standard input.

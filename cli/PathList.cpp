@@ -1,6 +1,7 @@
 // Reading --files-from lists byte for byte, from a file or standard input.
 #include "cli/PathList.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,6 +43,15 @@ bool ReadPathList(const std::string& source, bool nulSeparated, std::vector<std:
   if (failed) {
     error = std::strerror(readError);
     return false;
+  }
+  // A NUL byte ends a C string: the path would be cut short to another file's name.
+  if (!nulSeparated) {
+    if (const size_t nul = text.find('\0'); nul != std::string::npos) {
+      const size_t line =
+          1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n'));
+      error = "invalid line " + std::to_string(line) + ": it holds a NUL byte (use -0 for a NUL-separated list)";
+      return false;
+    }
   }
   const std::vector<std::string> listed = SplitPathList(text, nulSeparated);
   paths.insert(paths.end(), listed.begin(), listed.end());

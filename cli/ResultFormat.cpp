@@ -210,6 +210,22 @@ const char* LineEnd(OutputFormat format) {
   return format == OutputFormat::kCsv ? "\r\n" : platform::kSystemLineEnd;
 }
 
+namespace {
+
+// A byte a terminal would act on rather than show (ESC starts its escape sequences).
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+std::string HexEscape(char c) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  const auto byte = static_cast<unsigned char>(c);
+  return std::string("\\x") + kDigits[byte >> 4] + kDigits[byte & 0xF];
+}
+
+}  // namespace
+
 std::string EscapeTsvField(std::string_view text, bool keepBackslash) {
   std::string escaped;
   escaped.reserve(text.size());
@@ -228,10 +244,30 @@ std::string EscapeTsvField(std::string_view text, bool keepBackslash) {
         escaped += keepBackslash ? "\\" : "\\\\";
         break;
       default:
-        escaped += c;
+        if (IsControl(c)) {
+          escaped += HexEscape(c);
+        } else {
+          escaped += c;
+        }
     }
   }
   return escaped;
+}
+
+std::string TerminalSafe(std::string_view record, std::string_view lineEnd) {
+  const bool ended = record.size() >= lineEnd.size() && record.substr(record.size() - lineEnd.size()) == lineEnd;
+  const std::string_view body = ended ? record.substr(0, record.size() - lineEnd.size()) : record;
+  std::string safe;
+  safe.reserve(record.size());
+  for (char c : body) {
+    if (IsControl(c) && c != '\t') {
+      safe += HexEscape(c);
+    } else {
+      safe += c;
+    }
+  }
+  if (ended) safe += lineEnd;
+  return safe;
 }
 
 std::string QuoteCsvField(std::string_view text) {
@@ -321,9 +357,10 @@ std::string ColumnsUsageText() {
     json += jsonItems[i];
   }
   return Wrapped(tsv + ". A tab, newline, carriage return or backslash in a path is") +
-         "\nwritten as \\t, \\n, \\r or \\\\ (on Windows, where names cannot hold them, the\n"
-         "backslash between folders is written as it is).\n"
-         "CSV (RFC 4180) has the same columns after a header row and always status and reason.\n" +
+         "\nwritten as \\t, \\n, \\r or \\\\, any other control character as \\xHH (on Windows,\n"
+         "where names cannot hold them, the backslash between folders is written as it is).\n"
+         "CSV (RFC 4180) has the same columns after a header row and always status and reason;\n"
+         "on a terminal, its control characters are shown as \\xHH.\n" +
          Wrapped(json + ". Paths are written in UTF-8.") + "\n";
 }
 

@@ -82,8 +82,11 @@ std::string FormatHeader(OutputFormat format, const Columns& columns);
 std::string FormatRecord(OutputFormat format, const Columns& columns, const TrackResult& result);
 
 // Tab, newline, carriage return and backslash as \t \n \r \\ (backslashes kept as they
-// are when keepBackslash, for Windows paths).
+// are when keepBackslash, for Windows paths), any other control character as \xHH.
 std::string EscapeTsvField(std::string_view text, bool keepBackslash);
+// A record for a terminal: every control character but tabs and its closing `lineEnd`
+// as \xHH, so no file name can move the cursor or start an escape sequence.
+std::string TerminalSafe(std::string_view record, std::string_view lineEnd);
 // Quoted with doubled quotes when the field holds a comma, quote, CR or LF.
 std::string QuoteCsvField(std::string_view text);
 // A JSON string with its quotes; control characters as \u00XX, bytes that are not

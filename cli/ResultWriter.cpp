@@ -27,8 +27,10 @@ void ResultWriter::Finish() {
   Write(std::string());
 }
 
-void ResultWriter::Write(const std::string& text) {
+void ResultWriter::Write(const std::string& record) {
   if (state_ != State::kWriting) return;
+  if (terminal_ && !record.empty() && beforeOutput_) beforeOutput_();
+  const std::string text = terminal_ ? TerminalSafe(record, LineEnd(format_)) : record;
   platform::ClearWriteFailure();
   const bool written =
       std::fwrite(text.data(), 1, text.size(), out_) == text.size() && std::fflush(out_) == 0 && std::ferror(out_) == 0;

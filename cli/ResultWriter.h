@@ -27,6 +27,13 @@ class ResultWriter {
   using BeforeWrite = std::function<void(size_t index, TrackResult& result)>;
   void SetBeforeWrite(BeforeWrite step) { beforeWrite_ = std::move(step); }
 
+  // Output on a terminal: control characters shown as \xHH, and `beforeOutput` (when
+  // set) run before each write, to clear a progress line on the same terminal.
+  void SetTerminal(std::function<void()> beforeOutput) {
+    terminal_ = true;
+    beforeOutput_ = std::move(beforeOutput);
+  }
+
   // The header row of formats that have one.
   void Start();
   // Result `index` of the list (counting from 0). Records are written in list order:
@@ -46,6 +53,8 @@ class ResultWriter {
   OutputFormat format_;
   Columns columns_;
   BeforeWrite beforeWrite_;
+  bool terminal_ = false;
+  std::function<void()> beforeOutput_;
   std::map<size_t, TrackResult> pending_;
   size_t nextIndex_ = 0;
   State state_ = State::kWriting;

@@ -33,6 +33,24 @@ if(TAGLIB_ROOT OR (CMAKE_CROSSCOMPILING AND WIN32))
     IMPORTED_LOCATION ${TAGLIB_DLL}
     IMPORTED_IMPLIB ${TAGLIB_IMPORT_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${TAGLIB_ROOT}/include)
+  # temposcout-cli loads the DLL only when it first writes a tag, so --help, --version and
+  # analysis run without it: a delay-load import library made here from the import
+  # library's names (the tool imports only functions from it, no data).
+  get_filename_component(taglib_delayed_dll ${TAGLIB_DLL} NAME)
+  execute_process(COMMAND ${CMAKE_NM} ${TAGLIB_IMPORT_LIBRARY} OUTPUT_VARIABLE taglib_symbols
+                  RESULT_VARIABLE taglib_nm_failed)
+  string(REGEX MATCHALL " I __imp_[^\n]+" taglib_imports "${taglib_symbols}")
+  list(TRANSFORM taglib_imports REPLACE " I __imp_" "")
+  list(REMOVE_DUPLICATES taglib_imports)
+  list(JOIN taglib_imports "\n" taglib_exports)
+  file(WRITE ${CMAKE_BINARY_DIR}/taglib/libtag.def "LIBRARY ${taglib_delayed_dll}\nEXPORTS\n${taglib_exports}\n")
+  execute_process(COMMAND ${CMAKE_DLLTOOL} --output-delaylib ${CMAKE_BINARY_DIR}/taglib/libtag-delay.a
+                          --dllname ${taglib_delayed_dll} --input-def ${CMAKE_BINARY_DIR}/taglib/libtag.def
+                  RESULT_VARIABLE taglib_dlltool_failed)
+  if(taglib_nm_failed OR taglib_dlltool_failed OR NOT taglib_imports)
+    message(FATAL_ERROR "Cannot make a delay-load import library for ${TAGLIB_DLL} with ${CMAKE_NM} and ${CMAKE_DLLTOOL}")
+  endif()
+  set(TAGLIB_DELAYED_LIBRARY ${CMAKE_BINARY_DIR}/taglib/libtag-delay.a)
   # The DLL sits beside the programs and tests that load it, and ships beside the
   # program with its licence (LGPL: users may replace it).
   get_filename_component(taglib_dll_name ${TAGLIB_DLL} NAME)

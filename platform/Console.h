@@ -24,6 +24,11 @@ bool StandardOutputIsOpen();
 
 // True when standard error is a terminal.
 bool StandardErrorIsTerminal();
+// True when standard output is a terminal.
+bool StandardOutputIsTerminal();
+// True when standard output and standard error are the same terminal, where a record
+// would run on from a progress line.
+bool OutputSharesErrorTerminal();
 
 // Standard input read as bytes (no CRLF translation, no end at Ctrl-Z).
 void ReadStandardInputAsBytes();
@@ -44,6 +49,11 @@ std::string WriteFailureText(const WriteFailure& failure);
 // Calls onInterrupt (from a signal handler or the console's own thread: it may only
 // touch atomics) on Ctrl-C, SIGINT, or the console's Ctrl-Break.
 void InstallInterruptHandler(void (*onInterrupt)());
+
+// Calls onTerminate (under the same limits) when the process is told to end: SIGTERM or
+// SIGHUP, or the console's close, logoff and shutdown events on Windows; the process then
+// ends as the system would have ended it.
+void InstallTerminationHandler(void (*onTerminate)());
 
 // Why the file cannot be opened for reading ("" when it can): the system's reason, or
 // "not a regular file" where opening it could wait for ever (a FIFO, a device).

@@ -16,8 +16,16 @@ namespace {
 
 void (*interruptCallback)() = nullptr;
 
+void (*terminateCallback)() = nullptr;
+
 extern "C" void OnInterruptSignal(int) {
   if (interruptCallback != nullptr) interruptCallback();
+}
+
+extern "C" void OnTerminateSignal(int signalNumber) {
+  if (terminateCallback != nullptr) terminateCallback();
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
 }
 
 }  // namespace
@@ -40,6 +48,18 @@ bool StandardOutputIsOpen() {
 
 bool StandardErrorIsTerminal() {
   return isatty(STDERR_FILENO) != 0;
+}
+
+bool StandardOutputIsTerminal() {
+  return isatty(STDOUT_FILENO) != 0;
+}
+
+bool OutputSharesErrorTerminal() {
+  struct stat out {};
+  struct stat error {};
+  if (!StandardOutputIsTerminal() || !StandardErrorIsTerminal()) return false;
+  if (fstat(STDOUT_FILENO, &out) != 0 || fstat(STDERR_FILENO, &error) != 0) return false;
+  return out.st_rdev == error.st_rdev;
 }
 
 void ReadStandardInputAsBytes() {}
@@ -70,6 +90,22 @@ void InstallInterruptHandler(void (*onInterrupt)()) {
   // write. A call that keeps waiting is ended by the caller's watchdog.
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
+}
+
+void InstallTerminationHandler(void (*onTerminate)()) {
+  terminateCallback = onTerminate;
+  struct sigaction action {};
+  action.sa_handler = OnTerminateSignal;
+  sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  sigaddset(&action.sa_mask, SIGHUP);
+  for (int signalNumber : {SIGTERM, SIGHUP}) {
+    // A signal ignored by whoever started us (nohup) stays ignored.
+    struct sigaction previous {};
+    if (sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    sigaction(signalNumber, &action, nullptr);
+  }
 }
 
 std::string OpenFailure(const std::string& path) {

@@ -14,11 +14,19 @@ namespace platform {
 namespace {
 
 void (*interruptCallback)() = nullptr;
+void (*terminateCallback)() = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   if (interruptCallback != nullptr) interruptCallback();
   return TRUE;
+}
+
+// The process ends once this returns FALSE (the system's own handler comes next).
+BOOL WINAPI OnConsoleEnd(DWORD event) {
+  if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) return FALSE;
+  if (terminateCallback != nullptr) terminateCallback();
+  return FALSE;
 }
 
 }  // namespace
@@ -34,6 +42,17 @@ bool StandardOutputIsOpen() {
 
 bool StandardErrorIsTerminal() {
   return _isatty(_fileno(stderr)) != 0;
+}
+
+bool StandardOutputIsTerminal() {
+  return _isatty(_fileno(stdout)) != 0;
+}
+
+// A process has one console: two console handles show on the same one.
+bool OutputSharesErrorTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
+         GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
 }
 
 void ReadStandardInputAsBytes() {
@@ -66,6 +85,11 @@ std::string WriteFailureText(const WriteFailure& failure) {
 void InstallInterruptHandler(void (*onInterrupt)()) {
   interruptCallback = onInterrupt;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void InstallTerminationHandler(void (*onTerminate)()) {
+  terminateCallback = onTerminate;
+  SetConsoleCtrlHandler(OnConsoleEnd, TRUE);
 }
 
 std::string OpenFailure(const std::string& path) {

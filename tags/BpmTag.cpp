@@ -23,6 +23,9 @@
 #include <vector>
 
 #include "platform/FileReplace.h"
+#include "tags/ByteSource.h"
+#include "tags/TagProof.h"
+#include "tags/TagWalk.h"
 
 namespace tags {
 
@@ -271,6 +274,11 @@ std::string WriteTag(const std::string& copy, Kind kind, int bpm) {
   return saved ? std::string() : "TagLib could not save the tag";
 }
 
+constexpr const char* kChangedReason = "changed since it was analysed";
+constexpr const char* kNoSpaceReason = "no space left on the device";
+// Room a tag rewrite may need beyond the copy: TagLib pads a grown tag to whole KiB.
+constexpr uint64_t kRoomForTagBytes = 1 << 20;
+
 BpmTagResult Failure(BpmTagResult result, const std::string& reason) {
   result.outcome = BpmTagOutcome::Failed;
   result.reason = reason;
@@ -318,13 +326,35 @@ BpmTagRead ReadBpmTag(const std::string& path) {
   return read;
 }
 
-BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options) {
+BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options,
+                         const std::optional<platform::FileIdentity>& analysed) {
   BpmTagResult result;
   result.bpm = bpm;
   if (bpm < 1) return Failure(result, "no tempo to write");
   const BpmTagRead current = ReadBpmTag(path);
   if (!current.ok) return Failure(result, current.reason);
+  const Kind kind = *KindOf(path);
+  // Through a symbolic link the file it points to is replaced, and the link stays.
+  const std::string target = platform::LinkTarget(path);
+  const std::optional<platform::FileIdentity> identity = platform::IdentityOf(target);
+  if (!identity) return Failure(result, "cannot read the file's identity");
+  if (analysed && *analysed != *identity) return Failure(result, kChangedReason);
+
+  // What TagLib cannot read it would not keep: the file's own structure decides first.
+  const TagContainer container = kind == Kind::Mp3 ? TagContainer::Mp3 : TagContainer::Wav;
+  TagWalk walk;
+  {
+    // Closed again before the replace: Windows renames nothing over an open file.
+    const FileBytes bytes(target);
+    if (!bytes.IsOpen()) return Failure(result, "cannot open the file");
+    walk = WalkTags(bytes, container);
+  }
+  if (!walk.Accepted()) return Failure(result, walk.refusal);
+  if (walk.form == "RIFX" || walk.form == "RF64" || walk.form == "BW64") {
+    return Failure(result, "TagLib cannot tag a " + walk.form + " file");
+  }
   result.existing = current.bpm;
+  if (result.existing.empty() && !walk.bpms.empty()) result.existing = walk.bpms.front().text;
   if (!result.existing.empty() && !options.overwrite) {
     result.outcome = BpmTagOutcome::SkippedExisting;
     return result;
@@ -334,19 +364,36 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
     return result;
   }
 
-  const Kind kind = *KindOf(path);
-  // Through a symbolic link the file it points to is replaced, and the link stays.
-  const std::string target = platform::LinkTarget(path);
+  // A replace gives the name a new file: other hard links would keep the old one, and a
+  // Windows link would become a plain file.
+  if (identity->linkCount > 1) return Failure(result, "the file has other hard links, which a tagged copy would break");
+  if (identity->reparsePoint) return Failure(result, "the file is a symbolic link, which a tagged copy would replace");
   if (std::string reason = platform::ReadOnlyReason(target); !reason.empty()) return Failure(result, reason);
   platform::ReplacementCopy copy;
   if (std::string reason = copy.Make(target); !reason.empty()) {
     return Failure(result, "cannot copy the file: " + reason);
   }
-  if (std::string reason = WriteTag(copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
+  // TagLib does not say why a save failed; a full disk is the one cause a user can act on.
+  const auto saveFailure = [&](const std::string& reason) {
+    return platform::FolderIsFull(target, kRoomForTagBytes) ? std::string(kNoSpaceReason) : reason;
+  };
+  if (std::string reason = WriteTag(copy.Path(), kind, bpm); !reason.empty()) {
+    return Failure(result, saveFailure(reason));
+  }
   if (std::string reason = copy.Flush(); !reason.empty()) {
     return Failure(result, "cannot flush the copy: " + reason);
   }
-  if (std::string reason = CheckCopy(target, copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
+  if (std::string reason = CheckCopy(target, copy.Path(), kind, bpm); !reason.empty()) {
+    return Failure(result, saveFailure(reason));
+  }
+  // TagLib's reading of both files is not trusted: the file's own structure must show
+  // that every other frame and byte survived.
+  if (std::string reason = ProveBpmWrite(target, copy.Path(), container, std::to_string(bpm)); !reason.empty()) {
+    return Failure(result, saveFailure(reason));
+  }
+  // Another program's edit made while the copy was written would be undone by the rename.
+  const std::optional<platform::FileIdentity> before = platform::IdentityOf(target);
+  if (!before || *before != *identity) return Failure(result, kChangedReason);
   if (std::string reason = copy.Replace(target); !reason.empty()) {
     return Failure(result, "cannot replace the file: " + reason);
   }

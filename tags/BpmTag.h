@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/FileReplace.h"
+
 namespace tags {
 
 // The whole number a BPM tag holds for an analysed tempo: the nearest integer, halves
@@ -39,10 +41,15 @@ struct BpmTagResult {
 };
 
 // Writes `bpm` as the file's BPM frame; every other frame, chunk and audio byte stays.
-// A file that already has a BPM keeps it unless options.overwrite. A read-only file or
-// folder, a file TagLib cannot read, or any failed step is a failure that leaves the
+// A file that already has a BPM (in any of its tags or chunks) keeps it unless
+// options.overwrite. The file's tags are first walked without TagLib, and a file whose
+// every byte the walk cannot account for is refused with its reason. A read-only file or
+// folder, a file with other hard links (or on Windows a symbolic link), a file that is no
+// longer the one `analysed` describes, or any failed step is a failure that leaves the
 // original as it was: the tag is written into a copy in the same folder, the copy is
-// checked, and only then does it replace the original in one rename.
-BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options);
+// proven to hold every other byte, and only then does it replace the original in one
+// rename, the original's identity checked once more just before.
+BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options,
+                         const std::optional<platform::FileIdentity>& analysed = std::nullopt);
 
 }  // namespace tags

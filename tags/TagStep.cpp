@@ -4,11 +4,11 @@
 namespace tags {
 
 TagReport TagFile(const std::string& path, std::optional<double> shownBpm, const BpmTagOptions& options,
-                  TagCounts& counts) {
+                  TagCounts& counts, const std::optional<platform::FileIdentity>& analysed) {
   TagReport tag;
   const std::optional<int> bpm = TagBpm(shownBpm);
   if (!bpm) return tag;
-  const BpmTagResult written = WriteBpmTag(path, *bpm, options);
+  const BpmTagResult written = WriteBpmTag(path, *bpm, options, analysed);
   tag.outcome = BpmTagOutcomeName(written.outcome);
   tag.bpm = std::to_string(written.bpm);
   tag.existing = written.existing;

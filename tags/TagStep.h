@@ -35,7 +35,9 @@ struct TagCounts {
 // system's 8-bit functions take it) with `shownBpm` (the tempo as its two-decimal display
 // reads) rounded to a whole number, and counts what became of it. No tempo leaves the
 // file untouched, with an empty report.
+// `analysed` is the file's identity when its tempo was taken: a file changed since is
+// not tagged.
 TagReport TagFile(const std::string& path, std::optional<double> shownBpm, const BpmTagOptions& options,
-                  TagCounts& counts);
+                  TagCounts& counts, const std::optional<platform::FileIdentity>& analysed = std::nullopt);
 
 }  // namespace tags

@@ -16,11 +16,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
 #include "tags/BpmTag.h"
 #include "tests/TestHelpers.h"
+#include "tests/tags/TagBytes.h"
 
 namespace {
 
@@ -338,6 +340,121 @@ TEST_P(BpmTagLeavesAlone, ATagTagLibCannotRewriteWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, BpmTagLeavesAlone, ::testing::Values("mp3", "wav"));
+
+// Files TagLib would damage or whose other tags it would ignore, each refused (or, for a
+// BPM elsewhere in the file, kept) by the walk before any copy is made.
+struct Unwritable {
+  const char* name;
+  const char* extension;
+  Bytes file;
+  BpmTagOutcome outcome;
+  const char* reason;  // a part of the reason, or the existing BPM when skipped
+};
+
+Bytes Mp3Of(const Bytes& tag) {
+  return tagbytes::Join({tag, tagbytes::SilentMp3(40)});
+}
+
+Bytes WavOf(const std::vector<Bytes>& chunks, const std::string& form = "RIFF") {
+  std::vector<Bytes> all = {tagbytes::ChunkOf("fmt ", tagbytes::PcmFormat())};
+  all.insert(all.end(), chunks.begin(), chunks.end());
+  return tagbytes::Container(form, "WAVE", all);
+}
+
+std::vector<Unwritable> UnwritableFiles() {
+  using namespace tagbytes;
+  const Bytes title = Frame(3, "TIT2", Text("Title"));
+  const Bytes cover = Frame(3, "APIC", Join({Text("image/png"), Bytes{0, 3, 0}, Bytes(300, 0x5A)}));
+  const Bytes samples = ChunkOf("data", Bytes(4000, 0x11));
+  const Bytes bpm99 = TagOf(3, {Frame(3, "TBPM", Text("99"))});
+  Bytes apeItems = {2, 0, 0, 0, 0, 0, 0, 0, 'b', 'p', 'm', 0, '9', '5'};
+  Bytes ape = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 7, 0, 0};
+  Put32(ape, static_cast<uint32_t>(apeItems.size() + 32), false);
+  Put32(ape, 1, false);
+  ape.resize(ape.size() + 12, 0);
+  return {
+      {"ExtendedHeader", "mp3", Mp3Of(Tag(3, Join({Bytes{0, 0, 0, 6, 0, 0, 0, 0, 0, 0}, title, cover}), 0x40)),
+       BpmTagOutcome::Failed, "extended header"},
+      {"LowercaseFrameId", "mp3", Mp3Of(TagOf(3, {title, Frame(3, "talb", Text("Album")), cover})),
+       BpmTagOutcome::Failed, "invalid frame ID \"talb\""},
+      {"V22IdInV23Tag", "mp3", Mp3Of(TagOf(3, {Frame(3, std::string("TP1\0", 4), Text("A")), cover})),
+       BpmTagOutcome::Failed, "ID3v2.2 frame ID"},
+      {"TwoTags", "mp3", Mp3Of(Join({TagOf(3, {title, cover}), bpm99})), BpmTagOutcome::Failed, "a second ID3v2 tag"},
+      {"WavId3AndID3Chunks", "wav", WavOf({samples, ChunkOf("id3 ", TagOf(3, {title})), ChunkOf("ID3 ", bpm99)}),
+       BpmTagOutcome::Failed, "more than one ID3 chunk"},
+      {"WavDataSizeZero", "wav", WavOf({ChunkOf("data", Bytes(4000, 0x11), false, 0)}), BpmTagOutcome::Failed,
+       "has a size of 0"},
+      {"Rf64", "wav", WavOf({samples}, "RF64"), BpmTagOutcome::Failed, "RF64"},
+      {"BpmInAnApeTag", "mp3", Join({TagOf(3, {title}), tagbytes::SilentMp3(40), apeItems, ape}),
+       BpmTagOutcome::SkippedExisting, "95"},
+  };
+}
+
+class BpmTagRefuses : public ::testing::TestWithParam<Unwritable> {};
+
+TEST_P(BpmTagRefuses, WhatItCannotKeepAndLeavesTheFileAlone) {
+  testaudio::ScratchDir dir;
+  const std::string file = dir.File(std::string("track.") + GetParam().extension);
+  testaudio::WriteFile(file, GetParam().file);
+  const tags::BpmTagResult result = tags::WriteBpmTag(file, 128, {});
+  EXPECT_EQ(result.outcome, GetParam().outcome) << result.reason;
+  const std::string& told = result.outcome == BpmTagOutcome::SkippedExisting ? result.existing : result.reason;
+  EXPECT_NE(told.find(GetParam().reason), std::string::npos) << told;
+  EXPECT_EQ(testaudio::ReadFile(file), GetParam().file);
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(file).parent_path()), {}), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BpmTagRefuses, ::testing::ValuesIn(UnwritableFiles()),
+                         [](const ::testing::TestParamInfo<Unwritable>& test) { return std::string(test.param.name); });
+
+// What a replace through a copy would break or undo.
+TEST(BpmTagReplace, RefusesHardLinksAndFilesChangedSinceTheirAnalysis) {
+  testaudio::ScratchDir dir;
+  const std::string file = dir.File("track.mp3");
+  const Bytes audio = SilentMp3(40);
+  testaudio::WriteFile(file, audio);
+  const std::optional<platform::FileIdentity> analysed = platform::IdentityOf(file);
+  ASSERT_TRUE(analysed);
+
+  fs::create_hard_link(file, dir.File("other name.mp3"));
+  tags::BpmTagResult result = tags::WriteBpmTag(file, 128, {}, analysed);
+  EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+  EXPECT_NE(result.reason.find("hard links"), std::string::npos) << result.reason;
+  fs::remove(dir.File("other name.mp3"));
+
+  Bytes edited = audio;
+  edited.resize(edited.size() + 417, 0);
+  testaudio::WriteFile(file, edited);
+  result = tags::WriteBpmTag(file, 128, {}, analysed);
+  EXPECT_EQ(result.outcome, BpmTagOutcome::Failed);
+  EXPECT_EQ(result.reason, "changed since it was analysed");
+  EXPECT_EQ(testaudio::ReadFile(file), edited);
+
+  result = tags::WriteBpmTag(file, 128, {}, platform::IdentityOf(file));
+  EXPECT_EQ(result.outcome, BpmTagOutcome::Written) << result.reason;
+}
+
+#ifndef _WIN32
+// Names up to the system's limit, the mode and the extended attributes all come through.
+TEST(BpmTagReplace, KeepsLongNamesModesAndAttributes) {
+  testaudio::ScratchDir dir;
+  const std::string file = dir.File(std::string(247, 'n') + "\xC3\xA9.mp3");
+  testaudio::WriteFile(file, SilentMp3(40));
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  const std::string value = "kept";
+  const bool attributes = setxattr(file.c_str(), "user.temposcout.test", value.data(), value.size(), 0) == 0;
+  const tags::BpmTagResult result = tags::WriteBpmTag(file, 128, {});
+  ASSERT_EQ(result.outcome, BpmTagOutcome::Written) << result.reason;
+  EXPECT_EQ(tags::ReadBpmTag(file).bpm, "128");
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  if (attributes) {
+    char read[16] = {};
+    EXPECT_EQ(getxattr(file.c_str(), "user.temposcout.test", read, sizeof read), static_cast<ssize_t>(value.size()));
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(file).parent_path()), {}), 1);
+}
+#endif
 
 TEST(BpmTag, OtherFileKindsFail) {
   const tags::BpmTagResult result = tags::WriteBpmTag("track.ogg", 128, {});

@@ -162,6 +162,51 @@ TEST(CliTagTest, DryRunsAndFilesWithoutAValueChangeNothing) {
   for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(testaudio::ReadFile(files.Files()[i]), before[i]) << i;
 }
 
+// A copy a killed run left behind is named on standard error and kept; the file beside it
+// is tagged as usual.
+TEST(CliTagTest, LeftoverCopiesAreReportedAndKept) {
+  ScratchDir dir;
+  const TagFolder files(dir, "music");
+  const std::string leftover =
+      (std::filesystem::path(files.fresh).parent_path() / ".fresh.wav.temposcout-Ab12Cd").string();
+  testaudio::WriteFile(leftover, {1, 2, 3});
+  const CliRun run = RunCli({"--write-tag", "--range=70-140", files.fresh});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_NE(run.errors.find(leftover + ": a copy left by an interrupted tag write"), std::string::npos) << run.errors;
+  EXPECT_EQ(testaudio::ReadFile(leftover), (Bytes{1, 2, 3}));
+  EXPECT_EQ(tags::ReadBpmTag(files.fresh).bpm, "120");
+}
+
+// Windows: the tool runs from a folder without TagLib's DLL, and only --write-tag stops,
+// naming it.
+TEST(CliTagTest, WithoutTheTagLibraryOnlyWritingTagsStops) {
+#ifdef _WIN32
+  namespace fs = std::filesystem;
+  ScratchDir dir;
+  const fs::path program = fs::path(clitest::CliProgram());
+  for (const fs::directory_entry& entry : fs::directory_iterator(program.parent_path())) {
+    const std::string name = entry.path().filename().string();
+    if (name != "libtag.dll" && (entry.path().extension() == ".dll" || entry.path() == program)) {
+      fs::copy_file(entry.path(), fs::path(dir.File(name)));
+    }
+  }
+  const std::string copy = dir.File(program.filename().string());
+  const std::string beat = dir.File("beat.wav");
+  testaudio::WriteClickWav(beat, {.periodMs = 500.0, .seconds = 8.0});
+  const Bytes before = testaudio::ReadFile(beat);
+  EXPECT_EQ(clitest::RunProgram(copy, {"--version"}).status, 0);
+  const CliRun analysed = clitest::RunProgram(copy, {beat});
+  EXPECT_EQ(analysed.status, 0) << analysed.errors;
+  EXPECT_EQ(analysed.Lines().size(), 1u);
+  const CliRun tagging = clitest::RunProgram(copy, {"--write-tag", "--range=70-140", beat});
+  EXPECT_EQ(tagging.status, 3);
+  EXPECT_NE(tagging.errors.find("--write-tag needs libtag.dll"), std::string::npos) << tagging.errors;
+  EXPECT_EQ(testaudio::ReadFile(beat), before);
+#else
+  GTEST_SKIP() << "TagLib is loaded on first use only on Windows";
+#endif
+}
+
 TEST(CliTagTest, MisuseSaysWhatIsMissing) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--write-tag", "x.wav"}, "--write-tag needs --range"},

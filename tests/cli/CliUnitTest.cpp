@@ -7,11 +7,24 @@
 #include <string>
 #include <vector>
 
+#include "cli/Interrupt.h"
 #include "cli/Options.h"
 #include "cli/PathList.h"
 #include "cli/Progress.h"
 #include "cli/ResultFormat.h"
 #include "cli/ResultWriter.h"
+#include "platform/FileReplace.h"
+#include "tests/TestHelpers.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -40,6 +53,7 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
   EXPECT_EQ(line.options.jobs, 0u) << "one per processor unless given";
   EXPECT_EQ(ParseCommandLine({"-j", "3", "a"}).options.jobs, 3u);
   EXPECT_EQ(ParseCommandLine({"a", "--jobs=1"}).options.jobs, 1u);
+  EXPECT_EQ(ParseCommandLine({"a", "--jobs=64"}).options.jobs, 64u);
 
   EXPECT_EQ(ParseCommandLine({"x.wav", "-h"}).action, CommandAction::kHelp);
   EXPECT_EQ(ParseCommandLine({"--version"}).action, CommandAction::kVersion);
@@ -56,6 +70,7 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
                                                                                    {"--jobs=2x", "a"},
                                                                                    {"--jobs=1.5", "a"},
                                                                                    {"--jobs=99999999999", "a"},
+                                                                                   {"--jobs=65", "a"},
                                                                                    {"a", "-j"}}) {
     const CommandLine parsed = ParseCommandLine(bad);
     EXPECT_EQ(parsed.action, CommandAction::kUsageError);
@@ -67,6 +82,21 @@ TEST(EscapeTest, TsvFieldsStayOneFieldOfOneLine) {
   EXPECT_EQ(EscapeTsvField("a\tb\nc\rd\\e", false), "a\\tb\\nc\\rd\\\\e");
   EXPECT_EQ(EscapeTsvField("C:\\x\\new.wav", true), "C:\\x\\new.wav");
   EXPECT_EQ(EscapeTsvField("plain \xC3\xA9.wav", false), "plain \xC3\xA9.wav");
+  // No byte a terminal acts on: ESC starts escape sequences, BEL rings, DEL erases.
+  EXPECT_EQ(EscapeTsvField("\x1B[2Jx\x07\x7F\x01.wav", false), "\\x1B[2Jx\\x07\\x7F\\x01.wav");
+}
+
+TEST(EscapeTest, RecordsForATerminalShowControlsButKeepTabsAndTheLineEnd) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\tb\n", "a\tb\n"},
+      {"\"x\ny\x1B[31m\",1\r\n", "\"x\\x0Ay\\x1B[31m\",1\r\n"},
+      {"no end\r", "no end\\x0D"},
+      {"", ""},
+  };
+  for (const auto& [record, shown] : cases) {
+    const std::string_view lineEnd = record.size() >= 2 && record.substr(record.size() - 2) == "\r\n" ? "\r\n" : "\n";
+    EXPECT_EQ(TerminalSafe(record, lineEnd), shown) << record;
+  }
 }
 
 TEST(EscapeTest, CsvFieldsAreQuotedOnlyWhenNeeded) {
@@ -182,6 +212,21 @@ TEST(SplitPathListTest, HandlesLineEndsAndNulSeparators) {
   EXPECT_TRUE(SplitPathList("", false).empty());
 }
 
+TEST(ReadPathListTest, ANulByteInALineIsAnInvalidLineUnlessNulSeparated) {
+  testaudio::ScratchDir dir;
+  const std::string list = dir.File("list");
+  const std::string text("a.mp3\nb.mp3\0.wav\nc.mp3\n", 24);
+  testaudio::WriteFile(list, testaudio::Bytes(text.begin(), text.end()));
+  std::vector<std::string> paths;
+  std::string error;
+  EXPECT_FALSE(ReadPathList(list, false, paths, error));
+  EXPECT_NE(error.find("invalid line 2"), std::string::npos) << error;
+  EXPECT_TRUE(paths.empty());
+  error.clear();
+  EXPECT_TRUE(ReadPathList(list, true, paths, error)) << error;
+  EXPECT_EQ(paths, (std::vector<std::string>{"a.mp3\nb.mp3", ".wav\nc.mp3\n"}));
+}
+
 TEST(ProgressTest, TextsUseAPointAndCountEverything) {
   EXPECT_EQ(FormatTenths(12.34), "12.3");
   EXPECT_EQ(FormatTenths(0.05), "0.1");
@@ -235,6 +280,27 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
             "\t0.00\t0.00\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
 }
 
+// On a terminal shared with the progress line: the line is cleared before each write, and
+// a name's control characters are shown, not obeyed.
+TEST(ResultWriterTest, OnATerminalClearsTheProgressFirstAndShowsControls) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ResultWriter writer(file, OutputFormat::kCsv, Columns{});
+  int clears = 0;
+  writer.SetTerminal([&clears] { ++clears; });
+  writer.Start();
+  TrackResult result;
+  result.path = "a\nb\x1B[2J.wav";
+  writer.EmitResult(0, result);
+  writer.Finish();
+  EXPECT_EQ(clears, 2) << "the header and the record, not the empty final write";
+  std::rewind(file);
+  char text[512] = {};
+  const std::string written(text, std::fread(text, 1, sizeof text - 1, file));
+  std::fclose(file);
+  EXPECT_NE(written.find("\r\n\"a\\x0Ab\\x1B[2J.wav\",0.00,0.00,ok,\r\n"), std::string::npos) << written;
+}
+
 TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
@@ -283,6 +349,64 @@ TEST(ResultWriterTest, TellsAFullDiskFromAReaderThatLeft) {
   std::fclose(pipeFile);
   std::signal(SIGPIPE, previous);
 }
+#endif
+
+#ifndef _WIN32
+// A signal that ends the tool while it copies a large file for its tag: the copy is
+// removed before the process ends, whatever the signal.
+struct Ending {
+  int signalNumber;
+  bool diesOfTheSignal;  // else it exits with the interrupted status
+};
+
+class CopyInProgressTest : public ::testing::TestWithParam<Ending> {};
+
+TEST_P(CopyInProgressTest, IsRemovedWhenTheProcessIsToldToEnd) {
+  namespace fs = std::filesystem;
+  testaudio::ScratchDir dir;
+  const std::string original = dir.File("large.wav");
+  {
+    std::FILE* file = std::fopen(original.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, (256L << 20) - 1, SEEK_SET);
+    std::fputc(1, file);
+    std::fclose(file);
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    InstallInterruptHandling();
+    // Copy after copy, so the signal finds one in progress; Ctrl-C's flag is not looked at.
+    for (;;) {
+      platform::ReplacementCopy copy;
+      (void)copy.Make(original);
+    }
+  }
+  // The first copy has begun.
+  const auto started = std::chrono::steady_clock::now();
+  while (platform::LeftoverCopies(platform::ContainingFolder(original)).empty() &&
+         std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kill(child, GetParam().signalNumber);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  if (GetParam().diesOfTheSignal) {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam().signalNumber) << status;
+  } else {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kInterruptedStatus) << status;
+  }
+  EXPECT_EQ(platform::LeftoverCopies(platform::ContainingFolder(original)), std::vector<std::string>{});
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("")), {}), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CopyInProgressTest,
+                         ::testing::Values(Ending{SIGTERM, true}, Ending{SIGHUP, true}, Ending{SIGINT, false}),
+                         [](const ::testing::TestParamInfo<Ending>& test) {
+                           return std::string(test.param.signalNumber == SIGTERM  ? "Sigterm"
+                                              : test.param.signalNumber == SIGHUP ? "Sighup"
+                                                                                  : "Sigint");
+                         });
 #endif
 
 }  // namespace
