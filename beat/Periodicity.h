@@ -16,11 +16,13 @@ namespace beat {
 inline constexpr double kMinBpm = 40.0;
 inline constexpr double kMaxBpm = 250.0;
 
-// Features of a candidate beat period that tell the beat from its half, double, third
-// and triple: the tempo's distance in octaves from 120 BPM (and its square), the
-// periodicity at a third, half, once, twice and three times the period, and that of the
-// low bands' onsets (kick drum, bass: they mostly mark beats) at half, once and twice it.
-inline constexpr size_t kOctaveFeatures = 10;
+// Features of a candidate beat period that tell the beat from its half, double, third,
+// triple and its 2:3 and 3:2 relatives (a dotted beat, a 6/8 bar's halves): the tempo's
+// distance in octaves from 120 BPM (and its square), the periodicity at a third, half,
+// once, one and a half, two, three and four times the period, that of the low bands'
+// onsets (kick drum, bass: they mostly mark beats) at half, once, two, three and four
+// times it, and the periodicity at two thirds of the period.
+inline constexpr size_t kOctaveFeatures = 15;
 using OctaveFeatures = std::array<double, kOctaveFeatures>;
 
 // How the beat period is chosen among the periodicities of the envelope: the strongest
@@ -35,7 +37,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {0.2848, -1.9806, 0.0532, 0.6684, -0.1906, 1.1127, -0.3066, -1.5115, 0.3952, 1.0307};
+  OctaveFeatures octaveWeights = {0.623,  -1.4835, -0.487,  0.5577, 0.3075, 0.2766,  1.4805, -0.3671,
+                                 -0.0016, -1.3633, 0.9818, 1.5054, -0.1057, 1.3769, -0.9707};
 };
 
 struct LagChoice {
@@ -80,8 +83,8 @@ class Periodicity {
   // The strongest peak of a normalised autocorrelation (kMaxLag + 1 values) after the
   // tempo preference, or 0 when it has no positive peak in the tempo range.
   static size_t StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice);
-  // The octave candidates of a lag: once, half, twice, a third and three times it, those
-  // within the tempo range.
+  // The candidates of a lag: once, half, twice, a third, three times, two thirds and one
+  // and a half times it, those within the tempo range.
   static std::vector<double> OctaveCandidates(double lag);
   static OctaveFeatures Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
                                  double candidateLag);
