@@ -37,8 +37,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {0.623,  -1.4835, -0.487,  0.5577, 0.3075, 0.2766,  1.4805, -0.3671,
-                                 -0.0016, -1.3633, 0.9818, 1.5054, -0.1057, 1.3769, -0.9707};
+  OctaveFeatures octaveWeights = {0.8470,  -1.8093, -0.5508, 0.5339, 0.4325, 0.3099,  1.1863, -0.4457,
+                                 0.8577, -1.2879, 0.9564,  1.2026, -0.2876, 1.8207, -0.9422};
 };
 
 struct LagChoice {
@@ -69,8 +69,9 @@ class Periodicity {
   // Segments of about 11.9 s, taken every 5.9 s.
   static constexpr size_t kSegmentValues = 2048;
   static constexpr size_t kSegmentHop = 1024;
-  // Lags reach three and a half seconds: twice the slowest beat period and then some.
-  static constexpr size_t kMaxLag = 600;
+  // Lags reach eight seconds: four beats of 30 BPM, so that a slow candidate's bar (four
+  // times its period) is seen as well as a fast one's.
+  static constexpr size_t kMaxLag = 1400;
   // A segment shorter than this (3.7 s) shows too few beats of a slow tempo to count.
   static constexpr size_t kMinSegmentValues = 640;
 
