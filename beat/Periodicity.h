@@ -37,8 +37,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {0.8470,  -1.8093, -0.5508, 0.5339, 0.4325, 0.3099,  1.1863, -0.4457,
-                                 0.8577, -1.2879, 0.9564,  1.2026, -0.2876, 1.8207, -0.9422};
+  OctaveFeatures octaveWeights = {0.8470, -1.8093, -0.5508, 0.5339, 0.4325,  0.3099, 1.1863, -0.4457,
+                                  0.8577, -1.2879, 0.9564,  1.2026, -0.2876, 1.8207, -0.9422};
 };
 
 struct LagChoice {

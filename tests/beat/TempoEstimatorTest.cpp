@@ -82,8 +82,8 @@ std::vector<int16_t> CompoundBeat(double bpm, double seconds) {
 // Tresillo: kick on 1, the and of 2, and 4 (3 + 3 + 2 eighths), snare on 2 and 4,
 // hi-hat on every eighth; the kicks a dotted quarter apart tempt a 2:3 reading.
 std::vector<int16_t> TresilloBeat(double bpm, double seconds) {
-  std::vector<Hit> hits = {{0, 60, 0.7f, 0.08}, {1.5, 60, 0.7f, 0.08}, {3, 60, 0.7f, 0.08},
-                           {1, 0, 0.5f, 0.05},  {3, 0, 0.5f, 0.05}};
+  std::vector<Hit> hits = {
+      {0, 60, 0.7f, 0.08}, {1.5, 60, 0.7f, 0.08}, {3, 60, 0.7f, 0.08}, {1, 0, 0.5f, 0.05}, {3, 0, 0.5f, 0.05}};
   for (int eighth = 0; eighth < 8; ++eighth) hits.push_back({eighth * 0.5, 0, 0.15f, 0.01});
   return Pattern(bpm, seconds, hits, 4);
 }
