@@ -122,7 +122,7 @@ size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodCho
 std::vector<double> Periodicity::OctaveCandidates(double lag) {
   std::vector<double> candidates;
   // The strongest peak itself first: it wins ties.
-  for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0}) {
+  for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0, 2.0 / 3.0, 1.5}) {
     const double candidate = lag * factor;
     if (candidate >= LagOfBpm(kMaxBpm) && candidate <= LagOfBpm(kMinBpm)) candidates.push_back(candidate);
   }
@@ -157,11 +157,16 @@ OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::
           PeakNear(acf, candidateLag / 3.0),
           PeakNear(acf, candidateLag / 2.0),
           PeakNear(acf, candidateLag),
+          PeakNear(acf, candidateLag * 1.5),
           PeakNear(acf, candidateLag * 2.0),
           PeakNear(acf, candidateLag * 3.0),
+          PeakNear(acf, candidateLag * 4.0),
           PeakNear(lowAcf, candidateLag / 2.0),
           PeakNear(lowAcf, candidateLag),
-          PeakNear(lowAcf, candidateLag * 2.0)};
+          PeakNear(lowAcf, candidateLag * 2.0),
+          PeakNear(lowAcf, candidateLag * 3.0),
+          PeakNear(lowAcf, candidateLag * 4.0),
+          PeakNear(acf, candidateLag * 2.0 / 3.0)};
 }
 
 LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,

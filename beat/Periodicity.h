@@ -16,11 +16,13 @@ namespace beat {
 inline constexpr double kMinBpm = 40.0;
 inline constexpr double kMaxBpm = 250.0;
 
-// Features of a candidate beat period that tell the beat from its half, double, third
-// and triple: the tempo's distance in octaves from 120 BPM (and its square), the
-// periodicity at a third, half, once, twice and three times the period, and that of the
-// low bands' onsets (kick drum, bass: they mostly mark beats) at half, once and twice it.
-inline constexpr size_t kOctaveFeatures = 10;
+// Features of a candidate beat period that tell the beat from its half, double, third,
+// triple and its 2:3 and 3:2 relatives (a dotted beat, a 6/8 bar's halves): the tempo's
+// distance in octaves from 120 BPM (and its square), the periodicity at a third, half,
+// once, one and a half, two, three and four times the period, that of the low bands'
+// onsets (kick drum, bass: they mostly mark beats) at half, once, two, three and four
+// times it, and the periodicity at two thirds of the period.
+inline constexpr size_t kOctaveFeatures = 15;
 using OctaveFeatures = std::array<double, kOctaveFeatures>;
 
 // How the beat period is chosen among the periodicities of the envelope: the strongest
@@ -35,7 +37,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {0.2848, -1.9806, 0.0532, 0.6684, -0.1906, 1.1127, -0.3066, -1.5115, 0.3952, 1.0307};
+  OctaveFeatures octaveWeights = {0.8470, -1.8093, -0.5508, 0.5339, 0.4325,  0.3099, 1.1863, -0.4457,
+                                  0.8577, -1.2879, 0.9564,  1.2026, -0.2876, 1.8207, -0.9422};
 };
 
 struct LagChoice {
@@ -66,8 +69,9 @@ class Periodicity {
   // Segments of about 11.9 s, taken every 5.9 s.
   static constexpr size_t kSegmentValues = 2048;
   static constexpr size_t kSegmentHop = 1024;
-  // Lags reach three and a half seconds: twice the slowest beat period and then some.
-  static constexpr size_t kMaxLag = 600;
+  // Lags reach eight seconds: four beats of 30 BPM, so that a slow candidate's bar (four
+  // times its period) is seen as well as a fast one's.
+  static constexpr size_t kMaxLag = 1400;
   // A segment shorter than this (3.7 s) shows too few beats of a slow tempo to count.
   static constexpr size_t kMinSegmentValues = 640;
 
@@ -80,8 +84,8 @@ class Periodicity {
   // The strongest peak of a normalised autocorrelation (kMaxLag + 1 values) after the
   // tempo preference, or 0 when it has no positive peak in the tempo range.
   static size_t StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice);
-  // The octave candidates of a lag: once, half, twice, a third and three times it, those
-  // within the tempo range.
+  // The candidates of a lag: once, half, twice, a third, three times, two thirds and one
+  // and a half times it, those within the tempo range.
   static std::vector<double> OctaveCandidates(double lag);
   static OctaveFeatures Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
                                  double candidateLag);

@@ -11,10 +11,10 @@ namespace {
 
 // Logistic calibration of the confidence from the measures of the chosen period, fitted
 // on the tuning half of the development set (scripts/tune-confidence.py).
-constexpr double kBias = -2.087;
-constexpr double kSalienceWeight = 0.696;
-constexpr double kAgreementWeight = 0.807;
-constexpr double kProbabilityWeight = 2.904;
+constexpr double kBias = -0.574;
+constexpr double kSalienceWeight = 0.182;
+constexpr double kAgreementWeight = 1.278;
+constexpr double kProbabilityWeight = 1.622;
 // Below this mean autocorrelation at the chosen period there is no pulse to speak of
 // (noise, speech): no tempo rather than a guess. Music starts above 0.08.
 constexpr double kMinSalience = 0.05;

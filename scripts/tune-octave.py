@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Learns the octave decision of the tempo estimator on half A of the development set:
 for each file the candidates (the strongest autocorrelation peak after the tempo
-preference, its half, double, third and triple) are ranked by a linear score of their
+preference, its half, double, third, triple, two thirds and one and a half) are ranked by a linear score of their
 features, fitted by conditional logistic regression to rank the true tempo first.
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
 (ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line.)
@@ -49,13 +49,14 @@ def peak_near(acf, lag):
 def features(acf, low, c):
     octaves = math.log2(60.0 * RATE / c / 120.0)
     return [octaves, octaves * octaves, peak_near(acf, c / 3), peak_near(acf, c / 2), peak_near(acf, c),
-            peak_near(acf, 2 * c), peak_near(acf, 3 * c), peak_near(low, c / 2), peak_near(low, c),
-            peak_near(low, 2 * c)]
+            peak_near(acf, 1.5 * c), peak_near(acf, 2 * c), peak_near(acf, 3 * c), peak_near(acf, 4 * c),
+            peak_near(low, c / 2), peak_near(low, c), peak_near(low, 2 * c), peak_near(low, 3 * c),
+            peak_near(low, 4 * c), peak_near(acf, 2 * c / 3)]
 
 
 def candidates(lag):
     out = []
-    for f in (1.0, 0.5, 2.0, 1 / 3, 3.0):
+    for f in (1.0, 0.5, 2.0, 1 / 3, 3.0, 2 / 3, 1.5):
         c = lag * f
         if lag_of(MAX_BPM) <= c <= lag_of(MIN_BPM):
             out.append(c)
@@ -86,7 +87,7 @@ def main():
     n = len(samples[0][0][0])
     w = [0.0] * n
     rate = 0.5
-    for _ in range(4000):
+    for _ in range(1500):
         grad = [L2 * x for x in w]
         for feats, right in samples:
             scores = [sum(wi * fi for wi, fi in zip(w, f)) for f in feats]

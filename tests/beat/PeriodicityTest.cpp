@@ -1,6 +1,7 @@
 // The choice and refinement of the beat lag on envelopes with known periods.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -72,5 +73,37 @@ TEST(Periodicity, PreferenceDecidesBetweenEqualOctaves) {
   EXPECT_EQ(beat::Periodicity::StrongestLag(acf, fast), 60u);
   EXPECT_EQ(beat::Periodicity::StrongestLag(acf, slow), 120u);
 }
+
+// The candidates of a peak include its 2:3 and 3:2 relatives (a dotted beat, the pairs
+// of eighths in 6/8), and none outside the tempo range.
+struct CandidateCase {
+  double lag;
+  double relative;
+  bool expected;
+};
+
+class Candidates : public testing::TestWithParam<CandidateCase> {};
+
+TEST_P(Candidates, HoldTheRelativesInRange) {
+  const CandidateCase c = GetParam();
+  const std::vector<double> candidates = beat::Periodicity::OctaveCandidates(c.lag);
+  ASSERT_FALSE(candidates.empty());
+  EXPECT_DOUBLE_EQ(candidates.front(), c.lag);
+  const bool found = std::any_of(candidates.begin(), candidates.end(),
+                                 [&](double candidate) { return std::abs(candidate - c.lag * c.relative) < 1e-9; });
+  EXPECT_EQ(found, c.expected) << c.lag << " x " << c.relative;
+  for (double candidate : candidates) {
+    const double bpm = 60.0 * beat::kEnvelopeRate / candidate;
+    EXPECT_GE(bpm, beat::kMinBpm);
+    EXPECT_LE(bpm, beat::kMaxBpm);
+  }
+}
+
+// Lag 108 is 96 BPM; 60 is 172 BPM; 200 is 52 BPM.
+INSTANTIATE_TEST_SUITE_P(Lags, Candidates,
+                         testing::Values(CandidateCase{108, 2.0 / 3.0, true}, CandidateCase{108, 1.5, true},
+                                         CandidateCase{108, 0.5, true}, CandidateCase{108, 2.0, true},
+                                         CandidateCase{60, 1.5, true}, CandidateCase{60, 0.5, false},
+                                         CandidateCase{200, 1.5, false}, CandidateCase{200, 2.0 / 3.0, true}));
 
 }  // namespace

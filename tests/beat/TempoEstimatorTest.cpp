@@ -72,6 +72,23 @@ std::vector<int16_t> WaltzBeat(double bpm, double seconds) {
   return Pattern(bpm, seconds, {{0, 80, 0.7f, 0.1}, {1, 400, 0.3f, 0.06}, {2, 400, 0.3f, 0.06}}, 3);
 }
 
+// 6/8: kick on the first dotted beat, snare on the second, hi-hat on every eighth; the
+// pairs of eighths make a strong pulse at 1.5 times the beat's tempo.
+std::vector<int16_t> CompoundBeat(double bpm, double seconds) {
+  std::vector<Hit> hits = {{0, 60, 0.7f, 0.08}, {1, 0, 0.5f, 0.05}};
+  for (int eighth = 0; eighth < 6; ++eighth) hits.push_back({eighth / 3.0, 0, 0.15f, 0.01});
+  return Pattern(bpm, seconds, hits, 2);
+}
+
+// Tresillo: kick on 1, the and of 2, and 4 (3 + 3 + 2 eighths), snare on 2 and 4,
+// hi-hat on every eighth; the kicks a dotted quarter apart tempt a 2:3 reading.
+std::vector<int16_t> TresilloBeat(double bpm, double seconds) {
+  std::vector<Hit> hits = {
+      {0, 60, 0.7f, 0.08}, {1.5, 60, 0.7f, 0.08}, {3, 60, 0.7f, 0.08}, {1, 0, 0.5f, 0.05}, {3, 0, 0.5f, 0.05}};
+  for (int eighth = 0; eighth < 8; ++eighth) hits.push_back({eighth * 0.5, 0, 0.15f, 0.01});
+  return Pattern(bpm, seconds, hits, 4);
+}
+
 beat::TempoEstimate Estimate(const std::vector<int16_t>& stereo, size_t chunkFrames = 4096) {
   beat::TempoEstimator estimator;
   for (size_t frame = 0; frame < stereo.size() / 2; frame += chunkFrames) {
@@ -112,7 +129,10 @@ INSTANTIATE_TEST_SUITE_P(Generated, ExactTempo,
                          testing::Values(TempoCase{"Clicks60", Clicks, 60}, TempoCase{"Clicks93", Clicks, 93.5},
                                          TempoCase{"Clicks120", Clicks, 120}, TempoCase{"Clicks147", Clicks, 147.3},
                                          TempoCase{"Rock100", RockBeat, 100}, TempoCase{"Rock128", RockBeat, 128},
-                                         TempoCase{"Waltz90", WaltzBeat, 90}, TempoCase{"Waltz150", WaltzBeat, 150}),
+                                         TempoCase{"Waltz90", WaltzBeat, 90}, TempoCase{"Waltz150", WaltzBeat, 150},
+                                         TempoCase{"Compound92", CompoundBeat, 92},
+                                         TempoCase{"Tresillo96", TresilloBeat, 96},
+                                         TempoCase{"Tresillo124", TresilloBeat, 124}),
                          [](const testing::TestParamInfo<TempoCase>& param) { return std::string(param.param.name); });
 
 // Near the ends of the range a pulse and its double are equally likely beats: the
