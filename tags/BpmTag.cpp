@@ -318,6 +318,33 @@ BpmTagRead ReadBpmTag(const std::string& path) {
   return read;
 }
 
+bool IsValidBpmText(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return false;
+  const size_t last = text.find_last_not_of(' ');
+  double value = 0.0;
+  double scale = 0.1;  // the weight of the next digit after the point
+  bool point = false;
+  bool digits = false;
+  for (size_t i = first; i <= last; ++i) {
+    const char c = text[i];
+    if (c == '.' && !point) {
+      point = true;
+    } else if (c >= '0' && c <= '9') {
+      digits = true;
+      if (!point) {
+        value = value * 10.0 + (c - '0');
+      } else {
+        value += (c - '0') * scale;
+        scale /= 10.0;
+      }
+    } else {
+      return false;
+    }
+  }
+  return digits && value >= 20.0 && value <= 400.0;
+}
+
 BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options) {
   BpmTagResult result;
   result.bpm = bpm;
@@ -325,7 +352,7 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
   const BpmTagRead current = ReadBpmTag(path);
   if (!current.ok) return Failure(result, current.reason);
   result.existing = current.bpm;
-  if (!result.existing.empty() && !options.overwrite) {
+  if (IsValidBpmText(result.existing) && !options.overwrite) {
     result.outcome = BpmTagOutcome::SkippedExisting;
     return result;
   }

@@ -21,6 +21,12 @@ struct BpmTagRead {
 // The BPM an MP3's ID3v2 tag or a WAV's ID3 chunk holds. Opens the file read-only.
 BpmTagRead ReadBpmTag(const std::string& path);
 
+// Whether a BPM frame's text is a tempo: a plain decimal number (digits, at most one
+// point; spaces around it allowed) from 20 to 400. "0", empty text, words and values
+// outside that span are what taggers leave behind when they know no tempo, and count
+// as no tag.
+bool IsValidBpmText(const std::string& text);
+
 struct BpmTagOptions {
   bool dryRun = false;     // report what would happen, write nothing
   bool overwrite = false;  // replace a BPM the file already has
@@ -34,12 +40,13 @@ const char* BpmTagOutcomeName(BpmTagOutcome outcome);
 struct BpmTagResult {
   BpmTagOutcome outcome = BpmTagOutcome::Failed;
   int bpm = 0;           // the value written, or that would be
-  std::string existing;  // the BPM the file held before, "" when none
+  std::string existing;  // the BPM frame's text before, tempo or not; "" when none
   std::string reason;    // why it failed
 };
 
 // Writes `bpm` as the file's BPM frame; every other frame, chunk and audio byte stays.
-// A file that already has a BPM keeps it unless options.overwrite. A read-only file or
+// A file whose BPM frame already holds a tempo (IsValidBpmText) keeps it unless
+// options.overwrite; any other text in it is replaced. A read-only file or
 // folder, a file TagLib cannot read, or any failed step is a failure that leaves the
 // original as it was: the tag is written into a copy in the same folder, the copy is
 // checked, and only then does it replace the original in one rename.
