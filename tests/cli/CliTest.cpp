@@ -2,6 +2,7 @@
 // files, the output formats, --range, --files-from, --raw, and the exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -182,6 +183,68 @@ TEST_F(CliTest, RecursiveScanIncludesSubFoldersAfterTheFolderItself) {
   EXPECT_NEAR(std::stod(SplitTabs(lines[3])[1]), 100.0, 0.5) << lines[3];
 }
 
+// Folders list by name in byte order of the UTF-8 names, whatever order the system gives.
+TEST_F(CliTest, FoldersAreListedByName) {
+  std::filesystem::create_directories(dir_.File("named/sub"));
+  for (const char* name : {"named/b.wav", "named/sub/a.wav", "named/B.wav", "named/\xC3\xA9.wav", "named/a.wav"}) {
+    std::ofstream(dir_.File(name)) << "not audio";
+  }
+  std::string named = dir_.File("named");
+  for (char& c : named) c = c == '/' ? kSeparator : c;
+  const CliRun run = RunCli({"-rq", named});
+  std::vector<std::string> paths;
+  for (const std::string& line : run.Lines()) paths.push_back(SplitTabs(line)[0]);
+  const std::string folder = named + kSeparator;
+  EXPECT_EQ(paths, (std::vector<std::string>{folder + "B.wav", folder + "a.wav", folder + "b.wav",
+                                             folder + "\xC3\xA9.wav", folder + "sub" + kSeparator + "a.wav"}));
+}
+
+// --excel: a byte-order mark, then CSV that python's csv module reads back with the names
+// intact; =semicolon separates with ; and writes the decimal comma.
+TEST_F(CliTest, ExcelCsvReadsBackInPython) {
+#ifdef _WIN32
+  const std::string odd = dir_.File("odd; name, \xC3\xA9.wav");
+#else
+  const std::string odd = dir_.File("odd; \"name\", \xC3\xA9.wav");
+#endif
+  testaudio::WriteClickWav(odd, {.periodMs = 400.0});
+  const CliRun tsv = RunCli({"--status", odd, Music("broken.mp3")});
+  const CliRun comma = RunCli({"--excel", odd, Music("broken.mp3")});
+  const CliRun semicolon = RunCli({"--excel=semicolon", odd, Music("broken.mp3")});
+  ASSERT_EQ(tsv.Lines().size(), 2u) << tsv.errors;
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(comma.out.rfind(bom + "path,primary,alternative,status,reason\r\n", 0), 0u) << comma.out;
+  EXPECT_EQ(semicolon.out.rfind(bom + "path;primary;alternative;status;reason\r\n", 0), 0u) << semicolon.out;
+  if (!testaudio::HaveTool("python3")) GTEST_SKIP() << "needs python3";
+
+  // The records as python's csv module reads them: fields joined with \x1f, one per line.
+  std::ofstream(dir_.File("read.py")) << "import csv, sys\n"
+                                         "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                                         "    for row in csv.reader(f, delimiter=sys.argv[2]):\n"
+                                         "        sys.stdout.write('\\x1f'.join(row) + '\\n')\n";
+  const auto readBack = [&](const CliRun& run, const std::string& separator) {
+    std::ofstream(dir_.File("excel.csv"), std::ios::binary) << run.out;
+    return clitest::RunProgram(testaudio::kPython, {dir_.File("read.py"), dir_.File("excel.csv"), separator}).Lines();
+  };
+  // What the TSV run says, with the tempi's decimal point as given.
+  const auto expected = [&](char point) {
+    const std::string unit = "\x1f";
+    std::vector<std::string> rows = {"path" + unit + "primary" + unit + "alternative" + unit + "status" + unit +
+                                     "reason"};
+    for (const std::string& line : tsv.Lines()) {
+      std::vector<std::string> fields = SplitTabs(line);
+      std::replace(fields[1].begin(), fields[1].end(), '.', point);
+      std::replace(fields[2].begin(), fields[2].end(), '.', point);
+      std::string joined = fields[0];
+      for (size_t i = 1; i < fields.size(); ++i) joined += unit + fields[i];
+      rows.push_back(joined);
+    }
+    return rows;
+  };
+  EXPECT_EQ(readBack(comma, ","), expected('.'));
+  EXPECT_EQ(readBack(semicolon, ";"), expected(','));
+}
+
 TEST_F(CliTest, RawAddsTheResultOfEachPass) {
   const CliRun run = RunCli({"--raw", Music("beat120.wav"), Music("broken.mp3")});
   const std::vector<std::string> lines = run.Lines();
@@ -215,25 +278,30 @@ TEST_F(CliTest, ExitStatusTellsSuccessFailureAndMisuse) {
   EXPECT_EQ(version.out.rfind(std::string("temposcout-cli ") + TEMPOSCOUT_VERSION, 0), 0u) << version.out;
 }
 
-// Usage errors: status 2, the reason and the usage text on standard error, no output.
+// Usage errors: status 2, one line on standard error naming the fault and pointing to
+// --help, no output.
 class CliUsageTest : public ::testing::TestWithParam<std::vector<std::string>> {};
 
-TEST_P(CliUsageTest, EndsWithStatusTwoAndTheUsageText) {
+TEST_P(CliUsageTest, EndsWithStatusTwoAndOneLine) {
   const CliRun run = RunCli(GetParam());
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.out.empty()) << run.out;
-  EXPECT_NE(run.errors.find("usage: temposcout-cli"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.errors.rfind("temposcout-cli: ", 0), 0u) << run.errors;
+  const size_t lineEnd = run.errors.find_first_of("\r\n");
+  EXPECT_EQ(run.errors.substr(lineEnd), run.errors[lineEnd] == '\r' ? "\r\n" : "\n") << run.errors;
+  EXPECT_EQ(run.errors.substr(0, lineEnd).substr(lineEnd - 13), " (see --help)") << run.errors;
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, CliUsageTest,
-                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--bogus", "x.wav"},
-                                           std::vector<std::string>{"-x", "x.wav"},
-                                           std::vector<std::string>{"--format", "xml", "x.wav"},
-                                           std::vector<std::string>{"--format"},
-                                           std::vector<std::string>{"--range", "140-70", "x.wav"},
-                                           std::vector<std::string>{"--range=0-100", "x.wav"},
-                                           std::vector<std::string>{"--range", "70to140", "x.wav"},
-                                           std::vector<std::string>{"--raw=yes", "x.wav"}));
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CliUsageTest,
+    ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--bogus", "x.wav"},
+                      std::vector<std::string>{"-x", "x.wav"}, std::vector<std::string>{"-rx", "x.wav"},
+                      std::vector<std::string>{"x.wav", "-j"}, std::vector<std::string>{"--excel=tab", "x.wav"},
+                      std::vector<std::string>{"--format", "xml", "x.wav"}, std::vector<std::string>{"--format"},
+                      std::vector<std::string>{"--range", "140-70", "x.wav"},
+                      std::vector<std::string>{"--range=0-100", "x.wav"},
+                      std::vector<std::string>{"--range", "70to140", "x.wav"},
+                      std::vector<std::string>{"--raw=yes", "x.wav"}));
 
 TEST_F(CliTest, EveryFormatCarriesTheSameFields) {
 #ifdef _WIN32

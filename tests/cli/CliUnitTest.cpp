@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/Options.h"
@@ -61,6 +62,80 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
     EXPECT_EQ(parsed.action, CommandAction::kUsageError);
     EXPECT_FALSE(parsed.error.empty());
   }
+}
+
+// What a command line sets, for the table below.
+struct ParseCase {
+  std::vector<std::string> arguments;
+  unsigned jobs;
+  bool recursive;
+  bool quiet;
+  bool nulSeparated;
+  Spreadsheet spreadsheet;
+  OutputFormat format;
+  std::vector<std::string> paths;
+};
+
+class ParseCaseTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseCaseTest, SetsWhatGetoptWould) {
+  const ParseCase& expected = GetParam();
+  const CommandLine line = ParseCommandLine(expected.arguments);
+  ASSERT_EQ(line.action, CommandAction::kRun) << line.error;
+  EXPECT_EQ(line.options.jobs, expected.jobs);
+  EXPECT_EQ(line.options.recursive, expected.recursive);
+  EXPECT_EQ(line.options.quiet, expected.quiet);
+  EXPECT_EQ(line.options.nulSeparated, expected.nulSeparated);
+  EXPECT_EQ(line.options.spreadsheet, expected.spreadsheet);
+  EXPECT_EQ(line.options.format, expected.format);
+  EXPECT_EQ(line.options.paths, expected.paths);
+}
+
+constexpr Spreadsheet kPlain = Spreadsheet::kNone;
+constexpr OutputFormat kTsv = OutputFormat::kTsv;
+constexpr OutputFormat kCsv = OutputFormat::kCsv;
+
+INSTANTIATE_TEST_SUITE_P(
+    Bundles, ParseCaseTest,
+    ::testing::Values(
+        ParseCase{{"-j4", "a"}, 4, false, false, false, kPlain, kTsv, {"a"}},
+        ParseCase{{"-j", "4", "a"}, 4, false, false, false, kPlain, kTsv, {"a"}},
+        ParseCase{{"a", "--jobs=4"}, 4, false, false, false, kPlain, kTsv, {"a"}},
+        ParseCase{{"--jobs", "4", "a"}, 4, false, false, false, kPlain, kTsv, {"a"}},
+        ParseCase{{"-rq", "a"}, 0, true, true, false, kPlain, kTsv, {"a"}},
+        ParseCase{{"-qrj12", "a"}, 12, true, true, false, kPlain, kTsv, {"a"}},
+        ParseCase{{"-qj", "2", "a", "-r0"}, 2, true, true, true, kPlain, kTsv, {"a"}},
+        // A value that looks like an option is still the value.
+        ParseCase{{"--files-from", "-r", "a"}, 0, false, false, false, kPlain, kTsv, {"a"}},
+        ParseCase{{"-", "-r"}, 0, true, false, false, kPlain, kTsv, {"-"}},
+        ParseCase{{"--excel", "a"}, 0, false, false, false, Spreadsheet::kComma, kCsv, {"a"}},
+        ParseCase{{"--excel=comma", "--format=csv", "a"}, 0, false, false, false, Spreadsheet::kComma, kCsv, {"a"}},
+        // --excel takes its value only after "=": the next word stays a path.
+        ParseCase{{"--excel", "semicolon"}, 0, false, false, false, Spreadsheet::kComma, kCsv, {"semicolon"}},
+        ParseCase{{"--excel=semicolon", "a"}, 0, false, false, false, Spreadsheet::kSemicolon, kCsv, {"a"}}));
+
+// Usage errors: the one line the tool prints names what was wrong.
+TEST(ParseCommandLineTest, ErrorsNameTheOptionAsGiven) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-x", "a"}, "unknown option '-x'"},
+      {{"-rx", "a"}, "unknown option '-x'"},
+      {{"-j4x"}, "invalid number of jobs '4x' (a whole number, 1 or more)"},
+      {{"--nope", "a"}, "unknown option '--nope'"},
+      {{"--nope=3", "a"}, "unknown option '--nope'"},
+      {{"a", "-j"}, "option '-j' needs a value"},
+      {{"a", "-qj"}, "option '-j' needs a value"},
+      {{"a", "--jobs"}, "option '--jobs' needs a value"},
+      {{"--raw=yes", "a"}, "option '--raw' takes no value"},
+      {{"--excel=tab", "a"}, "unknown spreadsheet separator 'tab' (--excel or --excel=semicolon)"},
+      {{"--format", "tsv", "--excel", "a"}, "--excel writes CSV"},
+      {{"--excel=semicolon", "--format=jsonl", "a"}, "--excel writes CSV"},
+  };
+  for (const auto& [arguments, error] : cases) {
+    const CommandLine line = ParseCommandLine(arguments);
+    EXPECT_EQ(line.action, CommandAction::kUsageError) << arguments.front();
+    EXPECT_EQ(line.error, error);
+  }
+  EXPECT_EQ(ParseCommandLine({"-rh"}).action, CommandAction::kHelp);
 }
 
 TEST(EscapeTest, TsvFieldsStayOneFieldOfOneLine) {
@@ -153,6 +228,53 @@ TEST(ResultColumnsTest, TableFeedsEveryFormatAndTheUsageText) {
   }
 }
 
+TEST(EscapeTest, SpreadsheetFieldsGuardFormulasAndQuoteTheSeparator) {
+  const std::vector<std::tuple<std::string, char, std::string>> cases = {
+      {"plain.wav", ',', "plain.wav"},
+      {"a;b,c", ',', "\"a;b,c\""},
+      {"a;b,c", ';', "\"a;b,c\""},
+      {"a,b", ';', "a,b"},
+      {"say \"hi\"", ';', "\"say \"\"hi\"\"\""},
+      {"=HYPERLINK(\"x\")", ',', "\"'=HYPERLINK(\"\"x\"\")\""},
+      {"+1", ';', "\"'+1\""},
+      {"-", ',', "\"'-\""},
+      {"@SUM(A1)", ',', "\"'@SUM(A1)\""},
+      {"\tx", ',', "\"'\tx\""},
+      {"a=b", ',', "a=b"},
+      {"", ';', ""},
+  };
+  for (const auto& [text, separator, expected] : cases) EXPECT_EQ(SpreadsheetField(text, separator), expected) << text;
+}
+
+TEST(FormatRecordTest, SpreadsheetCsvHasAByteOrderMarkAndItsSeparator) {
+  TrackResult result = SampleResult();
+  result.path = "=1+1;x.wav";
+  result.rangeBpm = 120.0f;
+  const Columns comma{.range = true, .spreadsheet = Spreadsheet::kComma};
+  const Columns semicolon{.range = true, .spreadsheet = Spreadsheet::kSemicolon};
+  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, comma), "\xEF\xBB\xBFpath,primary,alternative,bpm,status,reason\r\n");
+  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, semicolon), "\xEF\xBB\xBFpath;primary;alternative;bpm;status;reason\r\n");
+  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, comma, result), "\"'=1+1;x.wav\",120.00,60.00,120.00,ok,\r\n");
+  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, semicolon, result), "\"'=1+1;x.wav\";120,00;60,00;120,00;ok;\r\n");
+  // Plain CSV stays as it was.
+  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, Columns{.range = true}, result), "=1+1;x.wav,120.00,60.00,120.00,ok,\r\n");
+}
+
+// A file left out as already tagged has no tempi, and its tag's value in tag_existing.
+TEST(FormatRecordTest, SkippedTaggedHasNoTempi) {
+  TrackResult result;
+  result.path = "a.mp3";
+  result.status = TrackStatus::kSkippedTagged;
+  result.tag = {"skipped-tagged", "", "128", ""};
+  const Columns columns{.range = true, .tag = true};
+  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, columns, result), "a.mp3,,,,skipped-tagged,,skipped-tagged,,128,\r\n");
+  const std::string json = FormatRecord(OutputFormat::kJsonl, columns, result);
+  EXPECT_EQ(json.substr(0, json.find_first_of("\r\n")),
+            "{\"path\":\"a.mp3\",\"primary\":null,\"alternative\":null,\"bpm\":null,\"raw\":[],"
+            "\"status\":\"skipped-tagged\",\"reason\":null,\"tag\":\"skipped-tagged\",\"tag_bpm\":null,"
+            "\"tag_existing\":\"128\",\"tag_error\":null}");
+}
+
 struct StatusCase {
   std::vector<std::string> passes;
   float primaryBpm;
@@ -185,8 +307,11 @@ TEST(SplitPathListTest, HandlesLineEndsAndNulSeparators) {
 TEST(ProgressTest, TextsUseAPointAndCountEverything) {
   EXPECT_EQ(FormatTenths(12.34), "12.3");
   EXPECT_EQ(FormatTenths(0.05), "0.1");
-  EXPECT_EQ(ProgressText(5, 20, 2.0), "5/20 files, 2.0 s, 2.5 files/s");
+  EXPECT_EQ(ProgressText(5, 20, 2.0), "5/20 files, 2.0 s, 2.5 files/s, about 6 s left");
+  EXPECT_EQ(ProgressText(0, 20, 2.0), "0/20 files, 2.0 s, 0.0 files/s");
   RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2, .tags = {}};
+  EXPECT_EQ(SummaryText(RunCounts{.files = 9, .analysed = 2, .skippedTagged = 7}, 0.5),
+            "9 files: 2 analysed (0 without a beat), 0 unreadable, 7 skipped as already tagged, 0.5 s");
   EXPECT_EQ(SummaryText(counts, 1.25),
             "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, 1.3 s");
   counts.tags = tags::TagCounts{.dryRun = true, .written = 2, .skipped = 1, .failed = 0};
@@ -195,6 +320,27 @@ TEST(ProgressTest, TextsUseAPointAndCountEverything) {
             "tags: 2 would be written, 1 skipped, 0 failed, 1.3 s");
   counts.tags->dryRun = false;
   EXPECT_NE(SummaryText(counts, 1.25).find("tags: 2 written, 1 skipped"), std::string::npos);
+}
+
+// The time left at the pace so far: seconds rounded up, then minutes, then hours.
+TEST(ProgressTest, TimeLeftFollowsThePaceSoFar) {
+  const std::vector<std::tuple<size_t, size_t, double, std::string>> cases = {
+      {0, 10, 5.0, ""},
+      {10, 10, 5.0, ""},
+      {3, 10, 0.0, ""},
+      {1, 2, 0.2, "about 1 s left"},
+      {1, 3, 10.0, "about 20 s left"},
+      {3, 4, 176.9, "about 59 s left"},
+      {1, 2, 59.5, "about 1 min left"},
+      {12, 200, 11.5, "about 3 min left"},
+      {1, 60, 60.9, "about 1 h 00 min left"},
+      {1, 60, 60.0, "about 59 min left"},
+      {1, 62, 60.0, "about 1 h 01 min left"},
+      {1, 100, 100.0, "about 2 h 45 min left"},
+  };
+  for (const auto& [done, total, elapsed, expected] : cases) {
+    EXPECT_EQ(TimeLeftText(done, total, elapsed), expected) << done << "/" << total << " in " << elapsed;
+  }
 }
 
 // The step before each record (where tags are written) sees the results in list order,
