@@ -64,77 +64,40 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
   }
 }
 
-// What a command line sets, for the table below.
-struct ParseCase {
-  std::vector<std::string> arguments;
-  unsigned jobs;
-  bool recursive;
-  bool quiet;
-  bool nulSeparated;
-  Spreadsheet spreadsheet;
-  OutputFormat format;
-  std::vector<std::string> paths;
-};
-
-class ParseCaseTest : public ::testing::TestWithParam<ParseCase> {};
-
-TEST_P(ParseCaseTest, SetsWhatGetoptWould) {
-  const ParseCase& expected = GetParam();
-  const CommandLine line = ParseCommandLine(expected.arguments);
-  ASSERT_EQ(line.action, CommandAction::kRun) << line.error;
-  EXPECT_EQ(line.options.jobs, expected.jobs);
-  EXPECT_EQ(line.options.recursive, expected.recursive);
-  EXPECT_EQ(line.options.quiet, expected.quiet);
-  EXPECT_EQ(line.options.nulSeparated, expected.nulSeparated);
-  EXPECT_EQ(line.options.spreadsheet, expected.spreadsheet);
-  EXPECT_EQ(line.options.format, expected.format);
-  EXPECT_EQ(line.options.paths, expected.paths);
+// What a command line sets, in short: jobs, the switches on, the CSV kind, the paths.
+std::string Summary(const CommandLine& line) {
+  const Options& o = line.options;
+  if (line.action != CommandAction::kRun) return "error: " + line.error;
+  std::string text = "j" + std::to_string(o.jobs) + (o.recursive ? " r" : "") + (o.quiet ? " q" : "") +
+                     (o.nulSeparated ? " 0" : "") + (o.format == OutputFormat::kCsv ? " csv" : "");
+  text += o.spreadsheet == Spreadsheet::kComma ? " excel" : o.spreadsheet == Spreadsheet::kSemicolon ? " excel;" : "";
+  for (const std::string& path : o.paths) text += " [" + path + "]";
+  return text;
 }
 
-constexpr Spreadsheet kPlain = Spreadsheet::kNone;
-constexpr OutputFormat kTsv = OutputFormat::kTsv;
-constexpr OutputFormat kCsv = OutputFormat::kCsv;
-
-INSTANTIATE_TEST_SUITE_P(
-    Bundles, ParseCaseTest,
-    ::testing::Values(
-        ParseCase{{"-j4", "a"}, 4, false, false, false, kPlain, kTsv, {"a"}},
-        ParseCase{{"-j", "4", "a"}, 4, false, false, false, kPlain, kTsv, {"a"}},
-        ParseCase{{"a", "--jobs=4"}, 4, false, false, false, kPlain, kTsv, {"a"}},
-        ParseCase{{"--jobs", "4", "a"}, 4, false, false, false, kPlain, kTsv, {"a"}},
-        ParseCase{{"-rq", "a"}, 0, true, true, false, kPlain, kTsv, {"a"}},
-        ParseCase{{"-qrj12", "a"}, 12, true, true, false, kPlain, kTsv, {"a"}},
-        ParseCase{{"-qj", "2", "a", "-r0"}, 2, true, true, true, kPlain, kTsv, {"a"}},
-        // A value that looks like an option is still the value.
-        ParseCase{{"--files-from", "-r", "a"}, 0, false, false, false, kPlain, kTsv, {"a"}},
-        ParseCase{{"-", "-r"}, 0, true, false, false, kPlain, kTsv, {"-"}},
-        ParseCase{{"--excel", "a"}, 0, false, false, false, Spreadsheet::kComma, kCsv, {"a"}},
-        ParseCase{{"--excel=comma", "--format=csv", "a"}, 0, false, false, false, Spreadsheet::kComma, kCsv, {"a"}},
-        // --excel takes its value only after "=": the next word stays a path.
-        ParseCase{{"--excel", "semicolon"}, 0, false, false, false, Spreadsheet::kComma, kCsv, {"semicolon"}},
-        ParseCase{{"--excel=semicolon", "a"}, 0, false, false, false, Spreadsheet::kSemicolon, kCsv, {"a"}}));
-
-// Usage errors: the one line the tool prints names what was wrong.
-TEST(ParseCommandLineTest, ErrorsNameTheOptionAsGiven) {
+TEST(ParseCommandLineTest, ShortOptionsBundleAndTakeValuesAsGetoptDoes) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"-x", "a"}, "unknown option '-x'"},
-      {{"-rx", "a"}, "unknown option '-x'"},
-      {{"-j4x"}, "invalid number of jobs '4x' (a whole number, 1 or more)"},
-      {{"--nope", "a"}, "unknown option '--nope'"},
-      {{"--nope=3", "a"}, "unknown option '--nope'"},
-      {{"a", "-j"}, "option '-j' needs a value"},
-      {{"a", "-qj"}, "option '-j' needs a value"},
-      {{"a", "--jobs"}, "option '--jobs' needs a value"},
-      {{"--raw=yes", "a"}, "option '--raw' takes no value"},
-      {{"--excel=tab", "a"}, "unknown spreadsheet separator 'tab' (--excel or --excel=semicolon)"},
-      {{"--format", "tsv", "--excel", "a"}, "--excel writes CSV"},
-      {{"--excel=semicolon", "--format=jsonl", "a"}, "--excel writes CSV"},
+      {{"-j4", "a"}, "j4 [a]"},
+      {{"-j", "4", "a"}, "j4 [a]"},
+      {{"a", "--jobs=4"}, "j4 [a]"},
+      {{"-rq", "a"}, "j0 r q [a]"},
+      {{"-qrj12", "a"}, "j12 r q [a]"},
+      {{"-qj", "2", "a", "-r0"}, "j2 r q 0 [a]"},
+      {{"--files-from", "-r", "a"}, "j0 [a]"},  // a value that looks like an option
+      {{"-", "-r"}, "j0 r [-]"},
+      {{"--excel", "semicolon"}, "j0 csv excel [semicolon]"},  // a value only after "="
+      {{"--excel=semicolon", "--format=csv", "a"}, "j0 csv excel; [a]"},
+      {{"-x", "a"}, "error: unknown option '-x'"},
+      {{"-rx", "a"}, "error: unknown option '-x'"},
+      {{"-j4x"}, "error: invalid number of jobs '4x' (a whole number, 1 or more)"},
+      {{"--nope=3", "a"}, "error: unknown option '--nope'"},
+      {{"a", "-qj"}, "error: option '-j' needs a value"},
+      {{"a", "--jobs"}, "error: option '--jobs' needs a value"},
+      {{"--raw=yes", "a"}, "error: option '--raw' takes no value"},
+      {{"--excel=tab", "a"}, "error: unknown spreadsheet separator 'tab' (--excel or --excel=semicolon)"},
+      {{"--format", "tsv", "--excel", "a"}, "error: --excel writes CSV"},
   };
-  for (const auto& [arguments, error] : cases) {
-    const CommandLine line = ParseCommandLine(arguments);
-    EXPECT_EQ(line.action, CommandAction::kUsageError) << arguments.front();
-    EXPECT_EQ(line.error, error);
-  }
+  for (const auto& [arguments, expected] : cases) EXPECT_EQ(Summary(ParseCommandLine(arguments)), expected);
   EXPECT_EQ(ParseCommandLine({"-rh"}).action, CommandAction::kHelp);
 }
 
@@ -231,17 +194,14 @@ TEST(ResultColumnsTest, TableFeedsEveryFormatAndTheUsageText) {
 TEST(EscapeTest, SpreadsheetFieldsGuardFormulasAndQuoteTheSeparator) {
   const std::vector<std::tuple<std::string, char, std::string>> cases = {
       {"plain.wav", ',', "plain.wav"},
-      {"a;b,c", ',', "\"a;b,c\""},
       {"a;b,c", ';', "\"a;b,c\""},
       {"a,b", ';', "a,b"},
       {"say \"hi\"", ';', "\"say \"\"hi\"\"\""},
       {"=HYPERLINK(\"x\")", ',', "\"'=HYPERLINK(\"\"x\"\")\""},
-      {"+1", ';', "\"'+1\""},
       {"-", ',', "\"'-\""},
       {"@SUM(A1)", ',', "\"'@SUM(A1)\""},
       {"\tx", ',', "\"'\tx\""},
       {"a=b", ',', "a=b"},
-      {"", ';', ""},
   };
   for (const auto& [text, separator, expected] : cases) EXPECT_EQ(SpreadsheetField(text, separator), expected) << text;
 }
@@ -266,9 +226,7 @@ TEST(FormatRecordTest, SkippedTaggedHasNoTempi) {
   result.path = "a.mp3";
   result.status = TrackStatus::kSkippedTagged;
   result.tag = {"skipped-tagged", "", "128", ""};
-  const Columns columns{.range = true, .tag = true};
-  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, columns, result), "a.mp3,,,,skipped-tagged,,skipped-tagged,,128,\r\n");
-  const std::string json = FormatRecord(OutputFormat::kJsonl, columns, result);
+  const std::string json = FormatRecord(OutputFormat::kJsonl, Columns{.range = true, .tag = true}, result);
   EXPECT_EQ(json.substr(0, json.find_first_of("\r\n")),
             "{\"path\":\"a.mp3\",\"primary\":null,\"alternative\":null,\"bpm\":null,\"raw\":[],"
             "\"status\":\"skipped-tagged\",\"reason\":null,\"tag\":\"skipped-tagged\",\"tag_bpm\":null,"
@@ -327,14 +285,11 @@ TEST(ProgressTest, TimeLeftFollowsThePaceSoFar) {
   const std::vector<std::tuple<size_t, size_t, double, std::string>> cases = {
       {0, 10, 5.0, ""},
       {10, 10, 5.0, ""},
-      {3, 10, 0.0, ""},
       {1, 2, 0.2, "about 1 s left"},
-      {1, 3, 10.0, "about 20 s left"},
       {3, 4, 176.9, "about 59 s left"},
       {1, 2, 59.5, "about 1 min left"},
       {12, 200, 11.5, "about 3 min left"},
       {1, 60, 60.9, "about 1 h 00 min left"},
-      {1, 60, 60.0, "about 59 min left"},
       {1, 62, 60.0, "about 1 h 01 min left"},
       {1, 100, 100.0, "about 2 h 45 min left"},
   };
