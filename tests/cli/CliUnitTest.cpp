@@ -206,20 +206,6 @@ TEST(EscapeTest, SpreadsheetFieldsGuardFormulasAndQuoteTheSeparator) {
   for (const auto& [text, separator, expected] : cases) EXPECT_EQ(SpreadsheetField(text, separator), expected) << text;
 }
 
-TEST(FormatRecordTest, SpreadsheetCsvHasAByteOrderMarkAndItsSeparator) {
-  TrackResult result = SampleResult();
-  result.path = "=1+1;x.wav";
-  result.rangeBpm = 120.0f;
-  const Columns comma{.range = true, .spreadsheet = Spreadsheet::kComma};
-  const Columns semicolon{.range = true, .spreadsheet = Spreadsheet::kSemicolon};
-  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, comma), "\xEF\xBB\xBFpath,primary,alternative,bpm,status,reason\r\n");
-  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, semicolon), "\xEF\xBB\xBFpath;primary;alternative;bpm;status;reason\r\n");
-  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, comma, result), "\"'=1+1;x.wav\",120.00,60.00,120.00,ok,\r\n");
-  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, semicolon, result), "\"'=1+1;x.wav\";120,00;60,00;120,00;ok;\r\n");
-  // Plain CSV stays as it was.
-  EXPECT_EQ(FormatRecord(OutputFormat::kCsv, Columns{.range = true}, result), "=1+1;x.wav,120.00,60.00,120.00,ok,\r\n");
-}
-
 // A file left out as already tagged has no tempi, and its tag's value in tag_existing.
 TEST(FormatRecordTest, SkippedTaggedHasNoTempi) {
   TrackResult result;
