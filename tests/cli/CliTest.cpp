@@ -129,11 +129,6 @@ std::map<std::string, std::string> ParseJsonObject(const std::string& line) {
   return object;
 }
 
-// A UTF-8 name as a path, whatever the code page of the test's own 8-bit names.
-std::filesystem::path Utf8Path(const std::string& name) {
-  return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(name.data()), name.size()));
-}
-
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -191,17 +186,19 @@ TEST_F(CliTest, RecursiveScanIncludesSubFoldersAfterTheFolderItself) {
 // Folders list by name in byte order of the UTF-8 names, whatever order the system gives.
 TEST_F(CliTest, FoldersAreListedByName) {
   std::filesystem::create_directories(dir_.File("named/sub"));
-  // Made through wide names, so the tool lists them in its own code page on Windows too.
-  for (const char* name : {"named/b.wav", "named/sub/a.wav", "named/B.wav", "named/\xC3\xA9.wav", "named/a.wav"}) {
-    std::ofstream(Utf8Path(dir_.File(name))) << "not audio";
+  // Names apart also where case does not count; the accented one renamed to through its
+  // wide name, so the tool lists it in its own code page on Windows too.
+  for (const char* name : {"named/c.wav", "named/sub/a.wav", "named/B.wav", "named/plain", "named/a.wav"}) {
+    std::ofstream(dir_.File(name)) << "not audio";
   }
+  std::filesystem::rename(dir_.File("named/plain"), std::filesystem::path(dir_.File("named")) / u8"\u00e9.wav");
   std::string named = dir_.File("named");
   for (char& c : named) c = c == '/' ? kSeparator : c;
   const CliRun run = RunCli({"-rq", named});
   std::vector<std::string> paths;
   for (const std::string& line : run.Lines()) paths.push_back(SplitTabs(line)[0]);
   const std::string folder = named + kSeparator;
-  EXPECT_EQ(paths, (std::vector<std::string>{folder + "B.wav", folder + "a.wav", folder + "b.wav",
+  EXPECT_EQ(paths, (std::vector<std::string>{folder + "B.wav", folder + "a.wav", folder + "c.wav",
                                              folder + "\xC3\xA9.wav", folder + "sub" + kSeparator + "a.wav"}));
 }
 
@@ -210,13 +207,13 @@ TEST_F(CliTest, FoldersAreListedByName) {
 TEST_F(CliTest, ExcelCsvReadsBackInPython) {
   // The odd name in a folder of its own: the tool lists it, so no 8-bit argument carries it.
 #ifdef _WIN32
-  const std::string odd = "odd; name, \xC3\xA9.wav";
+  const char8_t* odd = u8"odd; name, \u00e9.wav";
 #else
-  const std::string odd = "odd; \"name\", \xC3\xA9.wav";
+  const char8_t* odd = u8"odd; \"name\", \u00e9.wav";
 #endif
   std::filesystem::create_directories(dir_.File("excel"));
   testaudio::WriteClickWav(dir_.File("plain.wav"), {.periodMs = 400.0});
-  std::filesystem::rename(dir_.File("plain.wav"), Utf8Path(dir_.File("excel/" + odd)));
+  std::filesystem::rename(dir_.File("plain.wav"), std::filesystem::path(dir_.File("excel")) / odd);
   std::string folder = dir_.File("excel");
   for (char& c : folder) c = c == '/' ? kSeparator : c;
   const CliRun tsv = RunCli({"--status", folder, Music("broken.mp3")});
