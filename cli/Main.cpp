@@ -29,6 +29,7 @@
 #include "platform/DynamicLibrary.h"
 #include "platform/FileReplace.h"
 #include "platform/TextEncoding.h"
+#include "tags/BpmTag.h"
 #include "tags/TagStep.h"
 #include "tempo/GainStage.h"
 #include "tempo/ParallelAnalyser.h"
@@ -72,13 +73,20 @@ std::string UnreadableReason(const std::string& path, const tempo::TrackTempi& t
   return cli::DescribeUnreadable(path);
 }
 
-// The "list" is the command line's files; each result goes to the writer as it comes.
+// The "list" is the command line's files that are analysed; each result goes to the
+// writer as it comes, at its place in the whole list (listIndex).
 class PrintingList : public tempo::BatchHost {
  public:
-  PrintingList(const std::vector<std::string>& paths, const cli::Options& options,
+  PrintingList(const std::vector<std::string>& paths, const std::vector<size_t>& listIndex, const cli::Options& options,
                const tempo::ParallelAnalyser& workers, cli::ResultWriter& writer, cli::ProgressLine& progress,
                cli::RunCounts& counts)
-      : paths_(paths), options_(options), workers_(workers), writer_(writer), progress_(progress), counts_(counts) {}
+      : paths_(paths),
+        listIndex_(listIndex),
+        options_(options),
+        workers_(workers),
+        writer_(writer),
+        progress_(progress),
+        counts_(counts) {}
 
   int RowCount() override { return static_cast<int>(paths_.size()); }
   std::string RowPath(int row) override { return paths_[static_cast<size_t>(row)]; }
@@ -105,11 +113,14 @@ class PrintingList : public tempo::BatchHost {
       case cli::TrackStatus::kOk:
         ++counts_.analysed;
         break;
+      case cli::TrackStatus::kSkippedTagged:
+        // Given only to files the analysis never sees.
+        break;
     }
     if (options_.range) {
       result.rangeBpm = tempo::TempoInRange(tempi.primaryBpm, tempi.alternativeBpm, *options_.range);
     }
-    writer_.EmitResult(static_cast<size_t>(row), std::move(result));
+    writer_.EmitResult(listIndex_[static_cast<size_t>(row)], std::move(result));
     progress_.Update(workers_.FilesDone(), paths_.size());
     return true;
   }
@@ -119,6 +130,7 @@ class PrintingList : public tempo::BatchHost {
 
  private:
   const std::vector<std::string>& paths_;
+  const std::vector<size_t>& listIndex_;
   const cli::Options& options_;
   const tempo::ParallelAnalyser& workers_;
   cli::ResultWriter& writer_;
@@ -138,6 +150,17 @@ void ReportLeftoverCopies(const std::vector<std::string>& paths) {
                    copy.c_str());
     }
   }
+}
+
+// The record of a file left out because it already carries a valid BPM tag: no tempi,
+// the tag's value as the file holds it.
+cli::TrackResult SkippedTaggedResult(const std::string& path, const std::string& tagBpm) {
+  cli::TrackResult result;
+  result.path = platform::AnsiToUtf8(path);
+  result.status = cli::TrackStatus::kSkippedTagged;
+  result.tag.outcome = cli::StatusName(cli::TrackStatus::kSkippedTagged);
+  result.tag.existing = tagBpm;
+  return result;
 }
 
 // Ends the run after a failed write: quietly when nobody reads any more.
@@ -164,7 +187,8 @@ int main(int argc, char** argv) {
       return 0;
     }
     case cli::CommandAction::kUsageError:
-      std::fprintf(stderr, "temposcout-cli: %s\n%s", commandLine.error.c_str(), cli::UsageText());
+      // One line, as tools on the command line do; --help shows the whole text.
+      std::fprintf(stderr, "temposcout-cli: %s (see --help)\n", commandLine.error.c_str());
       return kExitUsage;
     case cli::CommandAction::kRun:
       break;
@@ -207,7 +231,10 @@ int main(int argc, char** argv) {
     }
   }
   cli::PathCollector collector;
-  for (const std::string& argument : arguments) tracklist::CollectTracks(collector, argument, options.recursive);
+  // Folders by name, so that two runs over the same tree list it alike on every system.
+  for (const std::string& argument : arguments) {
+    tracklist::CollectTracks(collector, argument, options.recursive, tracklist::EntryOrder::kByName);
+  }
   const std::vector<std::string>& paths = collector.paths;
   const std::vector<cli::UnlistedFolder>& unlisted = collector.unlisted;
   for (const cli::UnlistedFolder& folder : unlisted) {
@@ -219,7 +246,8 @@ int main(int argc, char** argv) {
   columns.range = options.range.has_value();
   columns.raw = options.raw;
   columns.status = options.status;
-  columns.tag = options.writeTag;
+  columns.tag = options.writeTag || options.skipTagged;
+  columns.spreadsheet = options.spreadsheet;
   cli::ResultWriter writer(stdout, options.format, columns);
   cli::ProgressLine progress(!options.quiet && platform::StandardErrorIsTerminal());
   if (platform::StandardOutputIsTerminal()) {
@@ -242,6 +270,7 @@ int main(int argc, char** argv) {
     // Tags are written as the results go out, in list order, each file once its record is due.
     counts.tags.emplace().dryRun = options.dryRun;
     writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
+      if (result.status == cli::TrackStatus::kSkippedTagged) return;
       // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
       const std::optional<double> shown =
           result.rangeBpm ? std::optional<double>(tempo::ShownTempo(*result.rangeBpm)) : std::nullopt;
@@ -256,13 +285,29 @@ int main(int argc, char** argv) {
   }
 
   writer.Start();
-  progress.Update(0, paths.size());
+  // The files to analyse and their places in the list; with --skip-tagged, a file that
+  // already carries a valid BPM tag gets its record at once and is never decoded.
+  std::vector<std::string> analysed;
+  std::vector<size_t> listIndex;
+  for (size_t index = 0; index < paths.size() && !cli::Interrupted(); ++index) {
+    if (options.skipTagged) {
+      const tags::BpmTagRead tag = tags::ReadBpmTag(paths[index]);
+      if (tag.ok && tags::IsValidBpmText(tag.bpm)) {
+        ++counts.skippedTagged;
+        writer.EmitResult(index, SkippedTaggedResult(paths[index], tag.bpm));
+        continue;
+      }
+    }
+    analysed.push_back(paths[index]);
+    listIndex.push_back(index);
+  }
+  progress.Update(0, analysed.size());
   StopOnInterrupt host;
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::clamp(std::thread::hardware_concurrency(), 1u, cli::kMaxJobs);
-  tempo::ParallelAnalyser workers(paths, jobs, host, retryState);
-  workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), paths.size()); });
-  PrintingList list(paths, options, workers, writer, progress, counts);
+  tempo::ParallelAnalyser workers(analysed, jobs, host, retryState);
+  workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), analysed.size()); });
+  PrintingList list(analysed, listIndex, options, workers, writer, progress, counts);
   tempo::RunBatch(list, workers);
   // No pass may still be decoding when the engine is released.
   workers.Shutdown();

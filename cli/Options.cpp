@@ -19,6 +19,9 @@ struct OptionRow {
   const char* shortName;  // without "-", or nullptr
   bool takesValue;
   ApplyOption apply;
+  // A value only after "=" (--excel=semicolon), so the path after the option is never
+  // taken for its value; without one the option applies with empty text.
+  bool valueOnlyAfterEquals = false;
 };
 
 // A switch that turns one flag of the options on.
@@ -46,6 +49,7 @@ constexpr OptionRow kOptions[] = {
      }},
     {"format", nullptr, true,
      [](Options& o, const std::string& value) {
+       o.formatGiven = true;
        if (value == "tsv") {
          o.format = OutputFormat::kTsv;
        } else if (value == "csv") {
@@ -74,6 +78,19 @@ constexpr OptionRow kOptions[] = {
        if (!o.range) return "invalid range '" + value + "' (MIN-MAX, for example 70-140, with 0 < MIN <= MAX)";
        return std::string();
      }},
+    {"skip-tagged", nullptr, false, SetSwitch<&Options::skipTagged>},
+    {"excel", nullptr, true,
+     [](Options& o, const std::string& value) {
+       if (value.empty() || value == "comma") {
+         o.spreadsheet = Spreadsheet::kComma;
+       } else if (value == "semicolon") {
+         o.spreadsheet = Spreadsheet::kSemicolon;
+       } else {
+         return "unknown spreadsheet separator '" + value + "' (--excel or --excel=semicolon)";
+       }
+       return std::string();
+     },
+     true},
 };
 
 const OptionRow* FindLong(const std::string& name) {
@@ -112,7 +129,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       optionsDone = true;
       continue;
     }
-    if (argument == "--help" || argument == "-h") {
+    if (argument == "--help") {
       line.action = CommandAction::kHelp;
       return line;
     }
@@ -121,25 +138,50 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       return line;
     }
 
-    const OptionRow* option = nullptr;
-    std::string name = argument;
-    std::optional<std::string> value;
     if (argument.rfind("--", 0) == 0) {
+      // --name, --name=value, or --name value.
       const size_t equals = argument.find('=');
-      name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+      const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+      const OptionRow* option = FindLong(name);
+      if (option == nullptr) return UsageError("unknown option '--" + name + "'");
+      std::optional<std::string> value;
       if (equals != std::string::npos) value = argument.substr(equals + 1);
-      option = FindLong(name);
-    } else {
-      option = FindShort(argument.substr(1));
+      if (!option->takesValue && value) {
+        return UsageError("option '--" + name + "' takes no value");
+      }
+      if (option->takesValue && !option->valueOnlyAfterEquals && !value) {
+        if (i + 1 >= arguments.size()) return UsageError("option '--" + name + "' needs a value");
+        value = arguments[++i];
+      }
+      std::string error = option->apply(line.options, value.value_or(std::string()));
+      if (!error.empty()) return UsageError(std::move(error));
+      continue;
     }
-    if (option == nullptr) return UsageError("unknown option " + argument);
-    if (!option->takesValue && value) return UsageError("option --" + name + " takes no value");
-    if (option->takesValue && !value) {
-      if (i + 1 >= arguments.size()) return UsageError("option " + argument + " needs a value");
-      value = arguments[++i];
+
+    // Short options bundle as getopt's do: -rq is -r -q, and the rest of the argument
+    // after one that takes a value is its value (-j4), else the next argument (-j 4).
+    for (size_t at = 1; at < argument.size(); ++at) {
+      const std::string name = argument.substr(at, 1);
+      if (name == "h") {
+        line.action = CommandAction::kHelp;
+        return line;
+      }
+      const OptionRow* option = FindShort(name);
+      if (option == nullptr) return UsageError("unknown option '-" + name + "'");
+      std::string value;
+      if (option->takesValue && !option->valueOnlyAfterEquals) {
+        if (at + 1 < argument.size()) {
+          value = argument.substr(at + 1);
+        } else if (i + 1 < arguments.size()) {
+          value = arguments[++i];
+        } else {
+          return UsageError("option '-" + name + "' needs a value");
+        }
+        at = argument.size();
+      }
+      std::string error = option->apply(line.options, value);
+      if (!error.empty()) return UsageError(std::move(error));
     }
-    std::string error = option->apply(line.options, value.value_or(std::string()));
-    if (!error.empty()) return UsageError(std::move(error));
   }
   const Options& options = line.options;
   if (options.writeTag && !options.range) {
@@ -147,6 +189,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   if (options.dryRun && !options.writeTag) return UsageError("--dry-run needs --write-tag");
   if (options.overwrite && !options.writeTag) return UsageError("--overwrite needs --write-tag");
+  if (options.spreadsheet != Spreadsheet::kNone) {
+    if (options.formatGiven && options.format != OutputFormat::kCsv) return UsageError("--excel writes CSV");
+    line.options.format = OutputFormat::kCsv;
+  }
   if (options.paths.empty() && !options.filesFrom) return UsageError("no file or folder given");
   return line;
 }
@@ -157,7 +203,8 @@ const char* UsageText() {
       "usage: temposcout-cli [OPTION]... PATH...\n"
       "       temposcout-cli [OPTION]... --files-from FILE [PATH]...\n"
       "Measures the tempo of MP3 and WAV files: one line per file with its path, primary BPM\n"
-      "and alternative BPM. A folder contributes its .mp3 and .wav files.\n"
+      "and alternative BPM. A folder contributes its .mp3 and .wav files, ordered by name (the\n"
+      "byte order of their UTF-8 names) on every system.\n"
       "\n"
       "  -r, --recursive         include every folder below each folder given\n"
       "      --files-from FILE   read more paths from FILE, one per line (- reads standard input)\n"
@@ -176,7 +223,15 @@ const char* UsageText() {
       "                          without a bpm value are not touched\n"
       "      --dry-run           with --write-tag: show what would be written, write nothing\n"
       "      --overwrite         with --write-tag: replace a BPM a file already has (otherwise the\n"
-      "                          file keeps it and is shown as skipped-existing)\n"
+      "                          file keeps it and is shown as skipped-existing); a BPM that is\n"
+      "                          not a tempo from 20 to 400 (0, empty, a word) is replaced anyway\n"
+      "      --skip-tagged       do not analyse a file that already has a BPM tag from 20 to 400:\n"
+      "                          its record has status skipped-tagged, empty tempi, tag\n"
+      "                          skipped-tagged and the tag's value in tag_existing\n"
+      "      --excel[=semicolon] CSV for spreadsheets: a UTF-8 byte-order mark, and a ' in front of\n"
+      "                          a cell beginning with = + - or @; =semicolon separates the\n"
+      "                          fields with ; and writes the decimal comma, for Excel where the\n"
+      "                          decimal separator is a comma\n"
       "  -q, --quiet             no progress line and no summary on standard error\n"
       "  -h, --help              show this text and exit\n"
       "      --version           show the version and exit\n"

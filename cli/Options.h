@@ -15,6 +15,10 @@ inline constexpr unsigned kMaxJobs = 64;
 
 enum class OutputFormat { kTsv, kCsv, kJsonl };
 
+// CSV for spreadsheets: none (plain RFC 4180), or with a byte-order mark and formulas
+// guarded, with "," and the decimal point or ";" and the decimal comma.
+enum class Spreadsheet { kNone, kComma, kSemicolon };
+
 struct Options {
   bool recursive = false;
   bool raw = false;
@@ -26,7 +30,12 @@ struct Options {
   bool writeTag = false;
   bool dryRun = false;
   bool overwrite = false;
+  // Skip the files that already carry a valid BPM tag: no analysis, a record saying so.
+  bool skipTagged = false;
   OutputFormat format = OutputFormat::kTsv;
+  // Whether --format was given (--excel writes CSV and refuses another format).
+  bool formatGiven = false;
+  Spreadsheet spreadsheet = Spreadsheet::kNone;
   // Files analysed at once; 0 until given: then one per processor.
   // 0: one per processor, at most kMaxJobs.
   unsigned jobs = 0;
@@ -47,7 +56,8 @@ struct CommandLine {
 
 // Reads the arguments after the program name. Options may come before, between and
 // after paths; "--" ends the options. Long options take their value as the next
-// argument or after "=".
+// argument or after "="; short ones bundle (-rq) and take theirs attached (-j4) or as
+// the next argument (-j 4).
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The text of --help, also shown after a usage error.

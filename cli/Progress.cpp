@@ -15,6 +15,7 @@ std::string SummaryText(const RunCounts& counts, double elapsedSeconds) {
   std::string text = std::to_string(counts.files) + (counts.files == 1 ? " file: " : " files: ") +
                      std::to_string(counts.analysed) + " analysed (" + std::to_string(counts.noBeat) +
                      " without a beat), " + std::to_string(counts.unreadable) + " unreadable";
+  if (counts.skippedTagged > 0) text += ", " + std::to_string(counts.skippedTagged) + " skipped as already tagged";
   if (counts.foldersNotListed > 0) {
     text += ", " + std::to_string(counts.foldersNotListed) + (counts.foldersNotListed == 1 ? " folder" : " folders") +
             " not listed";
@@ -27,10 +28,24 @@ std::string SummaryText(const RunCounts& counts, double elapsedSeconds) {
   return text + ", " + FormatTenths(elapsedSeconds) + " s";
 }
 
+std::string TimeLeftText(size_t done, size_t total, double elapsedSeconds) {
+  if (done == 0 || done >= total || !(elapsedSeconds > 0.0)) return {};
+  const double secondsLeft = elapsedSeconds * static_cast<double>(total - done) / static_cast<double>(done);
+  // Rounded up, so the last seconds never read "about 0 s".
+  const long long seconds = static_cast<long long>(std::ceil(secondsLeft));
+  if (seconds < 60) return "about " + std::to_string(seconds) + " s left";
+  const long long minutes = std::llround(secondsLeft / 60.0);
+  if (minutes < 60) return "about " + std::to_string(minutes) + " min left";
+  const std::string tens = minutes % 60 < 10 ? "0" : "";
+  return "about " + std::to_string(minutes / 60) + " h " + tens + std::to_string(minutes % 60) + " min left";
+}
+
 std::string ProgressText(size_t done, size_t total, double elapsedSeconds) {
   const double rate = elapsedSeconds > 0.0 ? static_cast<double>(done) / elapsedSeconds : 0.0;
-  return std::to_string(done) + "/" + std::to_string(total) + " files, " + FormatTenths(elapsedSeconds) + " s, " +
-         FormatTenths(rate) + " files/s";
+  std::string text = std::to_string(done) + "/" + std::to_string(total) + " files, " + FormatTenths(elapsedSeconds) +
+                     " s, " + FormatTenths(rate) + " files/s";
+  const std::string left = TimeLeftText(done, total, elapsedSeconds);
+  return left.empty() ? text : text + ", " + left;
 }
 
 ProgressLine::ProgressLine(bool enabled) : enabled_(enabled), start_(std::chrono::steady_clock::now()) {}

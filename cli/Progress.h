@@ -17,6 +17,8 @@ struct RunCounts {
   size_t noBeat = 0;
   size_t unreadable = 0;
   size_t foldersNotListed = 0;
+  // Not analysed: they already carry a valid BPM tag (--skip-tagged).
+  size_t skippedTagged = 0;
   // Present when tags are written.
   std::optional<tags::TagCounts> tags;
 };
@@ -24,12 +26,17 @@ struct RunCounts {
 // Tenths as "12.3", without the locale's decimal point.
 std::string FormatTenths(double value);
 
-// "N files: A analysed (B without a beat), U unreadable, T s", plus the folders that
-// could not be listed when there were any, and the tags written (or that would be),
+// "N files: A analysed (B without a beat), U unreadable, T s", plus the files skipped as
+// already tagged and the folders that could not be listed when there were any, and the tags written (or that would be),
 // skipped and failed when tags are written.
 std::string SummaryText(const RunCounts& counts, double elapsedSeconds);
 
-// "D/T files, E s, R files/s".
+// The time the files left will take at the pace of those done so far: "about 40 s
+// left", "about 3 min left", "about 2 h 05 min left"; empty before the first file is
+// done and after the last.
+std::string TimeLeftText(size_t done, size_t total, double elapsedSeconds);
+
+// "D/T files, E s, R files/s", then the time left once there is a pace to go by.
 std::string ProgressText(size_t done, size_t total, double elapsedSeconds);
 
 // A line on standard error rewritten in place (with \r) while files are analysed, at

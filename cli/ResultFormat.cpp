@@ -68,20 +68,24 @@ std::string RangeText(const TrackResult& result) {
   return result.rangeBpm ? tempo::FormatTempo(*result.rangeBpm) : std::string();
 }
 
+// Empty for a file that was not analysed.
 std::string Primary(const TrackResult& r) {
-  return tempo::FormatTempo(r.tempi.primaryBpm);
+  return r.status == TrackStatus::kSkippedTagged ? std::string() : tempo::FormatTempo(r.tempi.primaryBpm);
 }
 std::string Alternative(const TrackResult& r) {
-  return tempo::FormatTempo(r.tempi.alternativeBpm);
+  return r.status == TrackStatus::kSkippedTagged ? std::string() : tempo::FormatTempo(r.tempi.alternativeBpm);
 }
 
 // Every column of every format, in order.
 const std::vector<ResultColumn> kColumns = {
     {"path", ColumnGroup::kAlways, [](const TrackResult& r) { return r.path; }, "path",
      [](const TrackResult& r) { return JsonString(r.path); }},
-    {"primary", ColumnGroup::kAlways, Primary, "primary", Primary},
-    {"alternative", ColumnGroup::kAlways, Alternative, "alternative", Alternative},
-    {"bpm", ColumnGroup::kRange, RangeText, "bpm", [](const TrackResult& r) { return JsonNumberOrNull(RangeText(r)); }},
+    {"primary", ColumnGroup::kAlways, Primary, "primary",
+     [](const TrackResult& r) { return JsonNumberOrNull(Primary(r)); }, true},
+    {"alternative", ColumnGroup::kAlways, Alternative, "alternative",
+     [](const TrackResult& r) { return JsonNumberOrNull(Alternative(r)); }, true},
+    {"bpm", ColumnGroup::kRange, RangeText, "bpm", [](const TrackResult& r) { return JsonNumberOrNull(RangeText(r)); },
+     true},
     {"pass1", ColumnGroup::kRaw, [](const TrackResult& r) { return PassText(r, 0); }, "raw",
      [](const TrackResult& r) {
        std::string raw = "[";
@@ -169,6 +173,11 @@ std::vector<ColumnGroup> Groups() {
   return groups;
 }
 
+// Where the decimal comma is used, ";" separates the fields, as spreadsheets there expect.
+char SeparatorOf(const Columns& columns) {
+  return columns.spreadsheet == Spreadsheet::kSemicolon ? ';' : ',';
+}
+
 // Words filled into lines of at most kUsageWidth characters.
 constexpr size_t kUsageWidth = 88;
 std::string Wrapped(const std::string& text) {
@@ -202,6 +211,8 @@ const char* StatusName(TrackStatus status) {
       return "no-beat";
     case TrackStatus::kUnreadable:
       return "unreadable";
+    case TrackStatus::kSkippedTagged:
+      return "skipped-tagged";
   }
   return "";
 }
@@ -273,6 +284,19 @@ std::string TerminalSafe(std::string_view record, std::string_view lineEnd) {
 std::string QuoteCsvField(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
   std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string SpreadsheetField(std::string_view text, char separator) {
+  const bool formula = !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+  const char special[] = {separator, '"', '\r', '\n', '\0'};
+  if (!formula && text.find_first_of(special) == std::string_view::npos) return std::string(text);
+  std::string quoted = formula ? "\"'" : "\"";
   for (char c : text) {
     if (c == '"') quoted += '"';
     quoted += c;
@@ -369,9 +393,11 @@ std::string FormatHeader(OutputFormat format, const Columns& columns) {
   std::string header;
   for (const ResultColumn& column : kColumns) {
     if (!Carries(format, columns, column.group)) continue;
-    if (!header.empty()) header += ',';
+    if (!header.empty()) header += SeparatorOf(columns);
     header += column.name;
   }
+  // The byte-order mark tells a spreadsheet the text is UTF-8, so names keep their letters.
+  if (columns.spreadsheet != Spreadsheet::kNone) header.insert(0, "\xEF\xBB\xBF");
   return header + LineEnd(format);
 }
 
@@ -386,6 +412,13 @@ std::string FormatRecord(OutputFormat format, const Columns& columns, const Trac
       record += JsonString(column.jsonKey);
       record += ':';
       record += column.json(result);
+    } else if (format == OutputFormat::kCsv && columns.spreadsheet != Spreadsheet::kNone) {
+      if (!first) record += SeparatorOf(columns);
+      std::string text = column.text(result);
+      if (column.decimal && columns.spreadsheet == Spreadsheet::kSemicolon) {
+        std::replace(text.begin(), text.end(), '.', ',');
+      }
+      record += SpreadsheetField(text, SeparatorOf(columns));
     } else if (format == OutputFormat::kCsv) {
       if (!first) record += ',';
       record += QuoteCsvField(column.text(result));

@@ -13,7 +13,8 @@
 
 namespace cli {
 
-enum class TrackStatus { kOk, kNoBeat, kUnreadable };
+// kSkippedTagged: not analysed, as the file already carries a valid BPM tag (--skip-tagged).
+enum class TrackStatus { kOk, kNoBeat, kUnreadable, kSkippedTagged };
 
 // One file's result from the end of its analysis to its record.
 struct TrackResult {
@@ -42,6 +43,9 @@ struct Columns {
   // Always on for CSV.
   bool status = false;
   bool tag = false;
+  // CSV for spreadsheets: byte-order mark, guarded formulas, and maybe ";" with the
+  // decimal comma.
+  Spreadsheet spreadsheet = Spreadsheet::kNone;
 };
 
 // The columns of every format, in order, as one table (ResultFormat.cpp): a row is a
@@ -62,6 +66,8 @@ struct ResultColumn {
   // The JSON Lines key and value; no key for a column JSON Lines carries under another's.
   const char* jsonKey;
   std::string (*json)(const TrackResult&);
+  // A number with a decimal point, written with the decimal comma where asked.
+  bool decimal = false;
 };
 
 const std::vector<ResultColumn>& ResultColumns();
@@ -89,6 +95,10 @@ std::string EscapeTsvField(std::string_view text, bool keepBackslash);
 std::string TerminalSafe(std::string_view record, std::string_view lineEnd);
 // Quoted with doubled quotes when the field holds a comma, quote, CR or LF.
 std::string QuoteCsvField(std::string_view text);
+// A CSV field for a spreadsheet: quoted when it holds the separator, a quote, CR or LF;
+// a field beginning with =, +, -, @, tab or CR, which a spreadsheet would take for a
+// formula, gets a ' in front inside quotes.
+std::string SpreadsheetField(std::string_view text, char separator);
 // A JSON string with its quotes; control characters as \u00XX, bytes that are not
 // UTF-8 as U+FFFD.
 std::string JsonString(std::string_view text);

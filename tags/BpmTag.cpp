@@ -326,6 +326,33 @@ BpmTagRead ReadBpmTag(const std::string& path) {
   return read;
 }
 
+bool IsValidBpmText(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return false;
+  const size_t last = text.find_last_not_of(' ');
+  double value = 0.0;
+  double scale = 0.1;  // the weight of the next digit after the point
+  bool point = false;
+  bool digits = false;
+  for (size_t i = first; i <= last; ++i) {
+    const char c = text[i];
+    if (c == '.' && !point) {
+      point = true;
+    } else if (c >= '0' && c <= '9') {
+      digits = true;
+      if (!point) {
+        value = value * 10.0 + (c - '0');
+      } else {
+        value += (c - '0') * scale;
+        scale /= 10.0;
+      }
+    } else {
+      return false;
+    }
+  }
+  return digits && value >= 20.0 && value <= 400.0;
+}
+
 BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& options,
                          const std::optional<platform::FileIdentity>& analysed) {
   BpmTagResult result;
@@ -354,8 +381,13 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
     return Failure(result, "TagLib cannot tag a " + walk.form + " file");
   }
   result.existing = current.bpm;
+  // A tempo in another tag or chunk counts as much as TagLib's reading of the first.
+  for (const auto& other : walk.bpms) {
+    if (IsValidBpmText(result.existing)) break;
+    if (IsValidBpmText(other.text)) result.existing = other.text;
+  }
   if (result.existing.empty() && !walk.bpms.empty()) result.existing = walk.bpms.front().text;
-  if (!result.existing.empty() && !options.overwrite) {
+  if (IsValidBpmText(result.existing) && !options.overwrite) {
     result.outcome = BpmTagOutcome::SkippedExisting;
     return result;
   }

@@ -23,6 +23,12 @@ struct BpmTagRead {
 // The BPM an MP3's ID3v2 tag or a WAV's ID3 chunk holds. Opens the file read-only.
 BpmTagRead ReadBpmTag(const std::string& path);
 
+// Whether a BPM frame's text is a tempo: a plain decimal number (digits, at most one
+// point; spaces around it allowed) from 20 to 400. "0", empty text, words and values
+// outside that span are what taggers leave behind when they know no tempo, and count
+// as no tag.
+bool IsValidBpmText(const std::string& text);
+
 struct BpmTagOptions {
   bool dryRun = false;     // report what would happen, write nothing
   bool overwrite = false;  // replace a BPM the file already has
@@ -36,16 +42,17 @@ const char* BpmTagOutcomeName(BpmTagOutcome outcome);
 struct BpmTagResult {
   BpmTagOutcome outcome = BpmTagOutcome::Failed;
   int bpm = 0;           // the value written, or that would be
-  std::string existing;  // the BPM the file held before, "" when none
+  std::string existing;  // the BPM frame's text before, tempo or not; "" when none
   std::string reason;    // why it failed
 };
 
 // Writes `bpm` as the file's BPM frame; every other frame, chunk and audio byte stays.
-// A file that already has a BPM (in any of its tags or chunks) keeps it unless
-// options.overwrite. The file's tags are first walked without TagLib, and a file whose
-// every byte the walk cannot account for is refused with its reason. A read-only file or
-// folder, a file with other hard links (or on Windows a symbolic link), a file that is no
-// longer the one `analysed` describes, or any failed step is a failure that leaves the
+// A file that already holds a tempo as its BPM (IsValidBpmText, in any of its tags or
+// chunks) keeps it unless options.overwrite; any other text there is replaced. The file's
+// tags are first walked without TagLib, and a file whose every byte the walk cannot
+// account for is refused with its reason. A read-only file or folder, a file with other
+// hard links (or on Windows a symbolic link), a file that is no longer the one `analysed`
+// describes, or any failed step is a failure that leaves the
 // original as it was: the tag is written into a copy in the same folder, the copy is
 // proven to hold every other byte, and only then does it replace the original in one
 // rename, the original's identity checked once more just before.

@@ -9,6 +9,12 @@
 
 namespace tracklist {
 
+// The order of a folder's entries: as the system's listing gives them (the window's
+// loads: NTFS lists by name without regard to case, FAT and most Linux file systems in
+// an order of their own), or by name on every system (byte order of the UTF-8 names, so
+// upper case before lower case), so two runs over the same tree list it alike.
+enum class EntryOrder { kListing, kByName };
+
 // Where the scans put what they find.
 class TrackSink {
  public:
@@ -23,19 +29,20 @@ class TrackSink {
 };
 
 // The flat scan: the files directly in folder (which ends with a separator) that
-// pass the audio-name test, in listing order. A folder that cannot be listed is
-// reported as shownName (folder itself when empty).
-void ScanFolderInto(TrackSink& sink, const std::string& folder, std::string_view shownName = {});
+// pass the audio-name test, in listing order (or by name). A folder that cannot be
+// listed is reported as shownName (folder itself when empty).
+void ScanFolderInto(TrackSink& sink, const std::string& folder, std::string_view shownName = {},
+                    EntryOrder order = EntryOrder::kListing);
 
 // The recursive scan: every entry of a folder whose name passes the audio-name test
 // (folders included), then the sub-folders one by one, depth first. A folder that is
 // already on the current descent path (a link back to an ancestor) is not entered
-// again. Always returns 1.
-int ScanFolderTreeInto(TrackSink& sink, const std::string& path, int descend);
+// again. Entries and sub-folders come in listing order, or by name. Always returns 1.
+int ScanFolderTreeInto(TrackSink& sink, const std::string& path, int descend, EntryOrder order = EntryOrder::kListing);
 
 // One path as the command line names it: a folder contributes its audio files as the
 // flat scan (or, with recursive, the recursive scan) lists them; anything else is taken
 // as a file, unchanged.
-void CollectTracks(TrackSink& sink, const std::string& path, bool recursive);
+void CollectTracks(TrackSink& sink, const std::string& path, bool recursive, EntryOrder order);
 
 }  // namespace tracklist

@@ -463,4 +463,15 @@ TEST(BpmTag, OtherFileKindsFail) {
   EXPECT_STREQ(tags::BpmTagOutcomeName(result.outcome), "failed");
 }
 
+// A BPM frame holds a tempo when it is a plain number from 20 to 400.
+TEST(BpmTag, ValidTextIsAPlainNumberFrom20To400) {
+  for (const char* valid : {"128", "20", "400", "400.0", " 95 ", "128.5", "099", "120."}) {
+    EXPECT_TRUE(tags::IsValidBpmText(valid)) << "'" << valid << "'";
+  }
+  for (const char* invalid : {"", "  ", "0", "19.99", "400.01", "1000", "fast", "12a", "1.2.3", ".", "-128", "+128",
+                              "1e2", "128,5", "inf", "nan", "0x80", "12 8"}) {
+    EXPECT_FALSE(tags::IsValidBpmText(invalid)) << "'" << invalid << "'";
+  }
+}
+
 }  // namespace

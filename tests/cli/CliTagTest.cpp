@@ -221,6 +221,42 @@ TEST(CliTagTest, MisuseSaysWhatIsMissing) {
   }
 }
 
+// A BPM frame that is not a tempo counts as no tag: replaced without --overwrite, and the
+// record says what it held. --skip-tagged leaves out only the files with a tempo in it.
+TEST(CliTagTest, BpmThatIsNoTempoIsReplacedAndOnlyTempiAreSkipped) {
+  ScratchDir dir;
+  // The BPM written first (0: none), then each file's tag fields in a --skip-tagged run.
+  const std::vector<std::pair<int, std::vector<std::string>>> cases = {{0, {"written", "120", "", ""}},
+                                                                       {10, {"written", "120", "10", ""}},
+                                                                       {500, {"written", "120", "500", ""}},
+                                                                       {93, {"skipped-tagged", "", "93", ""}}};
+  std::vector<std::string> arguments = {"--skip-tagged", "--write-tag", "--range", "70-140", "--status"};
+  for (const auto& [tagged, fields] : cases) {
+    arguments.push_back(dir.File("bpm" + std::to_string(tagged) + ".wav"));
+    testaudio::WriteClickWav(arguments.back(), {.periodMs = 500.0, .seconds = 6.0});
+    if (tagged != 0) ASSERT_EQ(tags::WriteBpmTag(arguments.back(), tagged, {}).outcome, tags::BpmTagOutcome::Written);
+  }
+  const CliRun run = RunCli(arguments);
+  EXPECT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(run.Lines().size(), cases.size()) << run.errors;
+  for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(TagFields(run.Lines()[i]), cases[i].second) << i;
+  // Not analysed: no tempi, no bpm, and the status says why.
+  EXPECT_EQ(SplitTabs(run.Lines()[3])[1] + SplitTabs(run.Lines()[3])[3] + SplitTabs(run.Lines()[3])[4],
+            "skipped-tagged");
+  EXPECT_EQ(tags::ReadBpmTag(arguments.back()).bpm, "93");
+  EXPECT_NE(run.errors.find("4 files: 3 analysed (0 without a beat), 0 unreadable, 1 skipped as already tagged"),
+            std::string::npos)
+      << run.errors;
+
+  // The second run analyses nothing; without --write-tag the tag columns still show why.
+  arguments.erase(arguments.begin() + 1, arguments.begin() + 5);
+  const CliRun again = RunCli(arguments);
+  ASSERT_EQ(again.Lines().size(), 4u) << again.errors;
+  EXPECT_EQ(again.Lines()[1], arguments[2] + "\t\t\tskipped-tagged\t\t120\t");
+  EXPECT_NE(again.errors.find("0 analysed (0 without a beat), 0 unreadable, 4 skipped"), std::string::npos)
+      << again.errors;
+}
+
 // Real MP3s from lame and WAVs, read back by mutagen, a reader no one here wrote.
 TEST(CliTagTest, MutagenReadsTheWrittenValue) {
   if (!testaudio::HaveTool("lame") ||
@@ -265,6 +301,19 @@ TEST(CliTagTest, MutagenReadsTheWrittenValue) {
   const CliRun overwrite = RunCli({"--write-tag", "--overwrite", "--range", "85-170", mp3b});
   EXPECT_EQ(overwrite.status, 0) << overwrite.errors;
   EXPECT_EQ(readBack(mp3b), "160\n");
+
+  // What other taggers leave when they know no tempo is replaced without --overwrite.
+  for (const char* left : {"0", "", "fast"}) {
+    ASSERT_EQ(testaudio::RunCommand(python + "set '" + mp3b + "' '" + left + "'"), 0);
+    const CliRun replaced = RunCli({"--write-tag", "--range", "85-170", "--format", "jsonl", mp3b});
+    EXPECT_EQ(replaced.status, 0) << replaced.errors;
+    ASSERT_EQ(replaced.Lines().size(), 1u);
+    EXPECT_NE(replaced.Lines()[0].find(std::string("\"tag\":\"written\",\"tag_bpm\":160,\"tag_existing\":") +
+                                       (*left == '\0' ? "null" : "\"" + std::string(left) + "\"")),
+              std::string::npos)
+        << replaced.Lines()[0];
+    EXPECT_EQ(readBack(mp3b), "160\n");
+  }
 }
 
 }  // namespace

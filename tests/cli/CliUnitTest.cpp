@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/Interrupt.h"
@@ -76,6 +77,43 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
     EXPECT_EQ(parsed.action, CommandAction::kUsageError);
     EXPECT_FALSE(parsed.error.empty());
   }
+}
+
+// What a command line sets, in short: jobs, the switches on, the CSV kind, the paths.
+std::string Summary(const CommandLine& line) {
+  const Options& o = line.options;
+  if (line.action != CommandAction::kRun) return "error: " + line.error;
+  std::string text = "j" + std::to_string(o.jobs) + (o.recursive ? " r" : "") + (o.quiet ? " q" : "") +
+                     (o.nulSeparated ? " 0" : "") + (o.format == OutputFormat::kCsv ? " csv" : "");
+  text += o.spreadsheet == Spreadsheet::kComma ? " excel" : o.spreadsheet == Spreadsheet::kSemicolon ? " excel;" : "";
+  for (const std::string& path : o.paths) text += " [" + path + "]";
+  return text;
+}
+
+TEST(ParseCommandLineTest, ShortOptionsBundleAndTakeValuesAsGetoptDoes) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-j4", "a"}, "j4 [a]"},
+      {{"-j", "4", "a"}, "j4 [a]"},
+      {{"a", "--jobs=4"}, "j4 [a]"},
+      {{"-rq", "a"}, "j0 r q [a]"},
+      {{"-qrj12", "a"}, "j12 r q [a]"},
+      {{"-qj", "2", "a", "-r0"}, "j2 r q 0 [a]"},
+      {{"--files-from", "-r", "a"}, "j0 [a]"},  // a value that looks like an option
+      {{"-", "-r"}, "j0 r [-]"},
+      {{"--excel", "semicolon"}, "j0 csv excel [semicolon]"},  // a value only after "="
+      {{"--excel=semicolon", "--format=csv", "a"}, "j0 csv excel; [a]"},
+      {{"-x", "a"}, "error: unknown option '-x'"},
+      {{"-rx", "a"}, "error: unknown option '-x'"},
+      {{"-j4x"}, "error: invalid number of jobs '4x' (a whole number, 1 or more)"},
+      {{"--nope=3", "a"}, "error: unknown option '--nope'"},
+      {{"a", "-qj"}, "error: option '-j' needs a value"},
+      {{"a", "--jobs"}, "error: option '--jobs' needs a value"},
+      {{"--raw=yes", "a"}, "error: option '--raw' takes no value"},
+      {{"--excel=tab", "a"}, "error: unknown spreadsheet separator 'tab' (--excel or --excel=semicolon)"},
+      {{"--format", "tsv", "--excel", "a"}, "error: --excel writes CSV"},
+  };
+  for (const auto& [arguments, expected] : cases) EXPECT_EQ(Summary(ParseCommandLine(arguments)), expected);
+  EXPECT_EQ(ParseCommandLine({"-rh"}).action, CommandAction::kHelp);
 }
 
 TEST(EscapeTest, TsvFieldsStayOneFieldOfOneLine) {
@@ -183,6 +221,34 @@ TEST(ResultColumnsTest, TableFeedsEveryFormatAndTheUsageText) {
   }
 }
 
+TEST(EscapeTest, SpreadsheetFieldsGuardFormulasAndQuoteTheSeparator) {
+  const std::vector<std::tuple<std::string, char, std::string>> cases = {
+      {"plain.wav", ',', "plain.wav"},
+      {"a;b,c", ';', "\"a;b,c\""},
+      {"a,b", ';', "a,b"},
+      {"say \"hi\"", ';', "\"say \"\"hi\"\"\""},
+      {"=HYPERLINK(\"x\")", ',', "\"'=HYPERLINK(\"\"x\"\")\""},
+      {"-", ',', "\"'-\""},
+      {"@SUM(A1)", ',', "\"'@SUM(A1)\""},
+      {"\tx", ',', "\"'\tx\""},
+      {"a=b", ',', "a=b"},
+  };
+  for (const auto& [text, separator, expected] : cases) EXPECT_EQ(SpreadsheetField(text, separator), expected) << text;
+}
+
+// A file left out as already tagged has no tempi, and its tag's value in tag_existing.
+TEST(FormatRecordTest, SkippedTaggedHasNoTempi) {
+  TrackResult result;
+  result.path = "a.mp3";
+  result.status = TrackStatus::kSkippedTagged;
+  result.tag = {"skipped-tagged", "", "128", ""};
+  const std::string json = FormatRecord(OutputFormat::kJsonl, Columns{.range = true, .tag = true}, result);
+  EXPECT_EQ(json.substr(0, json.find_first_of("\r\n")),
+            "{\"path\":\"a.mp3\",\"primary\":null,\"alternative\":null,\"bpm\":null,\"raw\":[],"
+            "\"status\":\"skipped-tagged\",\"reason\":null,\"tag\":\"skipped-tagged\",\"tag_bpm\":null,"
+            "\"tag_existing\":\"128\",\"tag_error\":null}");
+}
+
 struct StatusCase {
   std::vector<std::string> passes;
   float primaryBpm;
@@ -230,8 +296,11 @@ TEST(ReadPathListTest, ANulByteInALineIsAnInvalidLineUnlessNulSeparated) {
 TEST(ProgressTest, TextsUseAPointAndCountEverything) {
   EXPECT_EQ(FormatTenths(12.34), "12.3");
   EXPECT_EQ(FormatTenths(0.05), "0.1");
-  EXPECT_EQ(ProgressText(5, 20, 2.0), "5/20 files, 2.0 s, 2.5 files/s");
+  EXPECT_EQ(ProgressText(5, 20, 2.0), "5/20 files, 2.0 s, 2.5 files/s, about 6 s left");
+  EXPECT_EQ(ProgressText(0, 20, 2.0), "0/20 files, 2.0 s, 0.0 files/s");
   RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2, .tags = {}};
+  EXPECT_EQ(SummaryText(RunCounts{.files = 9, .analysed = 2, .skippedTagged = 7}, 0.5),
+            "9 files: 2 analysed (0 without a beat), 0 unreadable, 7 skipped as already tagged, 0.5 s");
   EXPECT_EQ(SummaryText(counts, 1.25),
             "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, 1.3 s");
   counts.tags = tags::TagCounts{.dryRun = true, .written = 2, .skipped = 1, .failed = 0};
@@ -240,6 +309,24 @@ TEST(ProgressTest, TextsUseAPointAndCountEverything) {
             "tags: 2 would be written, 1 skipped, 0 failed, 1.3 s");
   counts.tags->dryRun = false;
   EXPECT_NE(SummaryText(counts, 1.25).find("tags: 2 written, 1 skipped"), std::string::npos);
+}
+
+// The time left at the pace so far: seconds rounded up, then minutes, then hours.
+TEST(ProgressTest, TimeLeftFollowsThePaceSoFar) {
+  const std::vector<std::tuple<size_t, size_t, double, std::string>> cases = {
+      {0, 10, 5.0, ""},
+      {10, 10, 5.0, ""},
+      {1, 2, 0.2, "about 1 s left"},
+      {3, 4, 176.9, "about 59 s left"},
+      {1, 2, 59.5, "about 1 min left"},
+      {12, 200, 11.5, "about 3 min left"},
+      {1, 60, 60.9, "about 1 h 00 min left"},
+      {1, 62, 60.0, "about 1 h 01 min left"},
+      {1, 100, 100.0, "about 2 h 45 min left"},
+  };
+  for (const auto& [done, total, elapsed, expected] : cases) {
+    EXPECT_EQ(TimeLeftText(done, total, elapsed), expected) << done << "/" << total << " in " << elapsed;
+  }
 }
 
 // The step before each record (where tags are written) sees the results in list order,

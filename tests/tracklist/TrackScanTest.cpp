@@ -48,25 +48,53 @@ class TrackScanTest : public ::testing::Test {
 
 TEST_F(TrackScanTest, FileIsTakenAsItIs) {
   RecordingSink sink;
-  tracklist::CollectTracks(sink, root_ + "/missing.wav", true);
+  tracklist::CollectTracks(sink, root_ + "/missing.wav", true, tracklist::EntryOrder::kListing);
   EXPECT_EQ(sink.rows, (std::vector<std::string>{root_ + "/missing.wav"}));
   EXPECT_TRUE(sink.unlisted.empty());
 }
 
 TEST_F(TrackScanTest, FlatScanListsTheAudioFilesOfOneFolder) {
   RecordingSink sink;
-  tracklist::CollectTracks(sink, root_, false);
+  tracklist::CollectTracks(sink, root_, false, tracklist::EntryOrder::kListing);
   EXPECT_EQ(Sorted(sink.rows), (std::vector<std::string>{root_ + "/a.MP3", root_ + "/b.wav"}));
   EXPECT_EQ(sink.turns, 0);
 }
 
 TEST_F(TrackScanTest, RecursiveScanEndsAtTheLinkBackToAnAncestor) {
   RecordingSink sink;
-  tracklist::CollectTracks(sink, root_, true);
+  tracklist::CollectTracks(sink, root_, true, tracklist::EntryOrder::kListing);
   EXPECT_EQ(Sorted(sink.rows), (std::vector<std::string>{root_ + "/a.MP3", root_ + "/b.wav", root_ + "/sub/c.wav",
                                                          root_ + "/sub/deeper/d.mp3"}));
   EXPECT_TRUE(sink.unlisted.empty());
   EXPECT_GT(sink.turns, 0);
+}
+
+// By name: byte order of the UTF-8 names, files of a folder before its sub-folders;
+// in listing order: the order the system's listing gives.
+TEST_F(TrackScanTest, EntriesComeByNameOrInListingOrder) {
+  const std::string umlaut = "\xC3\x84.wav";
+  for (const std::string& file :
+       std::vector<std::string>{"tree/b2.wav", "tree/B.wav", "tree/" + umlaut, "tree/Sub/e.wav"}) {
+    std::filesystem::create_directories(std::filesystem::path(dir_.File(file)).parent_path());
+    testaudio::WriteFile(dir_.File(file), {});
+  }
+  const std::vector<std::string> flat = {root_ + "/B.wav", root_ + "/a.MP3", root_ + "/b.wav", root_ + "/b2.wav",
+                                         root_ + "/" + umlaut};
+  std::vector<std::string> tree = flat;
+  tree.insert(tree.end(), {root_ + "/Sub/e.wav", root_ + "/sub/c.wav", root_ + "/sub/deeper/d.mp3"});
+  RecordingSink flatSink, treeSink, listingSink;
+  tracklist::CollectTracks(flatSink, root_, false, tracklist::EntryOrder::kByName);
+  tracklist::CollectTracks(treeSink, root_, true, tracklist::EntryOrder::kByName);
+  EXPECT_EQ(flatSink.rows, flat);
+  EXPECT_EQ(treeSink.rows, tree);
+
+  tracklist::CollectTracks(listingSink, root_, false, tracklist::EntryOrder::kListing);
+  std::vector<std::string> listed;
+  for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && tracklist::PassesAudioNameTest(name)) listed.push_back(root_ + "/" + name);
+  }
+  EXPECT_EQ(listingSink.rows, listed);
 }
 
 TEST_F(TrackScanTest, FolderPastThePathLimitIsReportedWithTheSystemsReason) {
@@ -83,7 +111,7 @@ TEST_F(TrackScanTest, FolderPastThePathLimitIsReportedWithTheSystemsReason) {
   std::filesystem::current_path(start);
   ASSERT_GT(length, 4096u);
   RecordingSink sink;
-  tracklist::CollectTracks(sink, root_, true);
+  tracklist::CollectTracks(sink, root_, true, tracklist::EntryOrder::kListing);
   ASSERT_EQ(sink.unlisted.size(), 1u);
   EXPECT_EQ(sink.unlisted.front().rfind(root_ + "/sub/" + name, 0), 0u);
   EXPECT_NE(sink.unlisted.front().find(": File name too long"), std::string::npos) << sink.unlisted.front();
