@@ -58,7 +58,7 @@ void ScanTree(TrackSink& sink, const std::string& path, int descend, DescentPath
     }
     for (; listing.HasEntry(); listing.Next()) {
       std::string candidate = folder + listing.EntryName();
-      if (PassesAudioNameTest(candidate)) {
+      if (sink.TakesName(candidate)) {
         sink.AppendRow(candidate);
       }
     }
@@ -83,8 +83,8 @@ void ScanTree(TrackSink& sink, const std::string& path, int descend, DescentPath
 
 }  // namespace
 
-bool PassesAudioNameTest(std::string_view name) {
-  for (std::string_view extension : kAudioExtensions) {
+bool HasExtensionIn(std::string_view name, std::span<const std::string_view> extensions) {
+  for (std::string_view extension : extensions) {
     const std::string_view tail = name.size() > extension.size() ? name.substr(name.size() - extension.size()) : name;
     if (EqualsIgnoringAsciiCase(tail, extension)) {
       return true;
@@ -93,13 +93,25 @@ bool PassesAudioNameTest(std::string_view name) {
   return false;
 }
 
+bool PassesAudioNameTest(std::string_view name) {
+  return HasExtensionIn(name, kWindowAudioExtensions);
+}
+
+std::string_view FindAudioExtension(std::string_view extension) {
+  if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
+  for (std::string_view known : kAudioExtensions) {
+    if (EqualsIgnoringAsciiCase(known.substr(1), extension)) return known;
+  }
+  return {};
+}
+
 void ScanFolderInto(TrackSink& sink, const std::string& folder, std::string_view shownName) {
   platform::FolderListing listing(folder, "*.*");
   if (!listing.Failure().empty()) {
     sink.FolderNotListed(shownName.empty() ? folder : std::string(shownName), listing.Failure());
   }
   for (; listing.HasEntry(); listing.Next()) {
-    if (!listing.EntryIsFolder() && PassesAudioNameTest(listing.EntryName())) {
+    if (!listing.EntryIsFolder() && sink.TakesName(listing.EntryName())) {
       sink.AppendRow(folder + listing.EntryName());
     }
   }

@@ -56,11 +56,31 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
                                                                                    {"--jobs=2x", "a"},
                                                                                    {"--jobs=1.5", "a"},
                                                                                    {"--jobs=99999999999", "a"},
-                                                                                   {"a", "-j"}}) {
+                                                                                   {"a", "-j"},
+                                                                                   {"--extensions=", "a"},
+                                                                                   {"--extensions", "mp3,,wav", "a"},
+                                                                                   {"--extensions", "mp3,txt", "a"}}) {
     const CommandLine parsed = ParseCommandLine(bad);
     EXPECT_EQ(parsed.action, CommandAction::kUsageError);
     EXPECT_FALSE(parsed.error.empty());
   }
+}
+
+TEST(ParseCommandLineTest, ExtensionsLimitTheFolderScansToKnownOnes) {
+  const std::vector<std::string_view> all(tracklist::kAudioExtensions.begin(), tracklist::kAudioExtensions.end());
+  EXPECT_EQ(ParseCommandLine({"a"}).options.extensions, all);
+  const std::vector<std::pair<std::string, std::vector<std::string_view>>> cases = {
+      {"mp3,wav", {".mp3", ".wav"}},
+      {"FLAC,.m4a,flac", {".flac", ".m4a"}},
+      {"opus", {".opus"}},
+  };
+  for (const auto& [value, extensions] : cases) {
+    const CommandLine line = ParseCommandLine({"--extensions", value, "a"});
+    EXPECT_EQ(line.action, CommandAction::kRun) << value << ": " << line.error;
+    EXPECT_EQ(line.options.extensions, extensions) << value;
+  }
+  EXPECT_NE(std::string(UsageText()).find("--extensions"), std::string::npos);
+  EXPECT_NE(std::string(UsageText()).find("mp3,mp2,wav,flac,"), std::string::npos);
 }
 
 TEST(EscapeTest, TsvFieldsStayOneFieldOfOneLine) {
