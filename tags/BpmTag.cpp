@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/FileReplace.h"
+#include "tags/ContainerTags.h"
 
 namespace tags {
 
@@ -303,7 +304,14 @@ BpmTagRead ReadBpmTag(const std::string& path) {
   BpmTagRead read;
   const std::optional<Kind> kind = KindOf(path);
   if (!kind) {
-    read.reason = "not an MP3 or WAV file";
+    if (const std::optional<Container> container = ContainerOf(path)) {
+      const ContainerBpm field = ReadContainerBpm(path, *container);
+      read.ok = field.ok;
+      read.bpm = field.bpm;
+      read.reason = field.reason;
+      return read;
+    }
+    read.reason = "not a format whose BPM tag can be written";
     return read;
   }
   TaggedFile file(path, *kind);
@@ -334,7 +342,8 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
     return result;
   }
 
-  const Kind kind = *KindOf(path);
+  const std::optional<Kind> kind = KindOf(path);
+  const std::optional<Container> container = ContainerOf(path);
   // Through a symbolic link the file it points to is replaced, and the link stays.
   const std::string target = platform::LinkTarget(path);
   if (std::string reason = platform::ReadOnlyReason(target); !reason.empty()) return Failure(result, reason);
@@ -342,11 +351,18 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
   if (std::string reason = copy.Make(target); !reason.empty()) {
     return Failure(result, "cannot copy the file: " + reason);
   }
-  if (std::string reason = WriteTag(copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
+  if (std::string reason = kind ? WriteTag(copy.Path(), *kind, bpm) : WriteContainerBpm(copy.Path(), *container, bpm);
+      !reason.empty()) {
+    return Failure(result, reason);
+  }
   if (std::string reason = copy.Flush(); !reason.empty()) {
     return Failure(result, "cannot flush the copy: " + reason);
   }
-  if (std::string reason = CheckCopy(target, copy.Path(), kind, bpm); !reason.empty()) return Failure(result, reason);
+  if (std::string reason = kind ? CheckCopy(target, copy.Path(), *kind, bpm)
+                                : CheckContainerCopy(target, copy.Path(), *container, bpm);
+      !reason.empty()) {
+    return Failure(result, reason);
+  }
   if (std::string reason = copy.Replace(target); !reason.empty()) {
     return Failure(result, "cannot replace the file: " + reason);
   }
