@@ -13,6 +13,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/id3v2header.h>
 #include <taglib/mp4file.h>
+#include <taglib/oggflacfile.h>
 #include <taglib/mp4tag.h>
 #include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
@@ -61,6 +62,10 @@ class ContainerFile {
         opus_ = std::make_unique<TagLib::Ogg::Opus::File>(name, false);
         file_ = opus_.get();
         break;
+      case Container::OggFlac:
+        oggFlac_ = std::make_unique<TagLib::Ogg::FLAC::File>(name, false);
+        file_ = oggFlac_.get();
+        break;
       case Container::Mp4:
         mp4_ = std::make_unique<TagLib::MP4::File>(name, false);
         file_ = mp4_.get();
@@ -90,6 +95,7 @@ class ContainerFile {
   TagLib::Ogg::XiphComment* Xiph(bool create) {
     if (flac_) return flac_->xiphComment(create);
     if (vorbis_) return vorbis_->tag();
+    if (oggFlac_) return oggFlac_->tag();
     return opus_ ? opus_->tag() : nullptr;
   }
   TagLib::APE::Tag* Ape(bool create) { return wavPack_ ? wavPack_->APETag(create) : ape_->APETag(create); }
@@ -98,7 +104,8 @@ class ContainerFile {
     switch (container_) {
       case Container::Flac:
       case Container::OggVorbis:
-      case Container::Opus: {
+      case Container::Opus:
+      case Container::OggFlac: {
         TagLib::Ogg::XiphComment* comment = Xiph(false);
         if (comment == nullptr || !comment->contains("BPM")) return {};
         return Utf8(comment->fieldListMap()["BPM"].front());
@@ -134,6 +141,7 @@ class ContainerFile {
       case Container::Flac:
       case Container::OggVorbis:
       case Container::Opus:
+      case Container::OggFlac:
         Xiph(true)->addField("BPM", number, true);
         return file_->save();
       case Container::Mp4:
@@ -168,7 +176,8 @@ class ContainerFile {
     switch (container_) {
       case Container::Flac:
       case Container::OggVorbis:
-      case Container::Opus: {
+      case Container::Opus:
+      case Container::OggFlac: {
         if (TagLib::Ogg::XiphComment* comment = Xiph(false)) {
           for (const auto& [key, values] : comment->fieldListMap()) {
             if (key == "BPM") continue;
@@ -246,6 +255,7 @@ class ContainerFile {
   std::unique_ptr<TagLib::FLAC::File> flac_;
   std::unique_ptr<TagLib::Ogg::Vorbis::File> vorbis_;
   std::unique_ptr<TagLib::Ogg::Opus::File> opus_;
+  std::unique_ptr<TagLib::Ogg::FLAC::File> oggFlac_;
   std::unique_ptr<TagLib::MP4::File> mp4_;
   std::unique_ptr<TagLib::ASF::File> asf_;
   std::unique_ptr<TagLib::RIFF::AIFF::File> aiff_;
@@ -458,6 +468,7 @@ bool KeptSpans(const std::string& path, Container container, std::vector<Span>& 
       return FlacSpans(file, size, spans);
     case Container::OggVorbis:
     case Container::Opus:
+    case Container::OggFlac:
       return OggSpans(file, size, spans);
     case Container::Mp4:
       return Mp4Spans(file, size, spans);
@@ -481,6 +492,15 @@ bool SameKeptBytes(const std::string& original, const std::string& copy, Contain
     if (a.Failed() || b.Failed() || blockA != blockB) return false;
     if (blockA.empty()) return true;
   }
+}
+
+// What an Ogg file named as Vorbis holds: Vorbis, Opus or FLAC.
+Container ByContent(const std::string& path, Container container) {
+  if (container != Container::OggVorbis) return container;
+  for (Container candidate : {Container::OggVorbis, Container::Opus, Container::OggFlac}) {
+    if (ContainerFile(path, candidate, true).IsValid()) return candidate;
+  }
+  return container;
 }
 
 }  // namespace
@@ -508,11 +528,7 @@ ContainerBpm ReadContainerBpm(const std::string& path, Container container) {
     read.reason = "cannot open the file";
     return read;
   }
-  // An .ogg file may hold Opus as well as Vorbis.
-  if (container == Container::OggVorbis && !ContainerFile(path, container, true).IsValid()) {
-    container = Container::Opus;
-  }
-  ContainerFile file(path, container, true);
+  ContainerFile file(path, ByContent(path, container), true);
   if (!file.IsValid()) {
     read.reason = "not a file TagLib can read";
     return read;
@@ -523,18 +539,13 @@ ContainerBpm ReadContainerBpm(const std::string& path, Container container) {
 }
 
 std::string WriteContainerBpm(const std::string& copy, Container container, int bpm) {
-  if (container == Container::OggVorbis && !ContainerFile(copy, container, true).IsValid()) {
-    container = Container::Opus;
-  }
-  ContainerFile file(copy, container, false);
+  ContainerFile file(copy, ByContent(copy, container), false);
   if (!file.IsValid()) return "TagLib cannot open the copy for writing";
   return file.SetBpmAndSave(bpm) ? std::string() : "TagLib could not save the tag";
 }
 
 std::string CheckContainerCopy(const std::string& original, const std::string& copy, Container container, int bpm) {
-  if (container == Container::OggVorbis && !ContainerFile(original, container, true).IsValid()) {
-    container = Container::Opus;
-  }
+  container = ByContent(original, container);
   ContainerFile before(original, container, true);
   ContainerFile after(copy, container, true);
   if (!before.IsValid() || !after.IsValid()) return "the written copy cannot be read back";

@@ -7,7 +7,8 @@
 
 namespace tags {
 
-enum class Container { Flac, OggVorbis, Opus, Mp4, Asf, Aiff, WavPack, Ape };
+// An .ogg or .oga name is taken as Ogg Vorbis and read as Opus or Ogg FLAC by content.
+enum class Container { Flac, OggVorbis, Opus, OggFlac, Mp4, Asf, Aiff, WavPack, Ape };
 
 // The container a file name says, or none for names no container here takes.
 std::optional<Container> ContainerOf(const std::string& path);

@@ -31,7 +31,7 @@ cover = bytes(range(256)) * 40
 kind = type(mutagen.File(path)).__name__
 f = mutagen.File(path)
 if command == 'prepare':
-    if kind in ('FLAC', 'OggVorbis', 'OggOpus'):
+    if kind in ('FLAC', 'OggVorbis', 'OggOpus', 'OggFLAC'):
         f['title'] = ['T\u00edtulo \u266b']; f['artist'] = ['\u00c4rtist', 'Second']
         p = Picture(); p.type = 3; p.mime = 'image/png'; p.desc = 'Cover'; p.data = cover
         if kind == 'FLAC': f.add_picture(p)
@@ -151,9 +151,9 @@ TEST_P(ContainerTagTest, WritesTheBpmFieldAndKeepsEverythingElse) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, ContainerTagTest,
                          ::testing::Values(FormatCase{"flac", "-c:a flac"}, FormatCase{"ogg", "-c:a libvorbis"},
-                                           FormatCase{"opus", "-c:a libopus"}, FormatCase{"m4a", "-c:a aac"},
-                                           FormatCase{"wma", "-c:a wmav2"}, FormatCase{"aiff", "-c:a pcm_s16be"},
-                                           FormatCase{"wv", "-c:a wavpack"}),
+                                           FormatCase{"opus", "-c:a libopus"}, FormatCase{"oga", "-c:a flac"},
+                                           FormatCase{"m4a", "-c:a aac"}, FormatCase{"wma", "-c:a wmav2"},
+                                           FormatCase{"aiff", "-c:a pcm_s16be"}, FormatCase{"wv", "-c:a wavpack"}),
                          [](const auto& test) { return std::string(test.param.extension); });
 
 // A damaged copy of a format TagLib reads is refused and left byte for byte.
