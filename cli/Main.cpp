@@ -69,7 +69,7 @@ class StopOnInterrupt : public tempo::QuietAnalysisHost {
 // tool can name, else what the system says of the file.
 std::string UnreadableReason(const std::string& path, const tempo::TrackTempi& tempi) {
   const int engineError = tempi.passes.empty() ? 0 : tempi.passes.front().engineError;
-  if (engineError == engine::kEngineErrorFileForm) return "not an MP3 or WAV file that can be decoded";
+  if (engineError == engine::kEngineErrorFileForm) return "not an audio file that can be decoded";
   return cli::DescribeUnreadable(path);
 }
 
@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
-  cli::PathCollector collector;
+  cli::PathCollector collector(options.extensions);
   // Folders by name, so that two runs over the same tree list it alike on every system.
   for (const std::string& argument : arguments) {
     tracklist::CollectTracks(collector, argument, options.recursive, tracklist::EntryOrder::kByName);

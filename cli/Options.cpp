@@ -1,6 +1,7 @@
 // Command-line parsing: a table of options, each with the code that applies it.
 #include "cli/Options.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "cli/ResultFormat.h"
@@ -31,6 +32,16 @@ std::string SetSwitch(Options& options, const std::string&) {
   return std::string();
 }
 
+// The extensions without their dots, comma-separated: "mp3,mp2,wav,...".
+std::string AudioExtensionList() {
+  std::string list;
+  for (std::string_view extension : tracklist::kAudioExtensions) {
+    if (!list.empty()) list += ',';
+    list += extension.substr(1);
+  }
+  return list;
+}
+
 // New options are one row each.
 constexpr OptionRow kOptions[] = {
     {"recursive", "r", false, SetSwitch<&Options::recursive>},
@@ -45,6 +56,24 @@ constexpr OptionRow kOptions[] = {
      [](Options& o, const std::string& value) {
        if (value.empty()) return std::string("--files-from needs a file name or -");
        o.filesFrom = value;
+       return std::string();
+     }},
+    {"extensions", nullptr, true,
+     [](Options& o, const std::string& value) {
+       o.extensions.clear();
+       size_t start = 0;
+       while (start <= value.size()) {
+         const size_t comma = std::min(value.find(',', start), value.size());
+         const std::string_view name = std::string_view(value).substr(start, comma - start);
+         const std::string_view known = tracklist::FindAudioExtension(name);
+         if (known.empty()) {
+           return "unknown extension '" + std::string(name) + "' (one or more of " + AudioExtensionList() + ")";
+         }
+         if (std::find(o.extensions.begin(), o.extensions.end(), known) == o.extensions.end()) {
+           o.extensions.push_back(known);
+         }
+         start = comma + 1;
+       }
        return std::string();
      }},
     {"format", nullptr, true,
@@ -202,11 +231,16 @@ const char* UsageText() {
   static const std::string text =
       "usage: temposcout-cli [OPTION]... PATH...\n"
       "       temposcout-cli [OPTION]... --files-from FILE [PATH]...\n"
-      "Measures the tempo of MP3 and WAV files: one line per file with its path, primary BPM\n"
-      "and alternative BPM. A folder contributes its .mp3 and .wav files, ordered by name (the\n"
-      "byte order of their UTF-8 names) on every system.\n"
+      "Measures the tempo of audio files: one line per file with its path, primary BPM and\n"
+      "alternative BPM. MP3 and WAV, and through FFmpeg FLAC, ALAC, AIFF, Ogg Vorbis, Opus,\n"
+      "AAC/M4A, Matroska/WebM, WMA, WavPack and APE. A file named on the command line is\n"
+      "always tried; a folder contributes, ordered by name (the byte order of their UTF-8\n"
+      "names) on every system, the files whose names end with one of\n"
+      "  " + AudioExtensionList() + "\n"
       "\n"
       "  -r, --recursive         include every folder below each folder given\n"
+      "      --extensions LIST   a folder contributes only files with these extensions, comma-\n"
+      "                          separated from the list above (for example mp3,wav)\n"
       "      --files-from FILE   read more paths from FILE, one per line (- reads standard input)\n"
       "  -0, --null              the --files-from list is NUL-separated (as find -print0 writes)\n"
       "      --format FORMAT     tsv (the default), csv or jsonl\n"
@@ -218,9 +252,9 @@ const char* UsageText() {
       "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
       "  -j, --jobs N            analyse N files at once, 1 to 64 (default: one per processor, at\n"
       "                          most 64); the results are the same for every N\n"
-      "      --write-tag         write bpm (needs --range), rounded to a whole number, as the BPM\n"
-      "                          tag (TBPM) of each MP3's ID3v2 tag and each WAV's ID3 chunk; files\n"
-      "                          without a bpm value are not touched\n"
+      "      --write-tag         write bpm (needs --range), rounded to a whole number, as each\n"
+      "                          file's BPM tag (see Tags below); files without a bpm value are\n"
+      "                          not touched\n"
       "      --dry-run           with --write-tag: show what would be written, write nothing\n"
       "      --overwrite         with --write-tag: replace a BPM a file already has (otherwise the\n"
       "                          file keeps it and is shown as skipped-existing); a BPM that is\n"
@@ -241,10 +275,13 @@ const char* UsageText() {
       "Tags: tag is written, would-write (--dry-run), skipped-existing or failed, and empty\n"
       "when the file has no bpm value and was not touched; tag_bpm is the whole number for\n"
       "the tag, tag_existing the BPM the file held before, tag_error why the tag could not\n"
-      "be written. A new tag is ID3v2.3; an ID3v2.3 or 2.4 tag keeps its version and every\n"
-      "other frame. A tag TagLib cannot rewrite whole is refused and the file left as it\n"
-      "was. The tag is written into a copy in the same folder, which then replaces the file\n"
-      "in one step.\n"
+      "be written. The field written: TBPM in the ID3v2 tag of MP3, in the ID3 chunk of WAV\n"
+      "and AIFF; BPM in the Vorbis comment of FLAC, Ogg Vorbis and Opus; the tmpo atom of\n"
+      "MP4/M4A; WM/BeatsPerMinute in WMA; BPM in the APEv2 tag of WavPack and APE. Other\n"
+      "formats are refused. A new ID3 tag is ID3v2.3; an ID3v2.3 or 2.4 tag keeps its\n"
+      "version. Every other field, picture and the audio stay as they were: a tag TagLib\n"
+      "cannot rewrite whole is refused and the file left as it was. The tag is written into\n"
+      "a copy in the same folder, which is checked and then replaces the file in one step.\n"
       "\n"
       "Exit status: 0 every file analysed, 1 some file or folder could not be read, a tag\n"
       "could not be written or the results could not be written, 2 usage error, 3 the audio\n"

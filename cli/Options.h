@@ -3,9 +3,11 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tempo/Range.h"
+#include "tracklist/AudioExtensions.h"
 
 namespace cli {
 
@@ -42,6 +44,8 @@ struct Options {
   std::optional<tempo::TempoRange> range;
   // The list file of --files-from; "-" is standard input.
   std::optional<std::string> filesFrom;
+  // The extensions a folder scan takes (entries of tracklist::kAudioExtensions).
+  std::vector<std::string_view> extensions{tracklist::kAudioExtensions.begin(), tracklist::kAudioExtensions.end()};
   std::vector<std::string> paths;
 };
 

@@ -9,7 +9,7 @@ namespace cli {
 std::string DescribeUnreadable(const std::string& path) {
   if (platform::IsExistingFolder(path)) return "is a folder";
   const std::string failure = platform::OpenFailure(path);
-  return failure.empty() ? std::string("not an MP3 or WAV file that can be decoded") : failure;
+  return failure.empty() ? std::string("not an audio file that can be decoded") : failure;
 }
 
 }  // namespace cli

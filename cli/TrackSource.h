@@ -1,7 +1,9 @@
 // Turning the command line's paths into the list of files to analyse.
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tracklist/TrackScan.h"
@@ -18,6 +20,8 @@ struct UnlistedFolder {
 // that could not be listed.
 class PathCollector final : public tracklist::TrackSink {
  public:
+  explicit PathCollector(std::span<const std::string_view> extensions) : extensions_(extensions) {}
+
   void AppendRow(const std::string& path) override { paths.push_back(path); }
   // No window to keep painting.
   void TakeTurn() override {}
@@ -25,8 +29,14 @@ class PathCollector final : public tracklist::TrackSink {
     unlisted.push_back({folder, reason});
   }
 
+  // A folder scan takes the names with one of the chosen extensions.
+  bool TakesName(std::string_view name) override { return tracklist::HasExtensionIn(name, extensions_); }
+
   std::vector<std::string> paths;
   std::vector<UnlistedFolder> unlisted;
+
+ private:
+  std::span<const std::string_view> extensions_;
 };
 
 // Why a file gave no analysis at all: it cannot be opened, it is not a regular file,

@@ -24,6 +24,7 @@
 
 #include "platform/FileReplace.h"
 #include "tags/ByteSource.h"
+#include "tags/ContainerTags.h"
 #include "tags/TagProof.h"
 #include "tags/TagWalk.h"
 
@@ -311,7 +312,14 @@ BpmTagRead ReadBpmTag(const std::string& path) {
   BpmTagRead read;
   const std::optional<Kind> kind = KindOf(path);
   if (!kind) {
-    read.reason = "not an MP3 or WAV file";
+    if (const std::optional<Container> container = ContainerOf(path)) {
+      const ContainerBpm field = ReadContainerBpm(path, *container);
+      read.ok = field.ok;
+      read.bpm = field.bpm;
+      read.reason = field.reason;
+      return read;
+    }
+    read.reason = "not a format whose BPM tag can be written";
     return read;
   }
   TaggedFile file(path, *kind);
@@ -360,7 +368,11 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
   if (bpm < 1) return Failure(result, "no tempo to write");
   const BpmTagRead current = ReadBpmTag(path);
   if (!current.ok) return Failure(result, current.reason);
-  const Kind kind = *KindOf(path);
+  // MP3 and WAV go through the ID3 path with its strict walk and proof; every other
+  // container through its own field and copy check.
+  const std::optional<Kind> kind = KindOf(path);
+  const std::optional<Container> container = ContainerOf(path);
+  if (!kind && !container) return Failure(result, "not a file whose BPM tag can be written");
   // Through a symbolic link the file it points to is replaced, and the link stays.
   const std::string target = platform::LinkTarget(path);
   const std::optional<platform::FileIdentity> identity = platform::IdentityOf(target);
@@ -368,17 +380,17 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
   if (analysed && *analysed != *identity) return Failure(result, kChangedReason);
 
   // What TagLib cannot read it would not keep: the file's own structure decides first.
-  const TagContainer container = kind == Kind::Mp3 ? TagContainer::Mp3 : TagContainer::Wav;
+  const TagContainer tagContainer = kind == Kind::Mp3 ? TagContainer::Mp3 : TagContainer::Wav;
   TagWalk walk;
-  {
+  if (kind) {
     // Closed again before the replace: Windows renames nothing over an open file.
     const FileBytes bytes(target);
     if (!bytes.IsOpen()) return Failure(result, "cannot open the file");
-    walk = WalkTags(bytes, container);
-  }
-  if (!walk.Accepted()) return Failure(result, walk.refusal);
-  if (walk.form == "RIFX" || walk.form == "RF64" || walk.form == "BW64") {
-    return Failure(result, "TagLib cannot tag a " + walk.form + " file");
+    walk = WalkTags(bytes, tagContainer);
+    if (!walk.Accepted()) return Failure(result, walk.refusal);
+    if (walk.form == "RIFX" || walk.form == "RF64" || walk.form == "BW64") {
+      return Failure(result, "TagLib cannot tag a " + walk.form + " file");
+    }
   }
   result.existing = current.bpm;
   // A tempo in another tag or chunk counts as much as TagLib's reading of the first.
@@ -409,19 +421,24 @@ BpmTagResult WriteBpmTag(const std::string& path, int bpm, const BpmTagOptions& 
   const auto saveFailure = [&](const std::string& reason) {
     return platform::FolderIsFull(target, kRoomForTagBytes) ? std::string(kNoSpaceReason) : reason;
   };
-  if (std::string reason = WriteTag(copy.Path(), kind, bpm); !reason.empty()) {
+  if (std::string reason = kind ? WriteTag(copy.Path(), *kind, bpm) : WriteContainerBpm(copy.Path(), *container, bpm);
+      !reason.empty()) {
     return Failure(result, saveFailure(reason));
   }
   if (std::string reason = copy.Flush(); !reason.empty()) {
     return Failure(result, "cannot flush the copy: " + reason);
   }
-  if (std::string reason = CheckCopy(target, copy.Path(), kind, bpm); !reason.empty()) {
+  if (std::string reason = kind ? CheckCopy(target, copy.Path(), *kind, bpm)
+                                : CheckContainerCopy(target, copy.Path(), *container, bpm);
+      !reason.empty()) {
     return Failure(result, saveFailure(reason));
   }
   // TagLib's reading of both files is not trusted: the file's own structure must show
   // that every other frame and byte survived.
-  if (std::string reason = ProveBpmWrite(target, copy.Path(), container, std::to_string(bpm)); !reason.empty()) {
-    return Failure(result, saveFailure(reason));
+  if (kind) {
+    if (std::string reason = ProveBpmWrite(target, copy.Path(), tagContainer, std::to_string(bpm)); !reason.empty()) {
+      return Failure(result, saveFailure(reason));
+    }
   }
   // Another program's edit made while the copy was written would be undone by the rename.
   const std::optional<platform::FileIdentity> before = platform::IdentityOf(target);

@@ -1,5 +1,6 @@
-// The tempo tag of MP3 and WAV files (the ID3v2 BPM frame): reading it, and writing it
-// through TagLib into a copy that replaces the file only once it checks out.
+// The tempo tag of audio files (the ID3v2 BPM frame of MP3 and WAV, the BPM field of the
+// other containers): reading it, and writing it through TagLib into a copy that replaces
+// the file only once it checks out.
 #pragma once
 
 #include <optional>

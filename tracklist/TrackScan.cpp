@@ -85,7 +85,7 @@ void ScanTree(TrackSink& sink, const std::string& path, int descend, EntryOrder 
   // "live.mp3" becomes a row as well.
   const std::string failure = ForEachEntry(folder, "*.*", order, [&](const std::string& name, bool) {
     std::string candidate = folder + name;
-    if (PassesAudioNameTest(candidate)) {
+    if (sink.TakesName(candidate)) {
       sink.AppendRow(candidate);
     }
   });
@@ -112,8 +112,8 @@ void ScanTree(TrackSink& sink, const std::string& path, int descend, EntryOrder 
 
 }  // namespace
 
-bool PassesAudioNameTest(std::string_view name) {
-  for (std::string_view extension : kAudioExtensions) {
+bool HasExtensionIn(std::string_view name, std::span<const std::string_view> extensions) {
+  for (std::string_view extension : extensions) {
     const std::string_view tail = name.size() > extension.size() ? name.substr(name.size() - extension.size()) : name;
     if (EqualsIgnoringAsciiCase(tail, extension)) {
       return true;
@@ -122,9 +122,21 @@ bool PassesAudioNameTest(std::string_view name) {
   return false;
 }
 
+bool PassesAudioNameTest(std::string_view name) {
+  return HasExtensionIn(name, kWindowAudioExtensions);
+}
+
+std::string_view FindAudioExtension(std::string_view extension) {
+  if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
+  for (std::string_view known : kAudioExtensions) {
+    if (EqualsIgnoringAsciiCase(known.substr(1), extension)) return known;
+  }
+  return {};
+}
+
 void ScanFolderInto(TrackSink& sink, const std::string& folder, std::string_view shownName, EntryOrder order) {
   const std::string failure = ForEachEntry(folder, "*.*", order, [&](const std::string& name, bool isFolder) {
-    if (!isFolder && PassesAudioNameTest(name)) {
+    if (!isFolder && sink.TakesName(name)) {
       sink.AppendRow(folder + name);
     }
   });

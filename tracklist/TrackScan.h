@@ -26,15 +26,17 @@ class TrackSink {
   // A folder of the scan that could not be listed (denied, a path too long for the
   // system), with the system's reason; the scan goes on as if it were empty.
   virtual void FolderNotListed(const std::string& folder, const std::string& reason) = 0;
+  // Whether a scan takes an entry of this name; the window's test unless a sink says otherwise.
+  virtual bool TakesName(std::string_view name) { return PassesAudioNameTest(name); }
 };
 
 // The flat scan: the files directly in folder (which ends with a separator) that
-// pass the audio-name test, in listing order (or by name). A folder that cannot be
-// listed is reported as shownName (folder itself when empty).
+// the sink takes by name, in listing order (or by name). A folder that cannot be listed
+// is reported as shownName (folder itself when empty).
 void ScanFolderInto(TrackSink& sink, const std::string& folder, std::string_view shownName = {},
                     EntryOrder order = EntryOrder::kListing);
 
-// The recursive scan: every entry of a folder whose name passes the audio-name test
+// The recursive scan: every entry of a folder whose name the sink takes
 // (folders included), then the sub-folders one by one, depth first. A folder that is
 // already on the current descent path (a link back to an ancestor) is not entered
 // again. Entries and sub-folders come in listing order, or by name. Always returns 1.

@@ -2,6 +2,7 @@
 // files, the output formats, --range, --files-from, --raw, and the exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -172,6 +173,27 @@ TEST_F(CliTest, FolderGivesOneLinePerAudioFileWithBothTempi) {
   EXPECT_EQ(run.errors.find("beat120"), std::string::npos) << run.errors;
   // The closing summary counts the files.
   EXPECT_NE(run.errors.find("2 files: 1 analysed (0 without a beat), 1 unreadable"), std::string::npos) << run.errors;
+}
+
+TEST_F(CliTest, FolderScansTakeEveryDecodedExtensionUnlessLimited) {
+  for (const char* name : {"take.flac", "take.OGG", "take.m4a", "take.txt", "take.flac.bak"}) {
+    std::ofstream(Music(name)) << "not audio";
+  }
+  const CliRun all = RunCli({Music()});
+  std::vector<std::string> listed;
+  for (const std::string& line : all.Lines()) listed.push_back(SplitTabs(line)[0]);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<std::string>{Music("beat120.wav"), Music("broken.mp3"), Music("take.OGG"),
+                                              Music("take.flac"), Music("take.m4a")}));
+  EXPECT_NE(all.errors.find("take.flac: not an audio file that can be decoded"), std::string::npos) << all.errors;
+  EXPECT_NE(all.errors.find("5 files: 1 analysed"), std::string::npos) << all.errors;
+
+  const CliRun limited = RunCli({"--extensions", "wav,flac", Music()});
+  EXPECT_EQ(limited.Lines().size(), 2u) << limited.out;
+  EXPECT_NE(limited.errors.find("2 files: 1 analysed"), std::string::npos) << limited.errors;
+  // A file named on the command line is tried whatever its extension.
+  const CliRun named = RunCli({"--extensions", "mp3", Music("take.txt")});
+  EXPECT_EQ(named.Lines().size(), 1u) << named.out;
 }
 
 TEST_F(CliTest, RecursiveScanIncludesSubFoldersAfterTheFolderItself) {

@@ -72,7 +72,10 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
                                                                                    {"--jobs=1.5", "a"},
                                                                                    {"--jobs=99999999999", "a"},
                                                                                    {"--jobs=65", "a"},
-                                                                                   {"a", "-j"}}) {
+                                                                                   {"a", "-j"},
+                                                                                   {"--extensions=", "a"},
+                                                                                   {"--extensions", "mp3,,wav", "a"},
+                                                                                   {"--extensions", "mp3,txt", "a"}}) {
     const CommandLine parsed = ParseCommandLine(bad);
     EXPECT_EQ(parsed.action, CommandAction::kUsageError);
     EXPECT_FALSE(parsed.error.empty());
@@ -104,7 +107,7 @@ TEST(ParseCommandLineTest, ShortOptionsBundleAndTakeValuesAsGetoptDoes) {
       {{"--excel=semicolon", "--format=csv", "a"}, "j0 csv excel; [a]"},
       {{"-x", "a"}, "error: unknown option '-x'"},
       {{"-rx", "a"}, "error: unknown option '-x'"},
-      {{"-j4x"}, "error: invalid number of jobs '4x' (a whole number, 1 or more)"},
+      {{"-j4x"}, "error: invalid number of jobs '4x' (a whole number from 1 to 64)"},
       {{"--nope=3", "a"}, "error: unknown option '--nope'"},
       {{"a", "-qj"}, "error: option '-j' needs a value"},
       {{"a", "--jobs"}, "error: option '--jobs' needs a value"},
@@ -114,6 +117,23 @@ TEST(ParseCommandLineTest, ShortOptionsBundleAndTakeValuesAsGetoptDoes) {
   };
   for (const auto& [arguments, expected] : cases) EXPECT_EQ(Summary(ParseCommandLine(arguments)), expected);
   EXPECT_EQ(ParseCommandLine({"-rh"}).action, CommandAction::kHelp);
+}
+
+TEST(ParseCommandLineTest, ExtensionsLimitTheFolderScansToKnownOnes) {
+  const std::vector<std::string_view> all(tracklist::kAudioExtensions.begin(), tracklist::kAudioExtensions.end());
+  EXPECT_EQ(ParseCommandLine({"a"}).options.extensions, all);
+  const std::vector<std::pair<std::string, std::vector<std::string_view>>> cases = {
+      {"mp3,wav", {".mp3", ".wav"}},
+      {"FLAC,.m4a,flac", {".flac", ".m4a"}},
+      {"opus", {".opus"}},
+  };
+  for (const auto& [value, extensions] : cases) {
+    const CommandLine line = ParseCommandLine({"--extensions", value, "a"});
+    EXPECT_EQ(line.action, CommandAction::kRun) << value << ": " << line.error;
+    EXPECT_EQ(line.options.extensions, extensions) << value;
+  }
+  EXPECT_NE(std::string(UsageText()).find("--extensions"), std::string::npos);
+  EXPECT_NE(std::string(UsageText()).find("mp3,mp2,wav,flac,"), std::string::npos);
 }
 
 TEST(EscapeTest, TsvFieldsStayOneFieldOfOneLine) {

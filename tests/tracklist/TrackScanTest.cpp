@@ -120,3 +120,64 @@ TEST_F(TrackScanTest, FolderPastThePathLimitIsReportedWithTheSystemsReason) {
 }
 
 }  // namespace
+
+namespace {
+
+struct ExtensionCase {
+  const char* name;
+  bool anyAudio;  // one of every extension the engine decodes
+  bool window;    // one of the window's two
+};
+
+class AudioExtensionTest : public ::testing::TestWithParam<ExtensionCase> {};
+
+TEST_P(AudioExtensionTest, NamesAreTestedAgainstTheFullListAndTheWindowsSubset) {
+  EXPECT_EQ(tracklist::HasExtensionIn(GetParam().name, tracklist::kAudioExtensions), GetParam().anyAudio);
+  EXPECT_EQ(tracklist::PassesAudioNameTest(GetParam().name), GetParam().window);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, AudioExtensionTest,
+                         ::testing::Values(ExtensionCase{"a.mp3", true, true}, ExtensionCase{"A.WAV", true, true},
+                                           ExtensionCase{"a.FLAC", true, false}, ExtensionCase{"a.opus", true, false},
+                                           ExtensionCase{"a.aifc", true, false}, ExtensionCase{"a.wv", true, false},
+                                           ExtensionCase{"a.flac.txt", false, false},
+                                           ExtensionCase{"aflac", false, false},
+                                           ExtensionCase{"a.ogg ", false, false}, ExtensionCase{"", false, false}));
+
+TEST(AudioExtensions, FoundByNameWithOrWithoutTheDot) {
+  EXPECT_EQ(tracklist::FindAudioExtension("FLAC"), ".flac");
+  EXPECT_EQ(tracklist::FindAudioExtension(".m4a"), ".m4a");
+  EXPECT_EQ(tracklist::FindAudioExtension("txt"), "");
+  EXPECT_EQ(tracklist::FindAudioExtension(""), "");
+  EXPECT_EQ(tracklist::FindAudioExtension("."), "");
+  EXPECT_EQ(tracklist::FindAudioExtension("fla"), "");
+}
+
+// A sink of the command-line kind scans by its own list of extensions.
+class OggSink final : public tracklist::TrackSink {
+ public:
+  void AppendRow(const std::string& path) override { rows.push_back(path); }
+  void TakeTurn() override {}
+  void FolderNotListed(const std::string&, const std::string&) override {}
+  bool TakesName(std::string_view name) override {
+    static constexpr std::string_view kOgg[] = {".ogg"};
+    return tracklist::HasExtensionIn(name, kOgg);
+  }
+  std::vector<std::string> rows;
+};
+
+TEST(TrackScanSink, ScansTakeTheNamesTheSinkTakes) {
+  testaudio::ScratchDir dir;
+  std::filesystem::create_directories(dir.File("f/sub"));
+  for (const char* file : {"f/a.ogg", "f/b.mp3", "f/sub/c.OGG", "f/sub/d.wav"}) {
+    testaudio::WriteFile(dir.File(file), {});
+  }
+  OggSink flat, tree;
+  tracklist::CollectTracks(flat, dir.File("f"), false, tracklist::EntryOrder::kListing);
+  tracklist::CollectTracks(tree, dir.File("f"), true, tracklist::EntryOrder::kListing);
+  EXPECT_EQ(flat.rows, (std::vector<std::string>{dir.File("f") + "/a.ogg"}));
+  std::sort(tree.rows.begin(), tree.rows.end());
+  EXPECT_EQ(tree.rows, (std::vector<std::string>{dir.File("f") + "/a.ogg", dir.File("f") + "/sub/c.OGG"}));
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Time of temposcout-cli's analysis (one job) of three minutes of audio in MP3, WAV, FLAC
+# and AAC (M4A) against the ffmpeg program decoding the same file (ffmpeg -i FILE -f null -),
+# best of three each, printing the ratios. Target for FLAC and AAC: at most 1.3x. Not run by CI.
+#   scripts/bench-cli-formats.sh [build dir, default build/linux]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/linux}
+cli=$build/bin/temposcout-cli
+make_wav=$build/bin/make_test_wav
+if [[ ! -x $cli || ! -x $make_wav ]]; then
+  cmake --build "$build" --target temposcout-cli make_test_wav bass bass_fx >/dev/null
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$make_wav" --period-ms 500 --seconds 180 --noise 1500 "$work/track.wav"
+lame --quiet -b 192 "$work/track.wav" "$work/track.mp3"
+ffmpeg -nostdin -v error -i "$work/track.wav" -c:a flac "$work/track.flac"
+ffmpeg -nostdin -v error -i "$work/track.wav" -c:a aac -b:a 192k "$work/track.m4a"
+
+best_of_3() {
+  local best=""
+  for _ in 1 2 3; do
+    local start end t
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    t=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
+    if [[ -z $best ]] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
+  done
+  echo "$best"
+}
+
+printf '%-12s %10s %10s %8s\n' "file" "cli s" "ffmpeg s" "ratio"
+for format in mp3 wav flac m4a; do
+  cli_s=$(best_of_3 "$cli" -q -j 1 "$work/track.$format")
+  ffmpeg_s=$(best_of_3 ffmpeg -nostdin -v quiet -i "$work/track.$format" -f null -)
+  printf '%-12s %10.3f %10.3f %8.3f\n' "track.$format" "$cli_s" "$ffmpeg_s" \
+    "$(awk -v a="$cli_s" -v b="$ffmpeg_s" 'BEGIN { print a / b }')"
+done
