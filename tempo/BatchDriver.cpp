@@ -11,7 +11,9 @@ bool BatchHost::WriteResult(int row, uint64_t generation, const TrackTempi& temp
 }
 
 PassResult TrackAnalyser::AnalyseRow(int, const std::string& path, int withGainStage) {
-  return {Analyse(path, withGainStage), 0};
+  PassResult pass;
+  pass.text = Analyse(path, withGainStage);
+  return pass;
 }
 
 int RunBatch(BatchHost& host, TrackAnalyser& analyser) {
