@@ -19,6 +19,7 @@
 #include "cli/ResultFormat.h"
 #include "cli/ResultWriter.h"
 #include "cli/TrackSource.h"
+#include "cli/WholeTrackTempo.h"
 #include "engine/CachingLoader.h"
 #include "engine/EngineBinding.h"
 #include "engine/EngineSession.h"
@@ -100,8 +101,14 @@ class PrintingList : public tempo::BatchHost {
         ++counts_.analysed;
         break;
     }
-    if (options_.range) {
-      result.rangeBpm = tempo::TempoInRange(tempi.primaryBpm, tempi.alternativeBpm, *options_.range);
+    // The whole-track estimate rides on the first pass, which read the audio.
+    if (!tempi.passes.empty() && tempi.passes.front().observed) {
+      const tempo::ObservedTempo& observed = *tempi.passes.front().observed;
+      result.confidence = observed.confidence;
+      if (observed.bpm) {
+        const auto bpm = static_cast<float>(*observed.bpm);
+        result.bpm = options_.range ? tempo::TempoInRange(bpm, 0.0f, *options_.range) : std::optional<float>(bpm);
+      }
     }
     writer_.EmitResult(static_cast<size_t>(row), std::move(result));
     progress_.Update(workers_.FilesDone(), paths_.size());
@@ -188,6 +195,7 @@ int main(int argc, char** argv) {
   cli::Columns columns;
   columns.range = options.range.has_value();
   columns.raw = options.raw;
+  columns.confidence = options.confidence;
   columns.status = options.status;
   columns.tag = options.writeTag;
   cli::ResultWriter writer(stdout, options.format, columns);
@@ -198,12 +206,18 @@ int main(int argc, char** argv) {
   if (options.writeTag) {
     // Tags are written as the results go out, in list order, each file once its record is due.
     counts.tags.emplace().dryRun = options.dryRun;
+    const double minConfidence = options.minConfidence.value_or(cli::kDefaultMinConfidence);
     writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
       // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
       const std::optional<double> shown =
-          result.rangeBpm ? std::optional<double>(tempo::ShownTempo(*result.rangeBpm)) : std::nullopt;
-      result.tag =
-          tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags);
+          result.bpm ? std::optional<double>(tempo::ShownTempo(*result.bpm)) : std::nullopt;
+      // An unsure tempo is never written: the file is left as it is, on a dry run too.
+      if (result.confidence.value_or(0.0) >= minConfidence) {
+        result.tag =
+            tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite}, *counts.tags);
+      } else {
+        result.tag = tags::SkipUnsure(shown, *counts.tags);
+      }
       if (!result.tag.error.empty()) {
         progress.Clear();
         std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),
@@ -216,7 +230,7 @@ int main(int argc, char** argv) {
   progress.Update(0, paths.size());
   StopOnInterrupt host;
   const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  tempo::ParallelAnalyser workers(paths, jobs, host, retryState);
+  tempo::ParallelAnalyser workers(paths, jobs, host, retryState, cli::EstimatingPass());
   workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), paths.size()); });
   PrintingList list(paths, options, workers, writer, progress, counts);
   tempo::RunBatch(list, workers);

@@ -11,17 +11,25 @@ namespace cli {
 
 enum class OutputFormat { kTsv, kCsv, kJsonl };
 
+// The confidence a file's bpm needs before --write-tag writes it, unless
+// --min-confidence says otherwise. Provisional: chosen from the development set.
+constexpr double kDefaultMinConfidence = 0.5;
+
 struct Options {
   bool recursive = false;
   bool raw = false;
   bool status = false;
+  // Add bpm and confidence to TSV (CSV and JSON Lines always carry them).
+  bool confidence = false;
   bool quiet = false;
   bool nulSeparated = false;
-  // Write the range value as each file's BPM tag; only show what would be written; replace
+  // Write bpm as each file's BPM tag; only show what would be written; replace
   // a BPM a file already has.
   bool writeTag = false;
   bool dryRun = false;
   bool overwrite = false;
+  // The confidence a bpm needs to be written as a tag; until given, the default.
+  std::optional<double> minConfidence;
   OutputFormat format = OutputFormat::kTsv;
   // Files analysed at once; 0 until given: then one per processor.
   unsigned jobs = 0;
