@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
     // Tags are written as the results go out, in list order, each file once its record is due.
     counts.tags.emplace().dryRun = options.dryRun;
     const double minConfidence = options.minConfidence.value_or(cli::kDefaultMinConfidence);
-    writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
+    writer.SetBeforeWrite([&, minConfidence](size_t index, cli::TrackResult& result) {
       // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
       const std::optional<double> shown =
           result.bpm ? std::optional<double>(tempo::ShownTempo(*result.bpm)) : std::nullopt;

@@ -71,11 +71,14 @@ constexpr OptionRow kOptions[] = {
      }},
     {"min-confidence", nullptr, true,
      [](Options& o, const std::string& value) {
-       o.minConfidence = tempo::ParseDecimal(value);
-       if (!o.minConfidence || *o.minConfidence > 1.0) {
-         o.minConfidence.reset();
+       // Plain decimal notation only, read to the nearest double: 0.75 is 0.75.
+       double confidence = 0.0;
+       const auto [stop, error] = std::from_chars(value.data(), value.data() + value.size(), confidence);
+       if (!tempo::ParseDecimal(value) || error != std::errc() || stop != value.data() + value.size() ||
+           confidence > 1.0) {
          return "invalid confidence '" + value + "' (a number from 0 to 1, for example 0.5)";
        }
+       o.minConfidence = confidence;
        return std::string();
      }},
     {"range", nullptr, true,

@@ -11,9 +11,7 @@ bool BatchHost::WriteResult(int row, uint64_t generation, const TrackTempi& temp
 }
 
 PassResult TrackAnalyser::AnalyseRow(int, const std::string& path, int withGainStage) {
-  PassResult pass;
-  pass.text = Analyse(path, withGainStage);
-  return pass;
+  return {Analyse(path, withGainStage), 0};
 }
 
 int RunBatch(BatchHost& host, TrackAnalyser& analyser) {

@@ -65,7 +65,7 @@ struct ObservedTempo {
 struct PassResult {
   std::string text;
   int engineError = 0;
-  std::optional<ObservedTempo> observed;
+  std::optional<ObservedTempo> observed = std::nullopt;
 };
 
 // Sees every byte a pass reads from the engine, in order, as the analysis gets it:

@@ -41,11 +41,10 @@ else:
     print(tags['TBPM'].text[0] if 'TBPM' in tags else 'none')
 )";
 
-// The four tag fields of a TSV line run with --status: after path, primary, alternative,
-// bpm, status and reason.
+// The four tag fields at the end of a line, tab-separated.
 std::vector<std::string> TagFields(const std::string& line) {
   const std::vector<std::string> fields = SplitTabs(line);
-  return fields.size() == 10 ? std::vector<std::string>(fields.begin() + 6, fields.end()) : fields;
+  return fields.size() >= 4 ? std::vector<std::string>(fields.end() - 4, fields.end()) : fields;
 }
 
 // One folder of WAV click tracks, each showing one way a tag can go.
@@ -100,7 +99,7 @@ TEST(CliTagTest, EveryFormatReportsEachOutcome) {
   ASSERT_EQ(tsv.Lines().size(), 4u) << tsv.errors;
   ASSERT_EQ(csv.Lines().size(), 5u) << csv.errors;
   ASSERT_EQ(jsonl.Lines().size(), 4u) << jsonl.errors;
-  EXPECT_EQ(csv.Lines()[0], "path,primary,alternative,bpm,status,reason,tag,tag_bpm,tag_existing,tag_error");
+  EXPECT_EQ(csv.Lines()[0], "path,primary,alternative,bpm,confidence,status,reason,tag,tag_bpm,tag_existing,tag_error");
   for (size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(tsvFiles.Files()[i]);
     EXPECT_EQ(TagFields(tsv.Lines()[i]), expected[i]);
@@ -164,7 +163,7 @@ TEST(CliTagTest, DryRunsAndFilesWithoutAValueChangeNothing) {
 
 TEST(CliTagTest, MisuseSaysWhatIsMissing) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--write-tag", "x.wav"}, "--write-tag needs --range"},
+      {{"--min-confidence", "0.5", "x.wav"}, "--min-confidence needs --write-tag"},
       {{"--dry-run", "--range", "70-140", "x.wav"}, "--dry-run needs --write-tag"},
       {{"--overwrite", "x.wav"}, "--overwrite needs --write-tag"},
       {{"--write-tag=yes", "--range", "70-140", "x.wav"}, "takes no value"}};
@@ -174,6 +173,55 @@ TEST(CliTagTest, MisuseSaysWhatIsMissing) {
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.errors.find(message), std::string::npos) << run.errors;
   }
+}
+
+// The confidence decides: at or above --min-confidence the tag is written, below it the
+// file is left as it was and reported skipped-unsure with the value it would have got; a
+// dry run shows the same decisions, and no range is needed.
+TEST(CliTagTest, MinConfidenceWritesOrSkipsUnsure) {
+  ScratchDir dir;
+  const std::string file = dir.File("beat120.wav");
+  testaudio::WriteClickWav(file, {.periodMs = 500.0, .seconds = 12.0});
+  const CliRun measured = RunCli({"--confidence", file});
+  ASSERT_EQ(measured.Lines().size(), 1u) << measured.errors;
+  const std::string confidence = SplitTabs(measured.Lines()[0]).at(4);
+  ASSERT_LT(std::stod(confidence), 1.0) << "a click track this short is not certain";
+  // The shown confidence is rounded: a thousandth either side of it is surely below or above.
+  const std::string above = std::to_string(std::stod(confidence) + 0.001);
+  const std::string below = std::to_string(std::max(0.0, std::stod(confidence) - 0.001));
+  struct Case {
+    std::string minConfidence;  // empty: the default
+    bool dryRun;
+    const char* outcome;
+    bool changes;
+  };
+  const bool defaultWrites = std::stod(confidence) >= 0.5;
+  const std::vector<Case> cases = {
+      {"0", true, "would-write", false},
+      {above, true, "skipped-unsure", false},
+      {"", true, defaultWrites ? "would-write" : "skipped-unsure", false},
+      {above, false, "skipped-unsure", false},
+      {below, false, "written", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.minConfidence + (c.dryRun ? " dry" : ""));
+    const Bytes before = testaudio::ReadFile(file);
+    std::vector<std::string> arguments = {"--write-tag", "--format", "jsonl"};
+    if (c.dryRun) arguments.push_back("--dry-run");
+    if (!c.minConfidence.empty()) arguments.insert(arguments.end(), {"--min-confidence", c.minConfidence});
+    arguments.push_back(file);
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(run.Lines().size(), 1u) << run.errors;
+    EXPECT_NE(run.Lines()[0].find(std::string("\"tag\":\"") + c.outcome + "\",\"tag_bpm\":120,\"tag_existing\":null"),
+              std::string::npos)
+        << run.Lines()[0];
+    // An unsure file counts as skipped.
+    const bool skipped = std::string(c.outcome) == "skipped-unsure";
+    EXPECT_NE(run.errors.find(skipped ? "written, 1 skipped" : "written, 0 skipped"), std::string::npos) << run.errors;
+    EXPECT_EQ(testaudio::ReadFile(file) != before, c.changes);
+  }
+  EXPECT_EQ(tags::ReadBpmTag(file).bpm, "120");
 }
 
 // Real MP3s from lame and WAVs, read back by mutagen, a reader no one here wrote.
