@@ -20,6 +20,7 @@
 #include "cli/ResultFormat.h"
 #include "cli/ResultWriter.h"
 #include "cli/TrackSource.h"
+#include "cli/WholeTrackTempo.h"
 #include "engine/CachingLoader.h"
 #include "engine/EngineBinding.h"
 #include "engine/EngineSession.h"
@@ -117,8 +118,14 @@ class PrintingList : public tempo::BatchHost {
         // Given only to files the analysis never sees.
         break;
     }
-    if (options_.range) {
-      result.rangeBpm = tempo::TempoInRange(tempi.primaryBpm, tempi.alternativeBpm, *options_.range);
+    // The whole-track estimate rides on the first pass, which read the audio.
+    if (!tempi.passes.empty() && tempi.passes.front().observed) {
+      const tempo::ObservedTempo& observed = *tempi.passes.front().observed;
+      result.confidence = observed.confidence;
+      if (observed.bpm) {
+        const auto bpm = static_cast<float>(*observed.bpm);
+        result.bpm = options_.range ? tempo::TempoInRange(bpm, 0.0f, *options_.range) : std::optional<float>(bpm);
+      }
     }
     writer_.EmitResult(listIndex_[static_cast<size_t>(row)], std::move(result));
     progress_.Update(workers_.FilesDone(), paths_.size());
@@ -245,6 +252,7 @@ int main(int argc, char** argv) {
   cli::Columns columns;
   columns.range = options.range.has_value();
   columns.raw = options.raw;
+  columns.confidence = options.confidence;
   columns.status = options.status;
   columns.tag = options.writeTag || options.skipTagged;
   columns.spreadsheet = options.spreadsheet;
@@ -269,13 +277,19 @@ int main(int argc, char** argv) {
     for (const std::string& path : paths) analysedAs.push_back(platform::IdentityOf(path));
     // Tags are written as the results go out, in list order, each file once its record is due.
     counts.tags.emplace().dryRun = options.dryRun;
-    writer.SetBeforeWrite([&](size_t index, cli::TrackResult& result) {
+    const double minConfidence = options.minConfidence.value_or(cli::kDefaultMinConfidence);
+    writer.SetBeforeWrite([&, minConfidence](size_t index, cli::TrackResult& result) {
       if (result.status == cli::TrackStatus::kSkippedTagged) return;
       // The value as shown, so the tag agrees with the bpm column (127.50 gives 128).
       const std::optional<double> shown =
-          result.rangeBpm ? std::optional<double>(tempo::ShownTempo(*result.rangeBpm)) : std::nullopt;
-      result.tag = tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite},
-                                 *counts.tags, analysedAs[index]);
+          result.bpm ? std::optional<double>(tempo::ShownTempo(*result.bpm)) : std::nullopt;
+      // An unsure tempo is never written: the file is left as it is, on a dry run too.
+      if (result.confidence.value_or(0.0) >= minConfidence) {
+        result.tag = tags::TagFile(paths[index], shown, {.dryRun = options.dryRun, .overwrite = options.overwrite},
+                                   *counts.tags, analysedAs[index]);
+      } else {
+        result.tag = tags::SkipUnsure(shown, *counts.tags);
+      }
       if (!result.tag.error.empty()) {
         progress.Clear();
         std::fprintf(stderr, "temposcout-cli: %s: cannot write the BPM tag: %s\n", paths[index].c_str(),
@@ -305,7 +319,7 @@ int main(int argc, char** argv) {
   StopOnInterrupt host;
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::clamp(std::thread::hardware_concurrency(), 1u, cli::kMaxJobs);
-  tempo::ParallelAnalyser workers(analysed, jobs, host, retryState);
+  tempo::ParallelAnalyser workers(analysed, jobs, host, retryState, cli::EstimatingPass());
   workers.SetWaitCallback([&] { progress.Update(workers.FilesDone(), analysed.size()); });
   PrintingList list(analysed, listIndex, options, workers, writer, progress, counts);
   tempo::RunBatch(list, workers);

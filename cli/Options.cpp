@@ -47,6 +47,7 @@ constexpr OptionRow kOptions[] = {
     {"recursive", "r", false, SetSwitch<&Options::recursive>},
     {"raw", nullptr, false, SetSwitch<&Options::raw>},
     {"status", nullptr, false, SetSwitch<&Options::status>},
+    {"confidence", nullptr, false, SetSwitch<&Options::confidence>},
     {"quiet", "q", false, SetSwitch<&Options::quiet>},
     {"null", "0", false, SetSwitch<&Options::nulSeparated>},
     {"write-tag", nullptr, false, SetSwitch<&Options::writeTag>},
@@ -99,6 +100,18 @@ constexpr OptionRow kOptions[] = {
          return "invalid number of jobs '" + value + "' (a whole number from 1 to " + std::to_string(kMaxJobs) + ")";
        }
        o.jobs = jobs;
+       return std::string();
+     }},
+    {"min-confidence", nullptr, true,
+     [](Options& o, const std::string& value) {
+       // Plain decimal notation only, read to the nearest double: 0.75 is 0.75.
+       double confidence = 0.0;
+       const auto [stop, error] = std::from_chars(value.data(), value.data() + value.size(), confidence);
+       if (!tempo::ParseDecimal(value) || error != std::errc() || stop != value.data() + value.size() ||
+           confidence > 1.0) {
+         return "invalid confidence '" + value + "' (a number from 0 to 1, for example 0.5)";
+       }
+       o.minConfidence = confidence;
        return std::string();
      }},
     {"range", nullptr, true,
@@ -213,15 +226,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
   }
   const Options& options = line.options;
-  if (options.writeTag && !options.range) {
-    return UsageError("--write-tag needs --range: the tag holds the tempo in the range you count in");
-  }
   if (options.dryRun && !options.writeTag) return UsageError("--dry-run needs --write-tag");
   if (options.overwrite && !options.writeTag) return UsageError("--overwrite needs --write-tag");
   if (options.spreadsheet != Spreadsheet::kNone) {
     if (options.formatGiven && options.format != OutputFormat::kCsv) return UsageError("--excel writes CSV");
     line.options.format = OutputFormat::kCsv;
   }
+  if (options.minConfidence && !options.writeTag) return UsageError("--min-confidence needs --write-tag");
   if (options.paths.empty() && !options.filesFrom) return UsageError("no file or folder given");
   return line;
 }
@@ -229,6 +240,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 const char* UsageText() {
   // The paragraphs on the columns come from the table the records are written by.
   static const std::string text =
+      std::string() +
       "usage: temposcout-cli [OPTION]... PATH...\n"
       "       temposcout-cli [OPTION]... --files-from FILE [PATH]...\n"
       "Measures the tempo of audio files: one line per file with its path, primary BPM and\n"
@@ -237,6 +249,9 @@ const char* UsageText() {
       "always tried; a folder contributes, ordered by name (the byte order of their UTF-8\n"
       "names) on every system, the files whose names end with one of\n"
       "  " + AudioExtensionList() + "\n"
+"primary and alternative are the program window's values (steady beats, exact on click\n"
+      "tracks); bpm is the tempo a listener taps along to, estimated from the whole track, with\n"
+      "confidence (0 to 1) saying how sure it is: the value for tagging and for a library.\n"
       "\n"
       "  -r, --recursive         include every folder below each folder given\n"
       "      --extensions LIST   a folder contributes only files with these extensions, comma-\n"
@@ -244,17 +259,21 @@ const char* UsageText() {
       "      --files-from FILE   read more paths from FILE, one per line (- reads standard input)\n"
       "  -0, --null              the --files-from list is NUL-separated (as find -print0 writes)\n"
       "      --format FORMAT     tsv (the default), csv or jsonl\n"
-      "      --range MIN-MAX     add the value bpm: the tempo inside MIN..MAX (for example 70-140):\n"
-      "                          the primary if it lies there, else the alternative, else the primary\n"
-      "                          doubled or halved until it does; empty when nothing lands there\n"
+      "      --range MIN-MAX     fold bpm into MIN..MAX (for example 70-140): doubled or halved until\n"
+      "                          it lies there; empty when nothing lands there (adds bpm to tsv)\n"
+      "      --confidence        add bpm and confidence to tsv\n"
       "      --raw               add the result of each analysis pass (primary|alternative period\n"
       "                          in ms; - when the pass found nothing, empty when it did not run)\n"
       "      --status            add the columns status (ok, no-beat, unreadable) and reason to tsv\n"
       "  -j, --jobs N            analyse N files at once, 1 to 64 (default: one per processor, at\n"
       "                          most 64); the results are the same for every N\n"
-      "      --write-tag         write bpm (needs --range), rounded to a whole number, as each\n"
-      "                          file's BPM tag (see Tags below); files without a bpm value are\n"
-      "                          not touched\n"
+      "      --write-tag         write bpm, rounded to a whole number, as each file's BPM tag (see\n"
+      "                          Tags below); files without a bpm value are not touched, nor files\n"
+      "                          whose confidence is below the minimum\n"
+      "      --min-confidence X  with --write-tag: the confidence (0 to 1) a bpm needs to be written\n"
+      "                          (default " +
+      FormatConfidence(kDefaultMinConfidence) +
+      "); below it the file is skipped-unsure\n"
       "      --dry-run           with --write-tag: show what would be written, write nothing\n"
       "      --overwrite         with --write-tag: replace a BPM a file already has (otherwise the\n"
       "                          file keeps it and is shown as skipped-existing); a BPM that is\n"
@@ -272,8 +291,9 @@ const char* UsageText() {
       "\n" +
       ColumnsUsageText() +
       "\n"
-      "Tags: tag is written, would-write (--dry-run), skipped-existing or failed, and empty\n"
-      "when the file has no bpm value and was not touched; tag_bpm is the whole number for\n"
+      "Tags: tag is written, would-write (--dry-run), skipped-existing, skipped-unsure (the\n"
+      "confidence is below --min-confidence) or failed, and empty when the file has no bpm\n"
+      "value and was not touched; tag_bpm is the whole number for\n"
       "the tag, tag_existing the BPM the file held before, tag_error why the tag could not\n"
       "be written. The field written: TBPM in the ID3v2 tag of MP3, in the ID3 chunk of WAV\n"
       "and AIFF; BPM in the Vorbis comment of FLAC, Ogg Vorbis and Opus; the tmpo atom of\n"

@@ -21,19 +21,28 @@ enum class OutputFormat { kTsv, kCsv, kJsonl };
 // guarded, with "," and the decimal point or ";" and the decimal comma.
 enum class Spreadsheet { kNone, kComma, kSemicolon };
 
+// The confidence a file's bpm needs before --write-tag writes it, unless
+// --min-confidence says otherwise: on the held-out half of the development set it keeps
+// about four files in five, and the tempo of nine in ten of those is right.
+constexpr double kDefaultMinConfidence = 0.87;
+
 struct Options {
   bool recursive = false;
   bool raw = false;
   bool status = false;
+  // Add bpm and confidence to TSV (CSV and JSON Lines always carry them).
+  bool confidence = false;
   bool quiet = false;
   bool nulSeparated = false;
-  // Write the range value as each file's BPM tag; only show what would be written; replace
+  // Write bpm as each file's BPM tag; only show what would be written; replace
   // a BPM a file already has.
   bool writeTag = false;
   bool dryRun = false;
   bool overwrite = false;
   // Skip the files that already carry a valid BPM tag: no analysis, a record saying so.
   bool skipTagged = false;
+  // The confidence a bpm needs to be written as a tag; until given, the default.
+  std::optional<double> minConfidence;
   OutputFormat format = OutputFormat::kTsv;
   // Whether --format was given (--excel writes CSV and refuses another format).
   bool formatGiven = false;

@@ -2,6 +2,7 @@
 #include "cli/ResultFormat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "platform/Console.h"
@@ -64,8 +65,13 @@ std::string PassText(const TrackResult& result, size_t pass) {
   return text.empty() ? "-" : text;
 }
 
-std::string RangeText(const TrackResult& result) {
-  return result.rangeBpm ? tempo::FormatTempo(*result.rangeBpm) : std::string();
+std::string BpmText(const TrackResult& result) {
+  return result.bpm ? tempo::FormatTempo(*result.bpm) : std::string();
+}
+
+// Empty for none.
+std::string ConfidenceText(const TrackResult& result) {
+  return result.confidence ? FormatConfidence(*result.confidence) : std::string();
 }
 
 // Empty for a file that was not analysed.
@@ -84,8 +90,10 @@ const std::vector<ResultColumn> kColumns = {
      [](const TrackResult& r) { return JsonNumberOrNull(Primary(r)); }, true},
     {"alternative", ColumnGroup::kAlways, Alternative, "alternative",
      [](const TrackResult& r) { return JsonNumberOrNull(Alternative(r)); }, true},
-    {"bpm", ColumnGroup::kRange, RangeText, "bpm", [](const TrackResult& r) { return JsonNumberOrNull(RangeText(r)); },
+    {"bpm", ColumnGroup::kBpm, BpmText, "bpm", [](const TrackResult& r) { return JsonNumberOrNull(BpmText(r)); },
      true},
+    {"confidence", ColumnGroup::kConfidence, ConfidenceText, "confidence",
+     [](const TrackResult& r) { return JsonNumberOrNull(ConfidenceText(r)); }, true},
     {"pass1", ColumnGroup::kRaw, [](const TrackResult& r) { return PassText(r, 0); }, "raw",
      [](const TrackResult& r) {
        std::string raw = "[";
@@ -115,8 +123,10 @@ bool Carries(OutputFormat format, const Columns& columns, ColumnGroup group) {
   switch (group) {
     case ColumnGroup::kAlways:
       return true;
-    case ColumnGroup::kRange:
-      return columns.range;
+    case ColumnGroup::kBpm:
+      return columns.range || columns.confidence || format != OutputFormat::kTsv;
+    case ColumnGroup::kConfidence:
+      return columns.confidence || format != OutputFormat::kTsv;
     case ColumnGroup::kRaw:
       return columns.raw || format == OutputFormat::kJsonl;
     case ColumnGroup::kStatus:
@@ -130,8 +140,10 @@ bool Carries(OutputFormat format, const Columns& columns, ColumnGroup group) {
 // The option that adds a group's columns.
 const char* OptionOf(ColumnGroup group) {
   switch (group) {
-    case ColumnGroup::kRange:
-      return "--range";
+    case ColumnGroup::kBpm:
+      return "--range or --confidence";
+    case ColumnGroup::kConfidence:
+      return "--confidence";
     case ColumnGroup::kRaw:
       return "--raw";
     case ColumnGroup::kStatus:
@@ -202,6 +214,14 @@ std::string Wrapped(const std::string& text) {
 }
 
 }  // namespace
+
+std::string FormatConfidence(double confidence) {
+  // NaN is never a confidence: it reads as none at all.
+  const double clamped = std::isnan(confidence) ? 0.0 : std::clamp(confidence, 0.0, 1.0);
+  const auto thousandths = static_cast<int>(std::lround(clamped * 1000.0));
+  const std::string fraction = std::to_string(thousandths % 1000);
+  return std::to_string(thousandths / 1000) + "." + std::string(3 - fraction.size(), '0') + fraction;
+}
 
 const char* StatusName(TrackStatus status) {
   switch (status) {
@@ -383,8 +403,8 @@ std::string ColumnsUsageText() {
   return Wrapped(tsv + ". A tab, newline, carriage return or backslash in a path is") +
          "\nwritten as \\t, \\n, \\r or \\\\, any other control character as \\xHH (on Windows,\n"
          "where names cannot hold them, the backslash between folders is written as it is).\n"
-         "CSV (RFC 4180) has the same columns after a header row and always status and reason;\n"
-         "on a terminal, its control characters are shown as \\xHH.\n" +
+         "CSV (RFC 4180) has the same columns after a header row and always bpm, confidence,\n"
+         "status and reason; on a terminal, its control characters are shown as \\xHH.\n" +
          Wrapped(json + ". Paths are written in UTF-8.") + "\n";
 }
 

@@ -23,8 +23,11 @@ struct TrackResult {
   // The tempi as numbers and every analysis pass that ran ("P|A" periods in ms, empty
   // text for a pass that found nothing).
   tempo::TrackTempi tempi;
-  // With a range: the tempo in it; none when no value lands there.
-  std::optional<float> rangeBpm;
+  // The whole-track estimate, the tempo a listener taps along to: folded into the range
+  // when one is given; none when there is no estimate or no value lands in the range.
+  std::optional<float> bpm;
+  // How sure the estimate is, 0 to 1; none when the estimator saw no audio.
+  std::optional<double> confidence;
   TrackStatus status = TrackStatus::kOk;
   // Why the status is not ok; empty for ok.
   std::string reason;
@@ -39,6 +42,8 @@ TrackStatus StatusOf(const tempo::TrackTempi& tempi);
 // Which optional columns TSV and CSV carry.
 struct Columns {
   bool range = false;
+  // bpm and confidence in TSV; always on for CSV and JSON Lines.
+  bool confidence = false;
   bool raw = false;
   // Always on for CSV.
   bool status = false;
@@ -53,7 +58,8 @@ struct Columns {
 // its value as text (TSV, CSV) and as JSON.
 enum class ColumnGroup {
   kAlways,
-  kRange,   // --range
+  kBpm,         // --range or --confidence; CSV and JSON Lines always carry it
+  kConfidence,  // --confidence; CSV and JSON Lines always carry it
   kRaw,     // --raw; JSON Lines always carries it
   kStatus,  // --status; CSV and JSON Lines always carry it
   kTag,     // --write-tag
@@ -77,6 +83,9 @@ const std::vector<ResultColumn>& ResultColumns();
 std::string ColumnsUsageText();
 
 const char* StatusName(TrackStatus status);
+
+// A confidence with three decimals and "." as the decimal point, whatever the locale.
+std::string FormatConfidence(double confidence);
 
 // The line end of a format: CSV ends records with CRLF as RFC 4180 asks; TSV and JSON
 // Lines use the system's own.

@@ -3,7 +3,7 @@
 # open-source tempo tools on the development set (scripts/make-devset.sh): accuracy per
 # style group on the held-out half, WAV/MP3 agreement, the confidence threshold, and the
 # plot docs/accuracy-confidence.png.
-# Usage: scripts/accuracy.sh [--tune] [BUILD_DIR]
+# Usage: scripts/accuracy.sh [--tune] [BUILD_DIR]   (ACCURACY_RESULTS=DIR: keep the results there)
 #   --tune  report on half A, the half the estimator's constants were chosen on
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,9 +24,9 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}" >&2
 fi
 
-nice -n 10 cmake --build "$build" --target beat_estimate make_test_wav temposcout-cli bass bass_fx >&2
+nice -n 10 cmake --build "$build" --target make_test_wav temposcout-cli bass bass_fx >&2
 set="$("$here/make-devset.sh" "$build")"
-results="$set/results"
+results=${ACCURACY_RESULTS:-$set/results}
 mkdir -p "$results"
 
 # Files in manifest order, WAV then MP3 copy of each.
@@ -34,12 +34,16 @@ mapfile -t names < <(tail -n +2 "$set/manifest.tsv" | cut -f1)
 files=()
 for name in "${names[@]}"; do files+=("$set/$name.wav" "$set/$name.mp3"); done
 
-# One "file<TAB>bpm<TAB>confidence" line per file; "-" where a tool gives nothing.
-"$build/bin/beat_estimate" "${files[@]}" | paste <(printf '%s\n' "${files[@]}") - |
-  awk -F'\t' '{ split($2, f, " "); print $1 "\t" f[1] "\t" f[2] }' >"$results/beat.tsv"
+# One "file<TAB>bpm<TAB>confidence" line per file; "-" where a tool gives nothing. The
+# estimator's figures are the CLI's bpm and confidence columns (no --range: unfolded), from
+# the same run that gives the window's primary.
+printf '%s\n' "${files[@]}" |
+  "$build/bin/temposcout-cli" --quiet --files-from - --format tsv --confidence >"$results/cli.tsv"
+awk -F'\t' '{ print $1 "\t" ($4 != "" ? $4 : "-") "\t" $5 }' "$results/cli.tsv" >"$results/beat.tsv"
+awk -F'\t' '{ print $1 "\t" ($2 + 0 > 0 ? $2 : "-") "\t" }' "$results/cli.tsv" >"$results/window.tsv"
 
-# The peers and the window analysis do not change between runs of this script: their
-# results are kept until the set is rebuilt.
+# The peers do not change between runs of this script: their results are kept until the
+# set is rebuilt.
 peer() {
   local tool=$1 file=$2 value=""
   case $tool in
@@ -62,9 +66,5 @@ for tool in aubio bpm bpm-60-200 soundstretch; do
     mv "$results/$tool.tsv.new" "$results/$tool.tsv"
   fi
 done
-if [[ ! -s $results/window.tsv || $results/window.tsv -ot $set/manifest.tsv ]]; then
-  printf '%s\n' "${files[@]}" | "$build/bin/temposcout-cli" --quiet --files-from - --format tsv |
-    awk -F'\t' '{ print $1 "\t" ($2 + 0 > 0 ? $2 : "-") "\t" }' >"$results/window.tsv"
-fi
 
 python3 "$here/accuracy-report.py" "$set/manifest.tsv" "$results" "$half" "$root/docs/accuracy-confidence.png"

@@ -28,4 +28,14 @@ TagReport TagFile(const std::string& path, std::optional<double> shownBpm, const
   return tag;
 }
 
+TagReport SkipUnsure(std::optional<double> shownBpm, TagCounts& counts) {
+  TagReport tag;
+  const std::optional<int> bpm = TagBpm(shownBpm);
+  if (!bpm) return tag;
+  tag.outcome = "skipped-unsure";
+  tag.bpm = std::to_string(*bpm);
+  ++counts.skipped;
+  return tag;
+}
+
 }  // namespace tags

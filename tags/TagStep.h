@@ -12,7 +12,7 @@ namespace tags {
 
 // What became of a file's BPM tag. All empty for a file that was not touched (no value).
 struct TagReport {
-  // "written", "would-write", "skipped-existing" or "failed".
+  // "written", "would-write", "skipped-existing", "skipped-unsure" or "failed".
   std::string outcome;
   // The whole number for the tag.
   std::string bpm;
@@ -39,5 +39,10 @@ struct TagCounts {
 // not tagged.
 TagReport TagFile(const std::string& path, std::optional<double> shownBpm, const BpmTagOptions& options,
                   TagCounts& counts, const std::optional<platform::FileIdentity>& analysed = std::nullopt);
+
+// A file whose tempo is not sure enough to be written: it is left untouched and reported
+// "skipped-unsure" with the whole number it would have got, and counted as skipped. No
+// tempo gives an empty report, as in TagFile.
+TagReport SkipUnsure(std::optional<double> shownBpm, TagCounts& counts);
 
 }  // namespace tags

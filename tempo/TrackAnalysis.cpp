@@ -51,7 +51,7 @@ inline int16_t LeftSample(const unsigned char* frame) {
 }
 
 std::string Analyse(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
-                    void* gainStageUser, int* openError);
+                    void* gainStageUser, int* openError, AudioObserver* observer = nullptr);
 
 }  // namespace
 
@@ -76,11 +76,18 @@ PassResult AnalysePass(const std::string& path, int withGainStage, AnalysisHost&
   return pass;
 }
 
+PassResult AnalysePass(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
+                       AudioObserver* observer) {
+  PassResult pass;
+  pass.text = Analyse(path, withGainStage, host, state, &state, &pass.engineError, observer);
+  return pass;
+}
+
 namespace {
 
 // The decode loop on `state`; the gain stage finds the state through gainStageUser.
 std::string Analyse(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
-                    void* gainStageUser, int* openError) {
+                    void* gainStageUser, int* openError, AudioObserver* observer) {
   const ActiveFlagScope active(state);
   if (path.empty()) return {};
 
@@ -121,6 +128,7 @@ std::string Analyse(const std::string& path, int withGainStage, AnalysisHost& ho
     // active, would keep this loop busy for ever.
     if (delivered == kEngineError || delivered == 0) break;
     const uint32_t bytes = delivered < kChunkBytes ? delivered : kChunkBytes;
+    if (observer != nullptr) observer->OnAudio(buffer.data(), bytes);
 
     // Level of the chunk: a running halfway average of the left channel's magnitude,
     // over whole frames only.

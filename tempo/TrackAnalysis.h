@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tempo {
@@ -51,16 +52,38 @@ std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHos
 // The state's curve is needed only with the gain stage and is changed by it.
 std::string AnalyseTrack(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state);
 
+// A second opinion on a pass's audio, made by whoever watched it decode (see
+// AudioObserver): a tempo in beats per minute, or none, and how sure it is, 0 to 1.
+struct ObservedTempo {
+  std::optional<double> bpm;
+  double confidence = 0.0;
+};
+
 // One pass's result text, and why the engine refused the file when it could not open
 // it (its error code, 0 when it opened the file or the pass never asked it to).
+// `observed` is filled in by a caller that watched the pass's audio; none otherwise.
 struct PassResult {
   std::string text;
   int engineError = 0;
+  std::optional<ObservedTempo> observed = std::nullopt;
+};
+
+// Sees every byte a pass reads from the engine, in order, as the analysis gets it:
+// 16-bit little-endian stereo at 44100 Hz, in pieces that need not end on a whole
+// frame. It only watches: the analysis and its result are the same with or without it.
+class AudioObserver {
+ public:
+  virtual ~AudioObserver() = default;
+  virtual void OnAudio(const unsigned char* bytes, uint32_t count) = 0;
 };
 
 // AnalyseTrack on a state of the caller's own, with the engine's reason when the file
 // could not be opened.
 PassResult AnalysePass(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state);
+
+// The same, handing every byte read to `observer` as well (none: as above).
+PassResult AnalysePass(const std::string& path, int withGainStage, AnalysisHost& host, AnalysisState& state,
+                       AudioObserver* observer);
 
 // The histogram size H for a decoded length in bytes: the length in minutes times
 // 10050, rounded to the nearest integer (ties to even); it saturates at INT32_MAX, some

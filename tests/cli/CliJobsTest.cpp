@@ -277,6 +277,14 @@ TEST_F(CliJobsTest, EveryJobCountWritesWhatTheSequentialBatchRunGives) {
     EXPECT_EQ(run.out, one.out) << jobs << " jobs";
     EXPECT_EQ(run.errors, one.errors) << jobs << " jobs";
   }
+  // Each first pass feeds an estimator of its own: the whole-track estimates too are the
+  // same for any number of jobs.
+  std::vector<std::string> estimates = {"--confidence", "--quiet", "--jobs", "1"};
+  estimates.insert(estimates.end(), paths_.begin(), paths_.end());
+  const CliRun oneEstimate = RunCli(estimates);
+  estimates[3] = "8";
+  EXPECT_EQ(RunCli(estimates).out, oneEstimate.out);
+  EXPECT_NE(oneEstimate.out.find("\t0."), std::string::npos) << oneEstimate.out;
 }
 
 }  // namespace

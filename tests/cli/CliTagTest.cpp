@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Options.h"
 #include "tags/BpmTag.h"
 #include "tests/TestHelpers.h"
 #include "tests/cli/CliRunner.h"
@@ -41,11 +42,10 @@ else:
     print(tags['TBPM'].text[0] if 'TBPM' in tags else 'none')
 )";
 
-// The four tag fields of a TSV line run with --status: after path, primary, alternative,
-// bpm, status and reason.
+// The four tag fields at the end of a line, tab-separated.
 std::vector<std::string> TagFields(const std::string& line) {
   const std::vector<std::string> fields = SplitTabs(line);
-  return fields.size() == 10 ? std::vector<std::string>(fields.begin() + 6, fields.end()) : fields;
+  return fields.size() >= 4 ? std::vector<std::string>(fields.end() - 4, fields.end()) : fields;
 }
 
 // One folder of WAV click tracks, each showing one way a tag can go.
@@ -100,7 +100,7 @@ TEST(CliTagTest, EveryFormatReportsEachOutcome) {
   ASSERT_EQ(tsv.Lines().size(), 4u) << tsv.errors;
   ASSERT_EQ(csv.Lines().size(), 5u) << csv.errors;
   ASSERT_EQ(jsonl.Lines().size(), 4u) << jsonl.errors;
-  EXPECT_EQ(csv.Lines()[0], "path,primary,alternative,bpm,status,reason,tag,tag_bpm,tag_existing,tag_error");
+  EXPECT_EQ(csv.Lines()[0], "path,primary,alternative,bpm,confidence,status,reason,tag,tag_bpm,tag_existing,tag_error");
   for (size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(tsvFiles.Files()[i]);
     EXPECT_EQ(TagFields(tsv.Lines()[i]), expected[i]);
@@ -209,7 +209,7 @@ TEST(CliTagTest, WithoutTheTagLibraryOnlyWritingTagsStops) {
 
 TEST(CliTagTest, MisuseSaysWhatIsMissing) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--write-tag", "x.wav"}, "--write-tag needs --range"},
+      {{"--min-confidence", "0.5", "x.wav"}, "--min-confidence needs --write-tag"},
       {{"--dry-run", "--range", "70-140", "x.wav"}, "--dry-run needs --write-tag"},
       {{"--overwrite", "x.wav"}, "--overwrite needs --write-tag"},
       {{"--write-tag=yes", "--range", "70-140", "x.wav"}, "takes no value"}};
@@ -230,7 +230,7 @@ TEST(CliTagTest, BpmThatIsNoTempoIsReplacedAndOnlyTempiAreSkipped) {
                                                                        {10, {"written", "120", "10", ""}},
                                                                        {500, {"written", "120", "500", ""}},
                                                                        {93, {"skipped-tagged", "", "93", ""}}};
-  std::vector<std::string> arguments = {"--skip-tagged", "--write-tag", "--range", "70-140", "--status"};
+  std::vector<std::string> arguments = {"--skip-tagged", "--write-tag", "--min-confidence", "0", "--range", "70-140", "--status"};
   for (const auto& [tagged, fields] : cases) {
     arguments.push_back(dir.File("bpm" + std::to_string(tagged) + ".wav"));
     testaudio::WriteClickWav(arguments.back(), {.periodMs = 500.0, .seconds = 6.0});
@@ -249,12 +249,61 @@ TEST(CliTagTest, BpmThatIsNoTempoIsReplacedAndOnlyTempiAreSkipped) {
       << run.errors;
 
   // The second run analyses nothing; without --write-tag the tag columns still show why.
-  arguments.erase(arguments.begin() + 1, arguments.begin() + 5);
+  arguments.erase(arguments.begin() + 1, arguments.begin() + 7);
   const CliRun again = RunCli(arguments);
   ASSERT_EQ(again.Lines().size(), 4u) << again.errors;
   EXPECT_EQ(again.Lines()[1], arguments[2] + "\t\t\tskipped-tagged\t\t120\t");
   EXPECT_NE(again.errors.find("0 analysed (0 without a beat), 0 unreadable, 4 skipped"), std::string::npos)
       << again.errors;
+}
+
+// The confidence decides: at or above --min-confidence the tag is written, below it the
+// file is left as it was and reported skipped-unsure with the value it would have got; a
+// dry run shows the same decisions, and no range is needed.
+TEST(CliTagTest, MinConfidenceWritesOrSkipsUnsure) {
+  ScratchDir dir;
+  const std::string file = dir.File("beat120.wav");
+  testaudio::WriteClickWav(file, {.periodMs = 500.0, .seconds = 12.0});
+  const CliRun measured = RunCli({"--confidence", file});
+  ASSERT_EQ(measured.Lines().size(), 1u) << measured.errors;
+  const std::string confidence = SplitTabs(measured.Lines()[0]).at(4);
+  ASSERT_LT(std::stod(confidence), 1.0) << "a click track this short is not certain";
+  // The shown confidence is rounded: a thousandth either side of it is surely below or above.
+  const std::string above = std::to_string(std::stod(confidence) + 0.001);
+  const std::string below = std::to_string(std::max(0.0, std::stod(confidence) - 0.001));
+  struct Case {
+    std::string minConfidence;  // empty: the default
+    bool dryRun;
+    const char* outcome;
+    bool changes;
+  };
+  const bool defaultWrites = std::stod(confidence) >= cli::kDefaultMinConfidence;
+  const std::vector<Case> cases = {
+      {"0", true, "would-write", false},
+      {above, true, "skipped-unsure", false},
+      {"", true, defaultWrites ? "would-write" : "skipped-unsure", false},
+      {above, false, "skipped-unsure", false},
+      {below, false, "written", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.minConfidence + (c.dryRun ? " dry" : ""));
+    const Bytes before = testaudio::ReadFile(file);
+    std::vector<std::string> arguments = {"--write-tag", "--format", "jsonl"};
+    if (c.dryRun) arguments.push_back("--dry-run");
+    if (!c.minConfidence.empty()) arguments.insert(arguments.end(), {"--min-confidence", c.minConfidence});
+    arguments.push_back(file);
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    ASSERT_EQ(run.Lines().size(), 1u) << run.errors;
+    EXPECT_NE(run.Lines()[0].find(std::string("\"tag\":\"") + c.outcome + "\",\"tag_bpm\":120,\"tag_existing\":null"),
+              std::string::npos)
+        << run.Lines()[0];
+    // An unsure file counts as skipped.
+    const bool skipped = std::string(c.outcome) == "skipped-unsure";
+    EXPECT_NE(run.errors.find(skipped ? "written, 1 skipped" : "written, 0 skipped"), std::string::npos) << run.errors;
+    EXPECT_EQ(testaudio::ReadFile(file) != before, c.changes);
+  }
+  EXPECT_EQ(tags::ReadBpmTag(file).bpm, "120");
 }
 
 // Real MP3s from lame and WAVs, read back by mutagen, a reader no one here wrote.

@@ -238,13 +238,13 @@ TEST_F(CliTest, ExcelCsvReadsBackInPython) {
   std::filesystem::rename(dir_.File("plain.wav"), std::filesystem::path(dir_.File("excel")) / odd);
   std::string folder = dir_.File("excel");
   for (char& c : folder) c = c == '/' ? kSeparator : c;
-  const CliRun tsv = RunCli({"--status", folder, Music("broken.mp3")});
+  const CliRun tsv = RunCli({"--status", "--confidence", folder, Music("broken.mp3")});
   const CliRun comma = RunCli({"--excel", folder, Music("broken.mp3")});
   const CliRun semicolon = RunCli({"--excel=semicolon", folder, Music("broken.mp3")});
   ASSERT_EQ(tsv.Lines().size(), 2u) << tsv.errors;
   const std::string bom = "\xEF\xBB\xBF";
-  EXPECT_EQ(comma.out.rfind(bom + "path,primary,alternative,status,reason\r\n", 0), 0u) << comma.out;
-  EXPECT_EQ(semicolon.out.rfind(bom + "path;primary;alternative;status;reason\r\n", 0), 0u) << semicolon.out;
+  EXPECT_EQ(comma.out.rfind(bom + "path,primary,alternative,bpm,confidence,status,reason\r\n", 0), 0u) << comma.out;
+  EXPECT_EQ(semicolon.out.rfind(bom + "path;primary;alternative;bpm;confidence;status;reason\r\n", 0), 0u) << semicolon.out;
   if (!testaudio::HaveTool("python3")) GTEST_SKIP() << "needs python3";
 
   // Python's csv module reads back what the TSV run says (no field here holds a tab),
@@ -252,17 +252,21 @@ TEST_F(CliTest, ExcelCsvReadsBackInPython) {
   std::ofstream(dir_.File("read.py")) << "import csv, sys\n"
                                          "for row in csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline=''),"
                                          " delimiter=sys.argv[2]): print('\\t'.join(row))\n";
-  std::vector<std::string> expected = {"path\tprimary\talternative\tstatus\treason"};
+  std::vector<std::string> expected = {"path\tprimary\talternative\tbpm\tconfidence\tstatus\treason"};
   for (const std::string& line : tsv.Lines()) expected.push_back(line);
   for (const auto& [run, separator] : {std::pair(&comma, ","), std::pair(&semicolon, ";")}) {
     std::ofstream(dir_.File("excel.csv"), std::ios::binary) << run->out;
     EXPECT_EQ(RunProgram(testaudio::kPython, {dir_.File("read.py"), dir_.File("excel.csv"), separator}).Lines(),
               expected);
-    // 150.38 and 0.00 become 150,38 and 0,00 for the second run.
+    // 150.38 and 0.00 become 150,38 and 0,00 for the second run, and so do bpm and confidence.
     for (size_t row = 1; row < expected.size(); ++row) {
       std::vector<std::string> fields = SplitTabs(expected[row]);
-      for (size_t i : {1, 2}) fields[i][fields[i].find_first_of(".,")] = ',';
-      expected[row] = fields[0] + "\t" + fields[1] + "\t" + fields[2] + "\t" + fields[3] + "\t" + fields[4];
+      // The tempi and the confidence; an empty one (no bpm) stays empty.
+      for (size_t i : {1, 2, 3, 4}) {
+        if (const size_t point = fields[i].find_first_of(".,"); point != std::string::npos) fields[i][point] = ',';
+      }
+      expected[row] = fields[0];
+      for (size_t i = 1; i < fields.size(); ++i) expected[row] += "\t" + fields[i];
     }
   }
 }
@@ -338,7 +342,7 @@ TEST_F(CliTest, EveryFormatCarriesTheSameFields) {
     arguments.insert(arguments.end(), files.begin(), files.end());
     return RunCli(arguments);
   };
-  const CliRun tsv = run({"--range", "70-140", "--raw", "--status"});
+  const CliRun tsv = run({"--range", "70-140", "--confidence", "--raw", "--status"});
   const CliRun csv = run({"--format", "csv", "--range", "70-140", "--raw"});
   const CliRun jsonl = run({"--format=jsonl", "--range=70-140"});
   for (const CliRun* each : {&tsv, &csv, &jsonl}) EXPECT_EQ(each->status, 1) << each->errors;
@@ -346,7 +350,8 @@ TEST_F(CliTest, EveryFormatCarriesTheSameFields) {
   const std::vector<std::vector<std::string>> csvRecords = ParseCsv(csv.out);
   ASSERT_EQ(csvRecords.size(), files.size() + 1) << csv.out;
   EXPECT_EQ(csvRecords[0],
-            (std::vector<std::string>{"path", "primary", "alternative", "bpm", "pass1", "pass2", "status", "reason"}));
+            (std::vector<std::string>{"path", "primary", "alternative", "bpm", "confidence", "pass1", "pass2", "status",
+                                      "reason"}));
   const std::vector<std::string> jsonLines = jsonl.Lines();
   ASSERT_EQ(jsonLines.size(), files.size());
   ASSERT_EQ(tsv.Lines().size(), files.size());
@@ -356,37 +361,87 @@ TEST_F(CliTest, EveryFormatCarriesTheSameFields) {
     SCOPED_TRACE(files[i]);
     const std::vector<std::string> fields = SplitTabs(tsv.Lines()[i]);
     EXPECT_EQ(fields, csvRecords[i + 1]);
-    ASSERT_EQ(fields.size(), 8u);
+    ASSERT_EQ(fields.size(), 9u);
     EXPECT_EQ(fields[0], files[i]);
-    EXPECT_EQ(fields[6], statuses[i]);
-    EXPECT_EQ(fields[7].empty(), statuses[i] == "ok") << fields[7];
+    EXPECT_EQ(fields[7], statuses[i]);
+    EXPECT_EQ(fields[8].empty(), statuses[i] == "ok") << fields[8];
 
     std::map<std::string, std::string> object = ParseJsonObject(jsonLines[i]);
     EXPECT_EQ(object["path"], fields[0]);
     EXPECT_EQ(object["primary"], fields[1]);
     EXPECT_EQ(object["alternative"], fields[2]);
     EXPECT_EQ(object["bpm"], fields[3].empty() ? "null" : fields[3]);
-    EXPECT_EQ(object["status"], fields[6]);
-    EXPECT_EQ(object["reason"], fields[7].empty() ? "null" : fields[7]);
+    EXPECT_EQ(object["confidence"], fields[4].empty() ? "null" : fields[4]);
+    EXPECT_EQ(object["status"], fields[7]);
+    EXPECT_EQ(object["reason"], fields[8].empty() ? "null" : fields[8]);
     // Raw: the passes that ran, "" for a pass that found nothing.
-    std::string passes = fields[4] == "-" ? "" : fields[4];
-    if (!fields[5].empty()) passes += ";" + (fields[5] == "-" ? "" : fields[5]);
+    std::string passes = fields[5] == "-" ? "" : fields[5];
+    if (!fields[6].empty()) passes += ";" + (fields[6] == "-" ? "" : fields[6]);
     EXPECT_EQ(object["raw"], passes);
+    // A confidence is a number from 0 to 1 with three decimals; none for a file never read.
+    if (statuses[i] == "unreadable") {
+      EXPECT_EQ(fields[4], "");
+    } else {
+      ASSERT_EQ(fields[4].size(), 5u) << fields[4];
+      EXPECT_GE(std::stod(fields[4]), 0.0);
+      EXPECT_LE(std::stod(fields[4]), 1.0);
+    }
   }
-  // 100 BPM lies in 70-140 and is kept; 150 BPM is halved; a file without a tempo has none.
-  EXPECT_EQ(SplitTabs(tsv.Lines()[0])[3], SplitTabs(tsv.Lines()[0])[1]);
-  EXPECT_NEAR(std::stod(SplitTabs(tsv.Lines()[1])[3]), std::stod(SplitTabs(tsv.Lines()[1])[1]) / 2, 0.006);
+  // bpm is the whole-track estimate: 100 BPM lies in 70-140 and is kept, 150 BPM is
+  // halved; a file without a tempo has none, and confidence 0.
+  EXPECT_NEAR(std::stod(SplitTabs(tsv.Lines()[0])[3]), 100.0, 1.0);
+  EXPECT_NEAR(std::stod(SplitTabs(tsv.Lines()[1])[3]), 75.0, 0.75);
   EXPECT_EQ(SplitTabs(tsv.Lines()[3])[3], "");
+  EXPECT_EQ(SplitTabs(tsv.Lines()[3])[4], "0.000");
+}
+
+// Without a range, bpm is the estimate as it is, in every format; TSV carries it only
+// with --range or --confidence, so its plain three columns stay as they were.
+TEST_F(CliTest, BpmAndConfidenceAppearInEachFormat) {
+  const std::string file = Music("beat120.wav");
+  struct Case {
+    std::vector<std::string> arguments;
+    size_t bpmField;  // 0: no bpm
+    size_t confidenceField;
+    size_t fieldCount;
+  };
+  for (const Case& c : {Case{{}, 0, 0, 3}, Case{{"--confidence"}, 3, 4, 5}, Case{{"--range=60-90"}, 3, 0, 4},
+                        Case{{"--confidence", "--status"}, 3, 4, 7}, Case{{"--format", "csv"}, 3, 4, 7}}) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.push_back(file);
+    SCOPED_TRACE(arguments.front());
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.status, 0) << run.errors;
+    const bool csv = !c.arguments.empty() && c.arguments.front() == "--format";
+    ASSERT_EQ(run.Lines().size(), csv ? 2u : 1u) << run.out;
+    std::vector<std::string> fields = SplitTabs(run.Lines().back());
+    if (csv) {
+      EXPECT_EQ(run.Lines().front(), "path,primary,alternative,bpm,confidence,status,reason");
+      fields = ParseCsv(run.out).back();
+    }
+    ASSERT_EQ(fields.size(), c.fieldCount) << run.out;
+    // 120 folds to 60 in 60-90.
+    const double expected = c.arguments == std::vector<std::string>{"--range=60-90"} ? 60.0 : 120.0;
+    if (c.bpmField != 0) {
+      EXPECT_NEAR(std::stod(fields[c.bpmField]), expected, expected / 100);
+    }
+    if (c.confidenceField != 0) {
+      EXPECT_GT(std::stod(fields[c.confidenceField]), 0.0);
+    }
+  }
+  const std::map<std::string, std::string> object = ParseJsonObject(RunCli({"--format=jsonl", file}).Lines().at(0));
+  EXPECT_NEAR(std::stod(object.at("bpm")), 120.0, 1.2);
+  EXPECT_GT(std::stod(object.at("confidence")), 0.0);
 }
 
 TEST_F(CliTest, RangeDoublesHalvesOrLeavesTheValueEmpty) {
   const std::string file100 = Music("deeper") + kSeparator + "beat100.WAV";
   struct Case {
     const char* range;
-    double factor;  // of the primary; 0 for no value
+    double factor;  // of the file's 100 BPM; 0 for no value
   };
   for (const Case& c : {Case{"90-110", 1.0}, Case{"160-220", 2.0}, Case{"30-60", 0.5}, Case{"101-190", 0.0},
-                        Case{"100.5-100.6", 0.0}}) {
+                        Case{"103-104", 0.0}}) {
     SCOPED_TRACE(c.range);
     const CliRun run = RunCli({"--range", c.range, file100});
     ASSERT_EQ(run.Lines().size(), 1u) << run.errors;
@@ -395,8 +450,8 @@ TEST_F(CliTest, RangeDoublesHalvesOrLeavesTheValueEmpty) {
     if (c.factor == 0.0) {
       EXPECT_EQ(fields[3], "");
     } else {
-      // Each shown value is rounded to hundredths: doubling doubles the rounding.
-      EXPECT_NEAR(std::stod(fields[3]), std::stod(fields[1]) * c.factor, 0.011);
+      // The estimate of a click track is within 1 %, folded by whole octaves.
+      EXPECT_NEAR(std::stod(fields[3]), 100.0 * c.factor, c.factor);
     }
     // Primary and alternative are never changed by a range.
     EXPECT_EQ(SplitTabs(RunCli({file100}).Lines()[0]), std::vector<std::string>(fields.begin(), fields.begin() + 3));

@@ -56,6 +56,11 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
   EXPECT_EQ(ParseCommandLine({"a", "--jobs=1"}).options.jobs, 1u);
   EXPECT_EQ(ParseCommandLine({"a", "--jobs=64"}).options.jobs, 64u);
 
+  EXPECT_FALSE(line.options.minConfidence) << "the default unless given";
+  EXPECT_EQ(ParseCommandLine({"--write-tag", "--min-confidence", "0.75", "a"}).options.minConfidence, 0.75);
+  EXPECT_EQ(ParseCommandLine({"--write-tag", "a"}).action, CommandAction::kRun) << "no range needed";
+  EXPECT_TRUE(ParseCommandLine({"--confidence", "a"}).options.confidence);
+
   EXPECT_EQ(ParseCommandLine({"x.wav", "-h"}).action, CommandAction::kHelp);
   EXPECT_EQ(ParseCommandLine({"--version"}).action, CommandAction::kVersion);
   EXPECT_EQ(ParseCommandLine({"--files-from", "list"}).action, CommandAction::kRun);
@@ -75,7 +80,11 @@ TEST(ParseCommandLineTest, ReadsOptionsAnywhereAndPathsInOrder) {
                                                                                    {"a", "-j"},
                                                                                    {"--extensions=", "a"},
                                                                                    {"--extensions", "mp3,,wav", "a"},
-                                                                                   {"--extensions", "mp3,txt", "a"}}) {
+                                                                                   {"--extensions", "mp3,txt", "a"},
+                                                                                   {"--min-confidence=0.5", "a"},
+                                                                                   {"--write-tag", "--min-confidence=1.5", "a"},
+                                                                                   {"--write-tag", "--min-confidence=-1", "a"},
+                                                                                   {"--write-tag", "--min-confidence=x", "a"}}) {
     const CommandLine parsed = ParseCommandLine(bad);
     EXPECT_EQ(parsed.action, CommandAction::kUsageError);
     EXPECT_FALSE(parsed.error.empty());
@@ -196,12 +205,13 @@ TEST(FormatRecordTest, DefaultTsvKeepsThreeColumns) {
 
 TEST(FormatRecordTest, CsvHasHeaderQuotingAndCrlf) {
   const Columns columns{.range = true, .raw = true, .status = false};
-  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, columns), "path,primary,alternative,bpm,pass1,pass2,status,reason\r\n");
+  EXPECT_EQ(FormatHeader(OutputFormat::kCsv, columns),
+            "path,primary,alternative,bpm,confidence,pass1,pass2,status,reason\r\n");
   TrackResult result = SampleResult();
   result.status = TrackStatus::kNoBeat;
   result.reason = "no beat, found";
   EXPECT_EQ(FormatRecord(OutputFormat::kCsv, columns, result),
-            "\"dir/a,\"\"b\"\"\t.wav\",120.00,60.00,,500|1000,,no-beat,\"no beat, found\"\r\n");
+            "\"dir/a,\"\"b\"\"\t.wav\",120.00,60.00,,,500|1000,,no-beat,\"no beat, found\"\r\n");
 }
 
 TEST(FormatRecordTest, JsonLineHoldsEveryField) {
@@ -212,14 +222,15 @@ TEST(FormatRecordTest, JsonLineHoldsEveryField) {
   const std::string line = FormatRecord(OutputFormat::kJsonl, Columns{.range = true}, result);
   EXPECT_EQ(line.substr(0, line.find_first_of("\r\n")),
             "{\"path\":\"dir/a,\\\"b\\\"\\u0009.wav\",\"primary\":120.00,\"alternative\":60.00,\"bpm\":null,"
-            "\"raw\":[\"\",\"0|0\"],\"status\":\"unreadable\",\"reason\":\"gone\"}");
-  EXPECT_EQ(FormatRecord(OutputFormat::kJsonl, Columns{}, result).find("bpm"), std::string::npos);
+            "\"confidence\":null,\"raw\":[\"\",\"0|0\"],\"status\":\"unreadable\",\"reason\":\"gone\"}");
+  // JSON Lines carries bpm and confidence without any option.
+  EXPECT_EQ(FormatRecord(OutputFormat::kJsonl, Columns{}, result), line);
 }
 
 // Every column of the table appears in the CSV header with every option on, in the usage
 // text, and (unless carried under another's key) as a JSON Lines key, in table order.
 TEST(ResultColumnsTest, TableFeedsEveryFormatAndTheUsageText) {
-  const Columns all{.range = true, .raw = true, .status = true, .tag = true};
+  const Columns all{.range = true, .confidence = true, .raw = true, .status = true, .tag = true};
   const std::string header = FormatHeader(OutputFormat::kCsv, all);
   const std::string json = FormatRecord(OutputFormat::kJsonl, all, SampleResult());
   const std::string usage = ColumnsUsageText();
@@ -264,10 +275,55 @@ TEST(FormatRecordTest, SkippedTaggedHasNoTempi) {
   result.tag = {"skipped-tagged", "", "128", ""};
   const std::string json = FormatRecord(OutputFormat::kJsonl, Columns{.range = true, .tag = true}, result);
   EXPECT_EQ(json.substr(0, json.find_first_of("\r\n")),
-            "{\"path\":\"a.mp3\",\"primary\":null,\"alternative\":null,\"bpm\":null,\"raw\":[],"
+            "{\"path\":\"a.mp3\",\"primary\":null,\"alternative\":null,\"bpm\":null,\"confidence\":null,\"raw\":[],"
             "\"status\":\"skipped-tagged\",\"reason\":null,\"tag\":\"skipped-tagged\",\"tag_bpm\":null,"
             "\"tag_existing\":\"128\",\"tag_error\":null}");
 }
+
+// The whole-track estimate in each format and with each option: which columns TSV
+// carries, and how values, an estimate without a value and no estimate at all read.
+struct EstimateCase {
+  const char* name;
+  OutputFormat format;
+  Columns columns;
+  std::optional<float> bpm;
+  std::optional<double> confidence;
+  std::string expected;  // the record after path, primary and alternative, without its line end
+};
+
+class EstimateColumnsTest : public ::testing::TestWithParam<EstimateCase> {};
+
+TEST_P(EstimateColumnsTest, ShowsBpmAndConfidence) {
+  const EstimateCase& c = GetParam();
+  TrackResult result = SampleResult();
+  result.path = "a.wav";
+  result.bpm = c.bpm;
+  result.confidence = c.confidence;
+  const std::string record = FormatRecord(c.format, c.columns, result);
+  const std::string body = record.substr(0, record.find_first_of("\r\n"));
+  const std::string start = c.format == OutputFormat::kJsonl ? "{\"path\":\"a.wav\",\"primary\":120.00,\"alternative\":60.00"
+                            : c.format == OutputFormat::kCsv ? "a.wav,120.00,60.00"
+                                                             : "a.wav\t120.00\t60.00";
+  ASSERT_EQ(body.substr(0, start.size()), start) << body;
+  EXPECT_EQ(body.substr(start.size()), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EstimateColumnsTest,
+    ::testing::Values(
+        EstimateCase{"tsv_plain", OutputFormat::kTsv, {}, 127.125f, 0.8, ""},
+        EstimateCase{"tsv_range", OutputFormat::kTsv, {.range = true}, 127.125f, 0.8, "\t127.13"},
+        EstimateCase{"tsv_confidence", OutputFormat::kTsv, {.confidence = true}, 127.125f, 0.8, "\t127.13\t0.800"},
+        EstimateCase{"tsv_rounds", OutputFormat::kTsv, {.confidence = true}, 60.0f, 0.12345, "\t60.00\t0.123"},
+        EstimateCase{"tsv_none", OutputFormat::kTsv, {.confidence = true}, std::nullopt, 0.0, "\t\t0.000"},
+        EstimateCase{"tsv_unread", OutputFormat::kTsv, {.confidence = true}, std::nullopt, std::nullopt, "\t\t"},
+        EstimateCase{"csv", OutputFormat::kCsv, {}, 99.5f, 1.0, ",99.50,1.000,ok,"},
+        EstimateCase{"csv_none", OutputFormat::kCsv, {}, std::nullopt, 0.0, ",,0.000,ok,"},
+        EstimateCase{"jsonl", OutputFormat::kJsonl, {}, 99.5f, 0.25,
+                     ",\"bpm\":99.50,\"confidence\":0.250,\"raw\":[\"500|1000\"],\"status\":\"ok\",\"reason\":null}"},
+        EstimateCase{"jsonl_unread", OutputFormat::kJsonl, {}, std::nullopt, std::nullopt,
+                     ",\"bpm\":null,\"confidence\":null,\"raw\":[\"500|1000\"],\"status\":\"ok\",\"reason\":null}"}),
+    [](const ::testing::TestParamInfo<EstimateCase>& param) { return std::string(param.param.name); });
 
 struct StatusCase {
   std::vector<std::string> passes;
@@ -372,7 +428,7 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
   char text[1024] = {};
   const std::string written(text, std::fread(text, 1, sizeof text - 1, file));
   std::fclose(file);
-  EXPECT_NE(written.find("\"path\":\"0\",\"primary\":0.00,\"alternative\":0.00,\"raw\":[],\"status\":\"ok\","
+  EXPECT_NE(written.find("\"path\":\"0\",\"primary\":0.00,\"alternative\":0.00,\"bpm\":null,\"confidence\":null,\"raw\":[],\"status\":\"ok\","
                          "\"reason\":null,\"tag\":\"failed\",\"tag_bpm\":90,\"tag_existing\":null,"
                          "\"tag_error\":\"why \\\"not\\\"\"}"),
             std::string::npos)
@@ -382,7 +438,7 @@ TEST(ResultWriterTest, StepBeforeEachRecordRunsInListOrder) {
   // TSV and CSV: four more columns, empty for a file that was not touched.
   TrackResult untouched;
   EXPECT_EQ(FormatHeader(OutputFormat::kCsv, Columns{.tag = true}),
-            "path,primary,alternative,status,reason,tag,tag_bpm,tag_existing,tag_error\r\n");
+            "path,primary,alternative,bpm,confidence,status,reason,tag,tag_bpm,tag_existing,tag_error\r\n");
   EXPECT_EQ(FormatRecord(OutputFormat::kTsv, Columns{.tag = true}, untouched),
             "\t0.00\t0.00\t\t\t\t" + std::string(LineEnd(OutputFormat::kTsv)));
 }
@@ -405,7 +461,7 @@ TEST(ResultWriterTest, OnATerminalClearsTheProgressFirstAndShowsControls) {
   char text[512] = {};
   const std::string written(text, std::fread(text, 1, sizeof text - 1, file));
   std::fclose(file);
-  EXPECT_NE(written.find("\r\n\"a\\x0Ab\\x1B[2J.wav\",0.00,0.00,ok,\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\r\n\"a\\x0Ab\\x1B[2J.wav\",0.00,0.00,,,ok,\r\n"), std::string::npos) << written;
 }
 
 TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
@@ -429,8 +485,8 @@ TEST(ResultWriterTest, WritesResultsInListOrderWhateverOrderTheyArrive) {
   const size_t length = std::fread(text, 1, sizeof text - 1, file);
   std::fclose(file);
   const std::string expected =
-      "path,primary,alternative,status,reason\r\n"
-      "a,0.00,0.00,ok,\r\nb,0.00,0.00,ok,\r\nc,0.00,0.00,ok,\r\nd,0.00,0.00,ok,\r\n";
+      "path,primary,alternative,bpm,confidence,status,reason\r\n"
+      "a,0.00,0.00,,,ok,\r\nb,0.00,0.00,,,ok,\r\nc,0.00,0.00,,,ok,\r\nd,0.00,0.00,,,ok,\r\n";
   EXPECT_EQ(std::string(text, length), expected);
 }
 
