@@ -19,18 +19,7 @@ lame --quiet -b 192 "$work/track.wav" "$work/track.mp3"
 ffmpeg -nostdin -v error -i "$work/track.wav" -c:a flac "$work/track.flac"
 ffmpeg -nostdin -v error -i "$work/track.wav" -c:a aac -b:a 192k "$work/track.m4a"
 
-best_of_3() {
-  local best=""
-  for _ in 1 2 3; do
-    local start end t
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    t=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
-    if [[ -z $best ]] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
-  done
-  echo "$best"
-}
+source "$(dirname "$0")/bench-lib.sh"
 
 printf '%-12s %10s %10s %8s\n' "file" "cli s" "ffmpeg s" "ratio"
 for format in mp3 wav flac m4a; do
