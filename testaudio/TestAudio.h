@@ -46,14 +46,14 @@ enum class SampleFormat { Pcm8, Pcm16, Pcm24, Float32, Float64, Pcm32, ALaw, MuL
 struct WavLayout {
   // Set: a WAVE_FORMAT_EXTENSIBLE "fmt " with this speaker mask, the sample format's
   // tag as its sub-format.
-  std::optional<uint32_t> channelMask;
+  std::optional<uint32_t> channelMask{};
   // A plain "fmt " of 18 bytes, ending in a zero extra size (always so for A-law and
   // mu-law, which need it).
   bool formatExtraSize = false;
   // Whole chunks (see Chunk and InfoList) before the first and after the last of "fmt "
   // and "data".
-  std::vector<Bytes> before;
-  std::vector<Bytes> after;
+  std::vector<Bytes> before{};
+  std::vector<Bytes> after{};
   bool dataBeforeFormat = false;
   // "RF64" with a "ds64" chunk first that holds the real sizes; the RIFF and data sizes
   // say 0xFFFFFFFF.
