@@ -12,9 +12,9 @@
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: make_test_wav [OPTION...] OUT.wav\n"
+int Usage(std::FILE* to = stderr) {
+  std::fprintf(to,
+               "usage: make_test_wav [OPTION...] OUT.wav   (--help: this text)\n"
                "The signal:\n"
                "  --period-ms MS        a click every MS milliseconds (500)\n"
                "  --seconds S           length (20)\n"
@@ -36,7 +36,7 @@ int Usage() {
                "                        its first entry is named among that side's chunks\n"
                "  --data-first          the \"data\" chunk before \"fmt \"\n"
                "  --rf64                an RF64 file, the sizes in a \"ds64\" chunk\n");
-  return 2;
+  return to == stderr ? 2 : 0;
 }
 
 bool ParseNumber(const char* text, double low, double high, double& value) {
@@ -98,7 +98,9 @@ int main(int argc, char** argv) {
   std::string out;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--no-clicks") {
+    if (option == "--help") {
+      return Usage(stdout);
+    } else if (option == "--no-clicks") {
       shape.clicks = false;
     } else if (option == "--extensible") {
       extensible = true;
