@@ -71,7 +71,7 @@ struct ClickWav {
   uint16_t channels = 2;
   SampleFormat format = SampleFormat::Pcm16;
   double offBeatLevel = 1.0;
-  WavLayout layout;
+  WavLayout layout{};
 };
 // The 16-bit value of each frame of a ClickWav, in order, before it is stored in the
 // file's sample format.

@@ -46,14 +46,9 @@ bool ParseNumber(const char* text, double low, double high, double& value) {
 }
 
 bool ParseHex(const std::string& text, testaudio::Bytes& bytes) {
-  if (text.size() % 2 != 0) return false;
-  for (size_t i = 0; i < text.size(); i += 2) {
-    char* end = nullptr;
-    const std::string pair = text.substr(i, 2);
-    const unsigned long value = std::strtoul(pair.c_str(), &end, 16);
-    if (*end != '\0' || pair[0] == '-' || pair[0] == '+' || pair[0] == ' ') return false;
-    bytes.push_back(static_cast<uint8_t>(value));
-  }
+  if (text.size() % 2 != 0 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+  for (size_t i = 0; i < text.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
   return true;
 }
 
