@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""Writes the fuzzers' seed corpus into the folder given: WAV files of many layouts;
-when lame is installed, real MP3 files made by it from generated audio (CBR, VBR with a
-Xing header, tagged, with junk in front, MPEG-2 and 2.5 rates, mono, damaged); when
-ffmpeg is installed, small files of every other format the engine reads.
+"""Writes the fuzzers' seed corpus: make-seeds.py MAKE_TEST_WAV OUTDIR. WAV files of many
+layouts, all written by make_test_wav (the tests' own generator); when lame is installed,
+real MP3 files made by it from generated audio (CBR, VBR with a Xing header, tagged, with
+junk in front, MPEG-2 and 2.5 rates, mono, damaged); when ffmpeg is installed, small files
+of every other format the engine reads.
 
-Every seed holds a short click track (a few beats over a quiet tone) so the analysis
-finds onsets in it, and stays small so the fuzzer mutates it quickly."""
-import math
+Every seed holds a short click track (180 BPM, every other click quieter, so the loudest
+onsets come at twice the beat period) so the analysis finds onsets in it, and stays small
+so the fuzzer mutates it quickly."""
 import os
 import shutil
 import struct
@@ -14,133 +15,49 @@ import subprocess
 import sys
 import tempfile
 
-out = sys.argv[1]
+make_wav, out = sys.argv[1], sys.argv[2]
 os.makedirs(out, exist_ok=True)
 
 
-def click_track(rate, seconds, bpm=180.0):
-    """Mono samples in [-1, 1]: a quiet tone with a short burst on every beat, every
-    other burst louder, so the loudest onsets come at twice the beat period."""
-    beat = int(rate * 60.0 / bpm)
-    burst = max(1, rate // 100)
-    samples = []
-    for i in range(int(rate * seconds)):
-        if i % beat < burst:
-            level = 0.9 if (i // beat) % 2 == 0 else 0.35
-        else:
-            level = 0.03
-        samples.append(level * math.sin(2 * math.pi * 440.0 * i / rate))
-    return samples
+def wav(path, *options):
+    """A generated click track at `path`, laid out as the make_test_wav options say."""
+    subprocess.run([make_wav, '--period-ms', '333.333', '--offbeat-level', '0.4', *options, path], check=True)
+    return path
 
 
-def encode(value, tag, bits):
-    """One sample as the bytes of a WAV sample of that format tag and width."""
-    if tag == 3:
-        return struct.pack('<f' if bits == 32 else '<d', value)
-    if bits == 8:
-        return bytes([int(128 + value * 127)])
-    width = bits // 8
-    return int(value * (2 ** (bits - 1) - 1)).to_bytes(width, 'little', signed=True)
+def seed(name, *options):
+    return wav(os.path.join(out, name), *options)
 
 
-def mulaw(value):
-    """G.711 mu-law byte of a sample."""
-    sample = max(-32635, min(32635, int(value * 32767)))
-    sign = 0x80 if sample < 0 else 0
-    sample = abs(sample) + 0x84
-    exponent = max(0, sample.bit_length() - 8)
-    mantissa = (sample >> (exponent + 3)) & 0x0F
-    return bytes([~(sign | (exponent << 4) | mantissa) & 0xFF])
-
-
-def alaw(value):
-    """G.711 A-law byte of a sample."""
-    sample = max(-32767, min(32767, int(value * 32767))) >> 3
-    sign = 0x80 if sample >= 0 else 0
-    sample = abs(sample)
-    if sample < 32:
-        code = sample >> 1
-    else:
-        exponent = sample.bit_length() - 5
-        code = (exponent << 4) | ((sample >> exponent) & 0x0F)
-    return bytes([(sign | code) ^ 0x55])
-
-
-def chunk(name, body):
-    """A RIFF chunk, padded to an even length."""
-    return name + struct.pack('<I', len(body)) + body + (b'\0' if len(body) % 2 else b'')
-
-
-def pcm_body(tag, channels, rate, bits, seconds):
-    """The data chunk's bytes of a click track, each channel a little quieter."""
-    body = bytearray()
-    for value in click_track(rate, seconds):
-        for channel in range(channels):
-            sample = value * (1.0 - 0.1 * channel)
-            if tag == 6:
-                body += alaw(sample)
-            elif tag == 7:
-                body += mulaw(sample)
-            else:
-                body += encode(sample, tag, bits)
-    return bytes(body)
-
-
-def fmt_chunk(tag, channels, rate, bits, extensible=False):
-    align = channels * ((bits + 7) // 8)
-    fields = struct.pack('<HHIIHH', 0xFFFE if extensible else tag, channels, rate, rate * align, align, bits)
-    if extensible:
-        # cbSize, valid bits, channel mask, then the sub-format GUID (the tag in its
-        # first two bytes).
-        mask = (1 << channels) - 1
-        guid = struct.pack('<H', tag) + bytes.fromhex('000000001000800000aa00389b71')
-        fields += struct.pack('<HHI', 22, bits, mask) + guid
-    elif tag != 1:
-        fields += struct.pack('<H', 0)
-    return chunk(b'fmt ', fields)
-
-
-def riff(name, chunks):
-    data = b'WAVE' + b''.join(chunks)
-    with open(os.path.join(out, name), 'wb') as f:
-        f.write(b'RIFF' + struct.pack('<I', len(data)) + data)
-
-
-def wav(name, tag=1, channels=2, rate=44100, bits=16, seconds=0.5, extensible=False, before=(), after=()):
-    """A WAV file; `before` and `after` are extra chunks around fmt and data."""
-    body = pcm_body(tag, channels, rate, bits, seconds)
-    riff(name, list(before) + [fmt_chunk(tag, channels, rate, bits, extensible), chunk(b'data', body)] + list(after))
-
-
-info = chunk(b'LIST', b'INFO' + chunk(b'INAM', b'click track\0') + chunk(b'IART', b'seed\0'))
-wav('pcm16-stereo.wav', seconds=0.2)
-wav('pcm8-mono-22050.wav', channels=1, rate=22050, bits=8)
-wav('pcm24-6ch-48000.wav', channels=6, rate=48000, bits=24, seconds=0.05)
-wav('pcm32-stereo.wav', bits=32, seconds=0.1)
-wav('float32-96000.wav', tag=3, rate=96000, bits=32, seconds=0.05)
-wav('float64-mono-8000.wav', tag=3, channels=1, rate=8000, bits=64)
-wav('extensible-pcm24.wav', channels=2, rate=48000, bits=24, seconds=0.1, extensible=True)
-wav('extensible-float-6ch.wav', tag=3, channels=6, rate=44100, bits=32, seconds=0.03, extensible=True)
+seed('pcm16-stereo.wav', '--seconds', '0.2')
+seed('pcm8-mono-22050.wav', '--format', 'pcm8', '--channels', '1', '--rate', '22050', '--seconds', '0.5')
+seed('pcm24-6ch-48000.wav', '--format', 'pcm24', '--channels', '6', '--rate', '48000', '--seconds', '0.05')
+seed('pcm32-stereo.wav', '--format', 'pcm32', '--seconds', '0.1')
+seed('float32-96000.wav', '--format', 'float32', '--fmt-extra-size', '--rate', '96000', '--seconds', '0.05')
+seed('float64-mono-8000.wav', '--format', 'float64', '--fmt-extra-size', '--channels', '1', '--rate', '8000',
+     '--seconds', '0.5')
+seed('extensible-pcm24.wav', '--format', 'pcm24', '--extensible', '--rate', '48000', '--seconds', '0.1')
+seed('extensible-float-6ch.wav', '--format', 'float32', '--extensible', '--channels', '6', '--seconds', '0.03')
 # Long enough (6 s) for beats and their double period to reach the histograms.
-wav('alaw-mono-8000.wav', tag=6, channels=1, rate=8000, bits=8, seconds=6.0)
-wav('mulaw-mono-8000.wav', tag=7, channels=1, rate=8000, bits=8, seconds=6.0)
-wav('pcm8-mono-8000.wav', channels=1, rate=8000, bits=8, seconds=6.0)
-wav('pcm16-mono-11025.wav', channels=1, rate=11025, bits=16, seconds=2.5)
+for coding in ('alaw', 'mulaw', 'pcm8'):
+    seed(coding + '-mono-8000.wav', '--format', coding, '--channels', '1', '--rate', '8000', '--seconds', '6')
+seed('pcm16-mono-11025.wav', '--channels', '1', '--rate', '11025', '--seconds', '2.5')
 # A LIST chunk before fmt, and an odd-sized chunk with its pad byte after data.
-wav('list-first.wav', channels=1, rate=11025, before=[info, chunk(b'junk', b'odd')])
-wav('list-after-data.wav', rate=32000, seconds=0.1, after=[info, chunk(b'id3 ', b'ID3\3\0\0\0\0\0\0')])
-# Odd chunk order: data comes before fmt.
-body = pcm_body(1, 1, 16000, 16, 0.5)
-riff('data-before-fmt.wav', [chunk(b'data', body), fmt_chunk(1, 1, 16000, 16)])
+seed('list-first.wav', '--info', 'before:INAM:click track', '--info', 'before:IART:seed', '--chunk',
+     'before:junk:' + b'odd'.hex(), '--channels', '1', '--rate', '11025', '--seconds', '0.5')
+seed('list-after-data.wav', '--info', 'after:INAM:click track', '--info', 'after:IART:seed', '--chunk',
+     'after:id3 :' + b'ID3\3\0\0\0\0\0\0'.hex(), '--rate', '32000', '--seconds', '0.1')
+seed('data-before-fmt.wav', '--data-first', '--channels', '1', '--rate', '16000', '--seconds', '0.5')
 # RF64: the sizes are in the ds64 chunk, the RIFF and data sizes say 0xFFFFFFFF.
-body = pcm_body(1, 2, 44100, 16, 0.1)
-rest = fmt_chunk(1, 2, 44100, 16) + b'data' + struct.pack('<I', 0xFFFFFFFF) + body
-ds64 = chunk(b'ds64', struct.pack('<QQQI', 4 + 36 + len(rest), len(body), len(body) // 4, 0))
-with open(os.path.join(out, 'rf64.wav'), 'wb') as f:
-    f.write(b'RF64' + struct.pack('<I', 0xFFFFFFFF) + b'WAVE' + ds64 + rest)
-# A data chunk that claims more than the file holds.
-body = pcm_body(1, 2, 44100, 16, 0.1)
-riff('truncated-data.wav', [fmt_chunk(1, 2, 44100, 16), b'data' + struct.pack('<I', len(body) * 4) + body])
+seed('rf64.wav', '--rf64', '--seconds', '0.1')
+# A data chunk that claims more than the file holds: a generated file whose data size
+# is made four times larger.
+path = seed('truncated-data.wav', '--seconds', '0.1')
+with open(path, 'r+b') as f:
+    whole = f.read()
+    at = whole.index(b'data', 12) + 4
+    f.seek(at)
+    f.write(struct.pack('<I', struct.unpack_from('<I', whole, at)[0] * 4))
 
 lame = shutil.which('lame')
 if lame is None:
@@ -152,12 +69,9 @@ work = tempfile.mkdtemp()
 
 def lame_encode(rate, channels, seconds, *options):
     """A click track of that rate and channel count encoded by lame; returns the bytes."""
-    source = os.path.join(work, 'source.wav')
+    source = wav(os.path.join(work, 'source.wav'), '--channels', str(channels), '--rate', str(rate), '--seconds',
+                 str(seconds))
     target = os.path.join(work, 'encoded.mp3')
-    body = pcm_body(1, channels, rate, 16, seconds)
-    data = b'WAVE' + fmt_chunk(1, channels, rate, 16) + chunk(b'data', body)
-    with open(source, 'wb') as f:
-        f.write(b'RIFF' + struct.pack('<I', len(data)) + data)
     subprocess.run([lame, '--quiet', *options, source, target], check=True)
     with open(target, 'rb') as f:
         return f.read()
@@ -205,11 +119,7 @@ ffmpeg = shutil.which('ffmpeg')
 if ffmpeg is None:
     print('make-seeds: ffmpeg not found, seeds of the other formats left out', file=sys.stderr)
 else:
-    source = os.path.join(work, 'source.wav')
-    samples = b''.join(struct.pack('<hh', int(v * 32767), int(v * 30000)) for v in click_track(22050, 0.6))
-    data = b'WAVE' + chunk(b'fmt ', struct.pack('<HHIIHH', 1, 2, 22050, 22050 * 4, 4, 16)) + chunk(b'data', samples)
-    with open(source, 'wb') as f:
-        f.write(b'RIFF' + struct.pack('<I', len(data)) + data)
+    source = wav(os.path.join(work, 'source.wav'), '--rate', '22050', '--seconds', '0.6')
     formats = [('click.flac', ['-c:a', 'flac']), ('alac.m4a', ['-c:a', 'alac']), ('click.aiff', ['-c:a', 'pcm_s16be']),
                ('sowt.aifc', ['-c:a', 'pcm_s16le', '-f', 'aiff']), ('click.wv', ['-c:a', 'wavpack']),
                ('vorbis.ogg', ['-c:a', 'libvorbis']), ('click.opus', ['-c:a', 'libopus', '-b:a', '32k']),

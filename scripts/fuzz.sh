@@ -19,15 +19,17 @@ cd "$root"
 echo "fuzz: building"
 build_targets=()
 for target in "${targets[@]}"; do build_targets+=("${target}_fuzz"); done
+# The WAV seeds come from the tests' own generator, built here as well.
+build_targets+=(make_test_wav)
 if ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz -j "$(nproc)" --target "${build_targets[@]}"; then
   echo "fuzz: FAILED to build"
   exit 1
 fi
 mkdir -p "$out/corpus" "$out/corpus-tag" "$out/artifacts"
 
-# Seeds: WAVs of many layouts and real MP3s made by lame; for the tag target, ID3v2 tags
-# (Debian's python3 has mutagen, which writes some of them).
-python3 "$root/fuzz/make-seeds.py" "$out/corpus"
+# Seeds: WAVs of many layouts written by make_test_wav and real MP3s made by lame; for the
+# tag target, ID3v2 tags (Debian's python3 has mutagen, which writes some of them).
+python3 "$root/fuzz/make-seeds.py" "$out/bin/make_test_wav" "$out/corpus" || { echo "fuzz: FAILED to make the seeds"; exit 1; }
 python=python3
 [[ -x /usr/bin/python3 ]] && python=/usr/bin/python3
 "$python" "$root/fuzz/make-tag-seeds.py" "$out/corpus-tag"

@@ -78,6 +78,16 @@ Bytes RiffWave(const std::vector<Bytes>& chunks) {
   return file;
 }
 
+Bytes InfoList(const std::vector<std::pair<std::string, std::string>>& entries) {
+  Bytes body;
+  AppendTag(body, "INFO");
+  for (const auto& [id, text] : entries) {
+    const Bytes entry = Chunk(id.c_str(), Bytes(text.c_str(), text.c_str() + text.size() + 1));
+    body.insert(body.end(), entry.begin(), entry.end());
+  }
+  return Chunk("LIST", body);
+}
+
 Bytes Wav16(uint16_t channels, uint32_t rateHz, const std::vector<int16_t>& samples) {
   Bytes data;
   for (int16_t s : samples) Append16(data, static_cast<uint16_t>(s));
@@ -113,14 +123,46 @@ StoredFormat Describe(SampleFormat format) {
       return {1, 8};
     case SampleFormat::Pcm24:
       return {1, 24};
+    case SampleFormat::Pcm32:
+      return {1, 32};
     case SampleFormat::Float32:
       return {3, 32};
     case SampleFormat::Float64:
       return {3, 64};
+    case SampleFormat::ALaw:
+      return {6, 8};
+    case SampleFormat::MuLaw:
+      return {7, 8};
     case SampleFormat::Pcm16:
       break;
   }
   return {1, 16};
+}
+
+// G.711 mu-law: the magnitude plus the bias, its segment (the highest set bit above the
+// seventh) and the four bits below it, all inverted.
+uint8_t MuLaw(int16_t value) {
+  const int sign = value < 0 ? 0x80 : 0;
+  const int magnitude = std::min(std::abs(static_cast<int>(value)), 32635) + 0x84;
+  int segment = 7;
+  while (segment > 0 && (magnitude & (0x80 << segment)) == 0) --segment;
+  const int mantissa = (magnitude >> (segment + 3)) & 0x0F;
+  return static_cast<uint8_t>(~(sign | segment << 4 | mantissa));
+}
+
+// G.711 A-law of the 13-bit value: linear below 32, else the segment and the four bits
+// below its highest bit; the sign bit set for positive values, every other bit inverted.
+uint8_t ALaw(int16_t value) {
+  const int sample = value >> 3;
+  const int sign = sample >= 0 ? 0x80 : 0;
+  const int magnitude = sample >= 0 ? sample : ~sample;
+  int code = magnitude >> 1;
+  if (magnitude >= 32) {
+    int segment = 1;
+    while ((magnitude >> (segment + 5)) != 0) ++segment;
+    code = segment << 4 | ((magnitude >> segment) & 0x0F);
+  }
+  return static_cast<uint8_t>((sign | code) ^ 0x55);
 }
 
 // A 16-bit value in the stored format: 8-bit PCM is unsigned, floats are in [-1, 1).
@@ -135,13 +177,32 @@ void AppendSample(Bytes& bytes, SampleFormat format, int16_t value) {
     case SampleFormat::Pcm24:
       Append24(bytes, static_cast<uint32_t>(static_cast<int32_t>(value) * 256));
       break;
+    case SampleFormat::Pcm32:
+      Append32(bytes, static_cast<uint32_t>(static_cast<int32_t>(value) * 65536));
+      break;
     case SampleFormat::Float32:
       AppendFloat(bytes, static_cast<float>(value) / 32768.0f);
       break;
     case SampleFormat::Float64:
       AppendDouble(bytes, value / 32768.0);
       break;
+    case SampleFormat::ALaw:
+      bytes.push_back(ALaw(value));
+      break;
+    case SampleFormat::MuLaw:
+      bytes.push_back(MuLaw(value));
+      break;
   }
+}
+
+// The "fmt " chunk of a layout.
+Bytes FormatOf(const ClickWav& shape, StoredFormat stored) {
+  if (shape.layout.channelMask)
+    return Chunk("fmt ", ExtensibleFormatChunk(stored.tag, shape.channels, shape.rateHz, stored.bits,
+                                               *shape.layout.channelMask));
+  Bytes body = FormatChunk(stored.tag, shape.channels, shape.rateHz, stored.bits);
+  if (shape.layout.formatExtraSize || stored.tag > 3) Append16(body, 0);
+  return Chunk("fmt ", body);
 }
 
 }  // namespace
@@ -157,39 +218,75 @@ std::vector<int16_t> ClickTrack(uint32_t rateHz, double seconds, double periodMs
   return samples;
 }
 
+ClickSignal::ClickSignal(const ClickWav& shape)
+    : rateHz_(shape.rateHz),
+      clicks_(shape.clicks),
+      offBeatLevel_(shape.offBeatLevel),
+      // Frames from one click's start to the next, and the frames of its burst; as in
+      // ClickTrack, where a later burst overwrites the rest of an earlier one.
+      period_(std::max<size_t>(1, static_cast<size_t>(shape.periodMs * shape.rateHz / 1000.0))),
+      burst_(shape.rateHz / 200),
+      random_(static_cast<unsigned>(shape.periodMs)),
+      noise_(-shape.noiseAmplitude, shape.noiseAmplitude) {}
+
+int16_t ClickSignal::Next() {
+  const size_t sinceClick = frame_ % period_;
+  int click = clicks_ && sinceClick < burst_ ? ClickSample(sinceClick, rateHz_) : 0;
+  if (offBeatLevel_ != 1.0 && (frame_ / period_) % 2 == 1)
+    click = static_cast<int>(std::lround(click * offBeatLevel_));
+  ++frame_;
+  return static_cast<int16_t>(click + noise_(random_));
+}
+
 void WriteClickWav(const std::string& path, const ClickWav& shape) {
   const StoredFormat stored = Describe(shape.format);
+  const WavLayout& layout = shape.layout;
   const size_t frames = static_cast<size_t>(shape.seconds * shape.rateHz);
-  // Frames from one click's start to the next, and the frames of its burst; as in
-  // ClickTrack, where a later burst overwrites the rest of an earlier one.
-  const size_t period = std::max<size_t>(1, static_cast<size_t>(shape.periodMs * shape.rateHz / 1000.0));
-  const size_t burst = shape.rateHz / 200;
   const uint64_t dataBytes = uint64_t{frames} * shape.channels * (stored.bits / 8u);
-  const Bytes format = Chunk("fmt ", FormatChunk(stored.tag, shape.channels, shape.rateHz, stored.bits));
+  const Bytes format = FormatOf(shape, stored);
+  Bytes after = layout.dataBeforeFormat ? format : Bytes();
+  for (const Bytes& chunk : layout.after) after.insert(after.end(), chunk.begin(), chunk.end());
+  Bytes before;
+  for (const Bytes& chunk : layout.before) before.insert(before.end(), chunk.begin(), chunk.end());
+  if (!layout.dataBeforeFormat) before.insert(before.end(), format.begin(), format.end());
+  // "WAVE" and every chunk but ds64.
+  const uint64_t riffBytes = 4 + before.size() + 8 + dataBytes + dataBytes % 2 + after.size();
 
   Bytes block;
-  AppendTag(block, "RIFF");
-  Append32(block, static_cast<uint32_t>(4 + format.size() + 8 + dataBytes + dataBytes % 2));
-  AppendTag(block, "WAVE");
-  block.insert(block.end(), format.begin(), format.end());
+  if (layout.rf64) {
+    AppendTag(block, "RF64");
+    Append32(block, 0xFFFFFFFF);
+    AppendTag(block, "WAVE");
+    Bytes sizes;
+    for (const uint64_t size : {riffBytes + 36, dataBytes, uint64_t{frames}}) {
+      Append32(sizes, static_cast<uint32_t>(size));
+      Append32(sizes, static_cast<uint32_t>(size >> 32));
+    }
+    Append32(sizes, 0);  // no table of other chunks' sizes
+    const Bytes ds64 = Chunk("ds64", sizes);
+    block.insert(block.end(), ds64.begin(), ds64.end());
+  } else {
+    AppendTag(block, "RIFF");
+    Append32(block, static_cast<uint32_t>(riffBytes));
+    AppendTag(block, "WAVE");
+  }
+  block.insert(block.end(), before.begin(), before.end());
   AppendTag(block, "data");
-  Append32(block, static_cast<uint32_t>(dataBytes));
+  Append32(block, layout.rf64 ? 0xFFFFFFFF : static_cast<uint32_t>(dataBytes));
 
   std::ofstream out(path, std::ios::binary);
   auto flush = [&] {
     out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
     block.clear();
   };
-  std::mt19937 random(static_cast<unsigned>(shape.periodMs));
-  std::uniform_int_distribution<int> noise(-shape.noiseAmplitude, shape.noiseAmplitude);
+  ClickSignal signal(shape);
   for (size_t frame = 0; frame < frames; ++frame) {
-    const size_t sinceClick = frame % period;
-    const int click = shape.clicks && sinceClick < burst ? ClickSample(sinceClick, shape.rateHz) : 0;
-    const auto value = static_cast<int16_t>(click + noise(random));
+    const int16_t value = signal.Next();
     for (uint16_t c = 0; c < shape.channels; ++c) AppendSample(block, shape.format, value);
     if (block.size() >= (1u << 16)) flush();
   }
   if (dataBytes % 2 != 0) block.push_back(0);
+  block.insert(block.end(), after.begin(), after.end());
   flush();
 }
 
