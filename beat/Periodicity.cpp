@@ -12,7 +12,14 @@ namespace beat {
 
 namespace {
 
-constexpr size_t kFftSize = 4096;
+// A power of two holding a segment and the longest lag, so that the circular
+// autocorrelation does not wrap onto the lags used.
+constexpr size_t FftSizeFor(size_t values) {
+  size_t size = 2;
+  while (size < values) size *= 2;
+  return size;
+}
+constexpr size_t kFftSize = FftSizeFor(Periodicity::kSegmentValues + Periodicity::kMaxLag);
 // Below this variance a segment's envelope is silence (or digital hum): it says nothing
 // about the tempo and is left out.
 constexpr double kSilentVariance = 1e-6;
@@ -70,7 +77,10 @@ void Periodicity::AnalyseSegment(const float* values, const float* lowValues, si
     lowSum_[lag] += segmentLowAcf_[lag];
   }
   ++segments_;
-  segmentLags_.push_back(static_cast<float>(ChooseLag(segmentAcf_, segmentLowAcf_, choice_).lag));
+  // The segment's own choice, interpolated: at a coarse envelope rate the whole lag
+  // alone can be several per cent off.
+  const size_t lag = ChooseLag(segmentAcf_, segmentLowAcf_, choice_).lag;
+  segmentLags_.push_back(lag > 0 ? static_cast<float>(ParabolicPeak(segmentAcf_, lag)) : 0.0f);
 }
 
 bool Periodicity::SegmentAcf(const float* values, size_t count, std::vector<double>& acf) {
@@ -147,26 +157,40 @@ double PeakNear(const std::vector<double>& acf, double lag, size_t* where = null
   return found ? best : 0.0;
 }
 
+// The highest value over the lags of the tempo range, or 1 when none is positive: the
+// scale a file's periodicities are read against.
+double TempoRangePeak(const std::vector<double>& acf) {
+  const auto first = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
+  const auto last = std::min(static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm))), acf.size() - 1);
+  double peak = 0.0;
+  for (size_t lag = first; lag <= last; ++lag) peak = std::max(peak, acf[lag]);
+  return peak > 0.0 ? peak : 1.0;
+}
+
 }  // namespace
 
 OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
                                      double candidateLag) {
   const double octaves = std::log2(60.0 * kEnvelopeRate / candidateLag / 120.0);
+  // Periodicities relative to the file's strongest one: how strong a pulse is next to the
+  // others, not how clean the recording is, decides which of them is the beat.
+  const double scale = 1.0 / TempoRangePeak(acf);
+  const double lowScale = 1.0 / TempoRangePeak(lowAcf);
   return {octaves,
           octaves * octaves,
-          PeakNear(acf, candidateLag / 3.0),
-          PeakNear(acf, candidateLag / 2.0),
-          PeakNear(acf, candidateLag),
-          PeakNear(acf, candidateLag * 1.5),
-          PeakNear(acf, candidateLag * 2.0),
-          PeakNear(acf, candidateLag * 3.0),
-          PeakNear(acf, candidateLag * 4.0),
-          PeakNear(lowAcf, candidateLag / 2.0),
-          PeakNear(lowAcf, candidateLag),
-          PeakNear(lowAcf, candidateLag * 2.0),
-          PeakNear(lowAcf, candidateLag * 3.0),
-          PeakNear(lowAcf, candidateLag * 4.0),
-          PeakNear(acf, candidateLag * 2.0 / 3.0)};
+          scale * PeakNear(acf, candidateLag / 3.0),
+          scale * PeakNear(acf, candidateLag / 2.0),
+          scale * PeakNear(acf, candidateLag),
+          scale * PeakNear(acf, candidateLag * 1.5),
+          scale * PeakNear(acf, candidateLag * 2.0),
+          scale * PeakNear(acf, candidateLag * 3.0),
+          scale * PeakNear(acf, candidateLag * 4.0),
+          lowScale * PeakNear(lowAcf, candidateLag / 2.0),
+          lowScale * PeakNear(lowAcf, candidateLag),
+          lowScale * PeakNear(lowAcf, candidateLag * 2.0),
+          lowScale * PeakNear(lowAcf, candidateLag * 3.0),
+          lowScale * PeakNear(lowAcf, candidateLag * 4.0),
+          scale * PeakNear(acf, candidateLag * 2.0 / 3.0)};
 }
 
 LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,

@@ -9,16 +9,21 @@
 #include <optional>
 #include <vector>
 
+#include "beat/OnsetEnvelope.h"
 #include "beat/RealFft.h"
 
 namespace beat {
 
 inline constexpr double kMinBpm = 40.0;
+
+// The number of onset envelope values in `seconds`.
+constexpr size_t ValuesOf(double seconds) { return static_cast<size_t>(seconds * kEnvelopeRate + 0.5); }
 inline constexpr double kMaxBpm = 250.0;
 
 // Features of a candidate beat period that tell the beat from its half, double, third,
 // triple and its 2:3 and 3:2 relatives (a dotted beat, a 6/8 bar's halves): the tempo's
-// distance in octaves from 120 BPM (and its square), the periodicity at a third, half,
+// distance in octaves from 120 BPM (and its square), and, relative to the strongest
+// periodicity in the tempo range, the periodicity at a third, half,
 // once, one and a half, two, three and four times the period, that of the low bands'
 // onsets (kick drum, bass: they mostly mark beats) at half, once, two, three and four
 // times it, and the periodicity at two thirds of the period.
@@ -37,8 +42,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {0.8470, -1.8093, -0.5508, 0.5339, 0.4325,  0.3099, 1.1863, -0.4457,
-                                  0.8577, -1.2879, 0.9564,  1.2026, -0.2876, 1.8207, -0.9422};
+  OctaveFeatures octaveWeights = {1.1893, -1.8269, -0.7126, 0.5464, 0.4301,  0.4401, 0.9777, -0.3843,
+                                  -0.0203, -0.8191, 1.4084, 1.3528,  -0.5170, 1.4900, -0.7704};
 };
 
 struct LagChoice {
@@ -66,14 +71,14 @@ struct PeriodResult {
 
 class Periodicity {
  public:
-  // Segments of about 11.9 s, taken every 5.9 s.
-  static constexpr size_t kSegmentValues = 2048;
-  static constexpr size_t kSegmentHop = 1024;
+  // Segments of about 12 s, taken every 6 s.
+  static constexpr size_t kSegmentValues = ValuesOf(12.0);
+  static constexpr size_t kSegmentHop = kSegmentValues / 2;
   // Lags reach eight seconds: four beats of 30 BPM, so that a slow candidate's bar (four
   // times its period) is seen as well as a fast one's.
-  static constexpr size_t kMaxLag = 1400;
-  // A segment shorter than this (3.7 s) shows too few beats of a slow tempo to count.
-  static constexpr size_t kMinSegmentValues = 640;
+  static constexpr size_t kMaxLag = ValuesOf(8.0);
+  // A segment shorter than 3.7 s shows too few beats of a slow tempo to count.
+  static constexpr size_t kMinSegmentValues = ValuesOf(3.7);
 
   explicit Periodicity(PeriodChoice choice = {});
 
