@@ -36,7 +36,6 @@ std::vector<size_t> MelBandStarts() {
 
 OnsetEnvelope::OnsetEnvelope()
     : fft_(kWindowSamples),
-      frame_(kWindowSamples),
       spectrum_(kWindowSamples / 2 + 1),
       bandStarts_(MelBandStarts()),
       previousLog_(kBands) {
@@ -71,11 +70,14 @@ void OnsetEnvelope::Feed(const int16_t* interleavedStereo, size_t frames, std::v
   while (end - in >= kGroupValues) {
     const auto groups = std::min(static_cast<size_t>((end - in) / kGroupValues), kWindowSamples - filled_);
     float* target = samples_.data() + filled_;
-    for (size_t g = 0; g < groups; ++g, in += kGroupValues) {
-      float sum = 0.0f;
-      for (ptrdiff_t k = 0; k < kGroupValues; ++k) sum += static_cast<float>(in[k]);
-      target[g] = sum * kScale;
+    // Integer sums are exact and vectorise: eight 16-bit values cannot overflow 32 bits.
+    for (size_t g = 0; g < groups; ++g) {
+      const int16_t* group = in + g * kGroupValues;
+      int32_t sum = 0;
+      for (ptrdiff_t k = 0; k < kGroupValues; ++k) sum += group[k];
+      target[g] = static_cast<float>(sum) * kScale;
     }
+    in += groups * kGroupValues;
     filled_ += groups;
     if (filled_ == kWindowSamples) EmitFrame(out, lowOut);
   }

@@ -15,7 +15,7 @@ namespace beat {
 inline constexpr int kInputRate = 44100;
 inline constexpr int kDecimation = 4;
 inline constexpr double kAnalysisRate = static_cast<double>(kInputRate) / kDecimation;
-inline constexpr size_t kWindowSamples = 512;
+inline constexpr size_t kWindowSamples = 256;
 // A hop of about 23 ms: onsets closer together than that are one event to a listener
 // tapping along, and the period is interpolated below the hop anyway.
 inline constexpr size_t kHopSamples = 256;
@@ -49,7 +49,7 @@ class OnsetEnvelope {
   // Decimation: the sum of the current, incomplete group of input frames.
   float groupSum_ = 0.0f;
   int groupFrames_ = 0;
-  std::vector<float> frame_;
+  std::array<float, kWindowSamples> frame_{};
   std::vector<std::complex<float>> spectrum_;
   std::vector<size_t> bandStarts_;
   std::vector<float> previousLog_;

@@ -190,7 +190,8 @@ OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::
           lowScale * PeakNear(lowAcf, candidateLag * 2.0),
           lowScale * PeakNear(lowAcf, candidateLag * 3.0),
           lowScale * PeakNear(lowAcf, candidateLag * 4.0),
-          scale * PeakNear(acf, candidateLag * 2.0 / 3.0)};
+          scale * PeakNear(acf, candidateLag * 2.0 / 3.0),
+          scale * std::max(PeakNear(acf, candidateLag / 2.0), PeakNear(acf, candidateLag / 3.0))};
 }
 
 LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,

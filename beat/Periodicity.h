@@ -26,8 +26,9 @@ inline constexpr double kMaxBpm = 250.0;
 // periodicity in the tempo range, the periodicity at a third, half,
 // once, one and a half, two, three and four times the period, that of the low bands'
 // onsets (kick drum, bass: they mostly mark beats) at half, once, two, three and four
-// times it, and the periodicity at two thirds of the period.
-inline constexpr size_t kOctaveFeatures = 15;
+// times it, the periodicity at two thirds of the period, and the stronger of those at a
+// half and a third (a beat is divided in two or in three, either will do).
+inline constexpr size_t kOctaveFeatures = 16;
 using OctaveFeatures = std::array<double, kOctaveFeatures>;
 
 // How the beat period is chosen among the periodicities of the envelope: the strongest
@@ -42,8 +43,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {1.1893, -1.8269, -0.7126, 0.5464, 0.4301,  0.4401, 0.9777, -0.3843,
-                                  -0.0203, -0.8191, 1.4084, 1.3528,  -0.5170, 1.4900, -0.7704};
+  OctaveFeatures octaveWeights = {1.2430, -1.8627, -0.8393, 0.6361, 0.4107,  0.2028, 0.9968,  -0.3698,
+                                  -0.0343, -0.8822, 1.3179, 1.5060,  -0.6286, 1.2019, -0.7293, 0.4331};
 };
 
 struct LagChoice {

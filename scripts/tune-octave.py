@@ -71,7 +71,8 @@ def features(acf, low, c):
     return [octaves, octaves * octaves, s * peak_near(acf, c / 3), s * peak_near(acf, c / 2), s * peak_near(acf, c),
             s * peak_near(acf, 1.5 * c), s * peak_near(acf, 2 * c), s * peak_near(acf, 3 * c),
             s * peak_near(acf, 4 * c), ls * peak_near(low, c / 2), ls * peak_near(low, c), ls * peak_near(low, 2 * c),
-            ls * peak_near(low, 3 * c), ls * peak_near(low, 4 * c), s * peak_near(acf, 2 * c / 3)]
+            ls * peak_near(low, 3 * c), ls * peak_near(low, 4 * c), s * peak_near(acf, 2 * c / 3),
+            s * max(peak_near(acf, c / 2), peak_near(acf, c / 3))]
 
 
 def candidates(lag):
