@@ -213,13 +213,25 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
     scores.push_back(score);
     lags.push_back(peak);
   }
+  result.margin = kMaxMargin;
+  result.octaveMargin = kMaxMargin;
   if (scores.empty()) {
     result.probability = 1.0;
     return result;
   }
   const size_t best = static_cast<size_t>(std::max_element(scores.begin(), scores.end()) - scores.begin());
   double total = 0.0;
-  for (double score : scores) total += std::exp(score - scores[best]);
+  for (size_t i = 0; i < scores.size(); ++i) {
+    total += std::exp(scores[i] - scores[best]);
+    if (i == best) continue;
+    const double lead = std::min(scores[best] - scores[i], kMaxMargin);
+    result.margin = std::min(result.margin, lead);
+    // A double or half of the chosen lag: the octave error a listener would notice.
+    const double ratio = static_cast<double>(lags[i]) / static_cast<double>(lags[best]);
+    if (std::abs(ratio / 2.0 - 1.0) < 0.05 || std::abs(ratio * 2.0 - 1.0) < 0.05) {
+      result.octaveMargin = std::min(result.octaveMargin, lead);
+    }
+  }
   result.lag = lags[best];
   result.probability = 1.0 / total;
   return result;
@@ -271,6 +283,8 @@ PeriodResult Periodicity::Finish() {
   const size_t lag = choice.lag;
   if (lag == 0) return result;
   result.probability = choice.probability;
+  result.margin = choice.margin;
+  result.octaveMargin = choice.octaveMargin;
   const double period = RefineLag(mean, lag);
   result.periodValues = period;
   result.salience = mean[lag];

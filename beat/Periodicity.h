@@ -47,11 +47,18 @@ struct PeriodChoice {
                                   -0.0343, -0.8822, 1.3179, 1.5060,  -0.6286, 1.2019, -0.7293, 0.4331};
 };
 
+// The largest lead of a candidate's score that counts: beyond it the choice is clear.
+inline constexpr double kMaxMargin = 5.0;
+
 struct LagChoice {
   // The chosen lag, a peak of the autocorrelation; 0 when there is none.
   size_t lag = 0;
   // The octave decision's probability for it among the candidates (softmax of scores).
   double probability = 0.0;
+  // How far its score leads the next candidate's, and the best of its double and half
+  // (kMaxMargin when there is none).
+  double margin = 0.0;
+  double octaveMargin = 0.0;
 };
 
 struct PeriodResult {
@@ -61,8 +68,11 @@ struct PeriodResult {
   double salience = 0.0;
   // Share of the analysed segments whose own choice lies within 4 % of the period.
   double agreement = 0.0;
-  // The octave decision's probability for the chosen period.
+  // The octave decision's probability for the chosen period, and its score's lead over
+  // the next candidate and over the chosen period's double and half.
   double probability = 0.0;
+  double margin = 0.0;
+  double octaveMargin = 0.0;
   size_t segments = 0;
   // The mean normalised autocorrelations the choice was made on (kMaxLag + 1 values),
   // of the whole envelope and of the low bands'.
