@@ -26,6 +26,9 @@ constexpr double kSilentVariance = 1e-6;
 constexpr double kAgreementTolerance = 0.04;
 // An octave candidate's periodicity must reach this share of the strongest peak's.
 constexpr double kCandidateShare = 0.15;
+// The refinement reads the peaks of up to this many multiples of the period: each one
+// divides the error of reading the period off a coarse lag grid by its number.
+constexpr int kRefineMultiples = 16;
 
 double LagOfBpm(double bpm) { return 60.0 * kEnvelopeRate / bpm; }
 
@@ -242,7 +245,7 @@ double Periodicity::RefineLag(const std::vector<double>& acf, size_t lag) {
   // Least squares over the multiples k * period that show a clear peak of their own:
   // each multiple divides the error of reading its peak by k.
   double weightedSum = period, squares = 1.0;
-  for (int multiple = 2; multiple <= 4; ++multiple) {
+  for (int multiple = 2; multiple <= kRefineMultiples; ++multiple) {
     const double centre = multiple * period;
     const auto first = static_cast<long>(std::lround(centre)) - 2;
     const auto last = static_cast<long>(std::lround(centre)) + 2;
