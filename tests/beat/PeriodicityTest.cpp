@@ -81,6 +81,49 @@ TEST(Periodicity, PreferenceDecidesBetweenEqualOctaves) {
   EXPECT_EQ(beat::Periodicity::StrongestLag(acf, slow), 2 * fastLag);
 }
 
+TEST(Periodicity, FeaturesDoNotDependOnTheFileScale) {
+  // A quieter or less regular recording scales every periodicity alike: the octave
+  // decision reads them relative to the strongest.
+  std::vector<double> acf(beat::Periodicity::kMaxLag + 1, 0.0), low(acf.size(), 0.0);
+  for (size_t multiple = 1; multiple * LagOf(120) <= beat::Periodicity::kMaxLag; ++multiple) {
+    acf[multiple * LagOf(120)] = 0.8;
+    low[multiple * LagOf(120)] = multiple % 2 == 0 ? 0.6 : 0.2;
+  }
+  std::vector<double> halfAcf = acf, thirdLow = low;
+  for (double& value : halfAcf) value *= 0.5;
+  for (double& value : thirdLow) value /= 3.0;
+  const double lag = static_cast<double>(LagOf(120));
+  const beat::OctaveFeatures features = beat::Periodicity::Features(acf, low, lag);
+  const beat::OctaveFeatures scaled = beat::Periodicity::Features(halfAcf, thirdLow, lag);
+  for (size_t i = 0; i < beat::kOctaveFeatures; ++i) EXPECT_NEAR(features[i], scaled[i], 1e-12) << i;
+  EXPECT_DOUBLE_EQ(features[4], 1.0);
+}
+
+// The octave decision's lead: clear when one candidate stands alone, small when a pulse
+// and its double recur alike (the same peaks at every multiple).
+TEST(Periodicity, MarginsShowHowClearTheChoiceIs) {
+  std::vector<double> lone(beat::Periodicity::kMaxLag + 1, 0.0);
+  lone[LagOf(120) - 1] = 0.4;
+  lone[LagOf(120)] = 0.5;
+  lone[LagOf(120) + 1] = 0.4;
+  const beat::LagChoice alone = beat::Periodicity::ChooseLag(lone, lone, {});
+  ASSERT_EQ(alone.lag, LagOf(120));
+  EXPECT_EQ(alone.margin, beat::kMaxMargin);
+  EXPECT_EQ(alone.octaveMargin, beat::kMaxMargin);
+  EXPECT_EQ(alone.probability, 1.0);
+
+  std::vector<double> pulses(beat::Periodicity::kMaxLag + 1, 0.0);
+  for (size_t multiple = 1; multiple * LagOf(160) + 1 <= beat::Periodicity::kMaxLag; ++multiple) {
+    pulses[multiple * LagOf(160)] = 0.5;
+  }
+  const beat::LagChoice ambiguous = beat::Periodicity::ChooseLag(pulses, pulses, {});
+  ASSERT_NE(ambiguous.lag, 0u);
+  EXPECT_GE(ambiguous.margin, 0.0);
+  EXPECT_LE(ambiguous.margin, ambiguous.octaveMargin);
+  EXPECT_LT(ambiguous.octaveMargin, beat::kMaxMargin);
+  EXPECT_LT(ambiguous.probability, 1.0);
+}
+
 // The candidates of a peak include its 2:3 and 3:2 relatives (a dotted beat, the pairs
 // of eighths in 6/8), and none outside the tempo range.
 struct CandidateCase {
