@@ -15,10 +15,10 @@
 namespace beat {
 
 inline constexpr double kMinBpm = 40.0;
+inline constexpr double kMaxBpm = 250.0;
 
 // The number of onset envelope values in `seconds`.
 constexpr size_t ValuesOf(double seconds) { return static_cast<size_t>(seconds * kEnvelopeRate + 0.5); }
-inline constexpr double kMaxBpm = 250.0;
 
 // Features of a candidate beat period that tell the beat from its half, double, third,
 // triple and its 2:3 and 3:2 relatives (a dotted beat, a 6/8 bar's halves): the tempo's

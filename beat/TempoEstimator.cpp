@@ -19,7 +19,7 @@ struct ConfidenceWeights {
 };
 constexpr ConfidenceWeights kConfidence = {-1.510, -0.258, 0.069, -0.318, 2.623, 0.343, -0.534, 3.158};
 // Below this mean autocorrelation at the chosen period there is no pulse to speak of
-// (noise, speech): no tempo rather than a guess. Music starts above 0.08.
+// (noise, speech): no tempo rather than a guess. Music starts above 0.07.
 constexpr double kMinSalience = 0.05;
 
 }  // namespace
