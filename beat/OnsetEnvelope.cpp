@@ -2,7 +2,9 @@
 // of many bins at once, so the sum of the rises in log magnitude marks where it starts.
 #include "beat/OnsetEnvelope.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <numbers>
 
 namespace beat {
@@ -12,9 +14,6 @@ namespace {
 // Log compression of the magnitudes, log(1 + C |X|): quiet partials count next to loud
 // ones, so a soft hi-hat marks time as well as a kick drum.
 constexpr float kLogCompression = 1000.0f;
-// Binomial smoothing over five hops (about 29 ms): the flux of a sharp click spreads
-// over a few values, so periodicity peaks are rounded enough to interpolate.
-constexpr std::array<float, 5> kSmoothing = {1.0f / 16, 4.0f / 16, 6.0f / 16, 4.0f / 16, 1.0f / 16};
 
 // First spectrum bin of each band, on the mel scale from 0 to 5.5 kHz: the ear's own
 // resolution, and a log per band instead of one per bin.
@@ -37,7 +36,6 @@ std::vector<size_t> MelBandStarts() {
 
 OnsetEnvelope::OnsetEnvelope()
     : fft_(kWindowSamples),
-      frame_(kWindowSamples),
       spectrum_(kWindowSamples / 2 + 1),
       bandStarts_(MelBandStarts()),
       previousLog_(kBands) {
@@ -53,31 +51,44 @@ void OnsetEnvelope::Feed(const int16_t* interleavedStereo, size_t frames, std::v
   // the aliasing of content above 5.5 kHz low enough for onset detection, which only
   // needs to see energy rise, not its exact frequency.
   constexpr float kScale = 1.0f / (2.0f * kDecimation * 32768.0f);
-  for (size_t i = 0; i < frames; ++i) {
-    groupSum_ += static_cast<float>(interleavedStereo[2 * i]) + static_cast<float>(interleavedStereo[2 * i + 1]);
-    if (++groupFrames_ == kDecimation) {
-      AddSample(groupSum_ * kScale, out, lowOut);
-      groupSum_ = 0.0f;
-      groupFrames_ = 0;
-    }
-  }
   framesFed_ += frames;
-}
-
-void OnsetEnvelope::AddSample(float sample, std::vector<float>& out, std::vector<float>& lowOut) {
-  ring_[ringPos_] = sample;
-  ringPos_ = (ringPos_ + 1) % kWindowSamples;
-  if (samplesSeen_ < kWindowSamples) ++samplesSeen_;
-  if (++sinceHop_ < kHopSamples) return;
-  sinceHop_ = 0;
-  if (samplesSeen_ == kWindowSamples) EmitFrame(out, lowOut);
+  const int16_t* in = interleavedStereo;
+  const int16_t* const end = interleavedStereo + 2 * frames;
+  // The group left incomplete by the previous call.
+  if (groupFrames_ > 0) {
+    for (; groupFrames_ < kDecimation && in != end; ++groupFrames_, in += 2) {
+      groupSum_ += static_cast<float>(in[0]) + static_cast<float>(in[1]);
+    }
+    if (groupFrames_ < kDecimation) return;
+    samples_[filled_++] = groupSum_ * kScale;
+    groupSum_ = 0.0f;
+    groupFrames_ = 0;
+    if (filled_ == kWindowSamples) EmitFrame(out, lowOut);
+  }
+  // Whole groups, straight into the window until it is full.
+  constexpr ptrdiff_t kGroupValues = 2 * kDecimation;
+  while (end - in >= kGroupValues) {
+    const auto groups = std::min(static_cast<size_t>((end - in) / kGroupValues), kWindowSamples - filled_);
+    float* target = samples_.data() + filled_;
+    // Integer sums are exact and vectorise: eight 16-bit values cannot overflow 32 bits.
+    for (size_t g = 0; g < groups; ++g) {
+      const int16_t* group = in + g * kGroupValues;
+      int32_t sum = 0;
+      for (ptrdiff_t k = 0; k < kGroupValues; ++k) sum += group[k];
+      target[g] = static_cast<float>(sum) * kScale;
+    }
+    in += groups * kGroupValues;
+    filled_ += groups;
+    if (filled_ == kWindowSamples) EmitFrame(out, lowOut);
+  }
+  for (; in != end; in += 2, ++groupFrames_) groupSum_ += static_cast<float>(in[0]) + static_cast<float>(in[1]);
 }
 
 void OnsetEnvelope::EmitFrame(std::vector<float>& out, std::vector<float>& lowOut) {
-  // The ring holds the window from ringPos_ on, then wraps to its start.
-  const size_t tail = kWindowSamples - ringPos_;
-  for (size_t n = 0; n < tail; ++n) frame_[n] = ring_[ringPos_ + n] * window_[n];
-  for (size_t n = tail; n < kWindowSamples; ++n) frame_[n] = ring_[n - tail] * window_[n];
+  for (size_t n = 0; n < kWindowSamples; ++n) frame_[n] = samples_[n] * window_[n];
+  // The next window starts a hop later.
+  std::copy(samples_.begin() + kHopSamples, samples_.end(), samples_.begin());
+  filled_ = kWindowSamples - kHopSamples;
   fft_.Forward(frame_.data(), spectrum_.data());
   float flux = 0.0f, lowFlux = 0.0f;
   for (size_t band = 0; band < kBands; ++band) {
@@ -92,20 +103,10 @@ void OnsetEnvelope::EmitFrame(std::vector<float>& out, std::vector<float>& lowOu
     havePrevious_ = true;
     return;
   }
-  for (size_t i = 0; i + 1 < recentFlux_.size(); ++i) {
-    recentFlux_[i] = recentFlux_[i + 1];
-    recentLowFlux_[i] = recentLowFlux_[i + 1];
-  }
-  recentFlux_.back() = flux;
-  recentLowFlux_.back() = lowFlux;
-  if (++fluxCount_ < recentFlux_.size()) return;
-  float smoothed = 0.0f, lowSmoothed = 0.0f;
-  for (size_t i = 0; i < recentFlux_.size(); ++i) {
-    smoothed += kSmoothing[i] * recentFlux_[i];
-    lowSmoothed += kSmoothing[i] * recentLowFlux_[i];
-  }
-  out.push_back(smoothed);
-  lowOut.push_back(lowSmoothed);
+  // No smoothing: two overlapping windows per hop already spread a sharp click over
+  // neighbouring values, enough to interpolate the periodicity's peaks.
+  out.push_back(flux);
+  lowOut.push_back(lowFlux);
 }
 
 }  // namespace beat

@@ -1,5 +1,5 @@
 // Onset strength of a stereo 44100 Hz signal: mono at 11025 Hz, a short-time spectrum in
-// mel bands, and the log-magnitude spectral flux of each hop, lightly smoothed.
+// mel bands, and the log-magnitude spectral flux of each 23 ms hop.
 #pragma once
 
 #include <array>
@@ -15,9 +15,11 @@ namespace beat {
 inline constexpr int kInputRate = 44100;
 inline constexpr int kDecimation = 4;
 inline constexpr double kAnalysisRate = static_cast<double>(kInputRate) / kDecimation;
-inline constexpr size_t kWindowSamples = 512;
-inline constexpr size_t kHopSamples = 64;
-// Onset envelope values per second (about 172).
+inline constexpr size_t kWindowSamples = 256;
+// A hop of about 23 ms: onsets closer together than that are one event to a listener
+// tapping along, and the period is interpolated below the hop anyway.
+inline constexpr size_t kHopSamples = 256;
+// Onset envelope values per second (about 43).
 inline constexpr double kEnvelopeRate = kAnalysisRate / kHopSamples;
 // Mel bands whose log magnitudes make the flux; the lowest of them (up to about 240 Hz,
 // kick drum and bass) also make a flux of their own.
@@ -37,28 +39,21 @@ class OnsetEnvelope {
   uint64_t framesFed() const { return framesFed_; }
 
  private:
-  void AddSample(float sample, std::vector<float>& out, std::vector<float>& lowOut);
   void EmitFrame(std::vector<float>& out, std::vector<float>& lowOut);
 
   RealFft fft_;
   std::array<float, kWindowSamples> window_{};
-  // The last kWindowSamples mono samples, oldest first once filled.
-  std::array<float, kWindowSamples> ring_{};
-  size_t ringPos_ = 0;
-  size_t samplesSeen_ = 0;
-  size_t sinceHop_ = 0;
-  // Decimation: the sum of the current group of input frames.
+  // The mono samples of the window being filled, oldest first, and how many it holds.
+  std::array<float, kWindowSamples> samples_{};
+  size_t filled_ = 0;
+  // Decimation: the sum of the current, incomplete group of input frames.
   float groupSum_ = 0.0f;
   int groupFrames_ = 0;
-  std::vector<float> frame_;
+  std::array<float, kWindowSamples> frame_{};
   std::vector<std::complex<float>> spectrum_;
   std::vector<size_t> bandStarts_;
   std::vector<float> previousLog_;
   bool havePrevious_ = false;
-  // Raw flux values awaiting the smoothing kernel, newest last.
-  std::array<float, 5> recentFlux_{};
-  std::array<float, 5> recentLowFlux_{};
-  size_t fluxCount_ = 0;
   uint64_t framesFed_ = 0;
 };
 

@@ -12,13 +12,23 @@ namespace beat {
 
 namespace {
 
-constexpr size_t kFftSize = 4096;
+// A power of two holding a segment and the longest lag, so that the circular
+// autocorrelation does not wrap onto the lags used.
+constexpr size_t FftSizeFor(size_t values) {
+  size_t size = 2;
+  while (size < values) size *= 2;
+  return size;
+}
+constexpr size_t kFftSize = FftSizeFor(Periodicity::kSegmentValues + Periodicity::kMaxLag);
 // Below this variance a segment's envelope is silence (or digital hum): it says nothing
 // about the tempo and is left out.
 constexpr double kSilentVariance = 1e-6;
 constexpr double kAgreementTolerance = 0.04;
 // An octave candidate's periodicity must reach this share of the strongest peak's.
 constexpr double kCandidateShare = 0.15;
+// The refinement reads the peaks of up to this many multiples of the period: each one
+// divides the error of reading the period off a coarse lag grid by its number.
+constexpr int kRefineMultiples = 16;
 
 double LagOfBpm(double bpm) { return 60.0 * kEnvelopeRate / bpm; }
 
@@ -70,7 +80,10 @@ void Periodicity::AnalyseSegment(const float* values, const float* lowValues, si
     lowSum_[lag] += segmentLowAcf_[lag];
   }
   ++segments_;
-  segmentLags_.push_back(static_cast<float>(ChooseLag(segmentAcf_, segmentLowAcf_, choice_).lag));
+  // The segment's own choice, interpolated: at a coarse envelope rate the whole lag
+  // alone can be several per cent off.
+  const size_t lag = ChooseLag(segmentAcf_, segmentLowAcf_, choice_).lag;
+  segmentLags_.push_back(lag > 0 ? static_cast<float>(ParabolicPeak(segmentAcf_, lag)) : 0.0f);
 }
 
 bool Periodicity::SegmentAcf(const float* values, size_t count, std::vector<double>& acf) {
@@ -147,26 +160,41 @@ double PeakNear(const std::vector<double>& acf, double lag, size_t* where = null
   return found ? best : 0.0;
 }
 
+// The highest value over the lags of the tempo range, or 1 when none is positive: the
+// scale a file's periodicities are read against.
+double TempoRangePeak(const std::vector<double>& acf) {
+  const auto first = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
+  const auto last = std::min(static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm))), acf.size() - 1);
+  double peak = 0.0;
+  for (size_t lag = first; lag <= last; ++lag) peak = std::max(peak, acf[lag]);
+  return peak > 0.0 ? peak : 1.0;
+}
+
 }  // namespace
 
 OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
                                      double candidateLag) {
   const double octaves = std::log2(60.0 * kEnvelopeRate / candidateLag / 120.0);
+  // Periodicities relative to the file's strongest one: how strong a pulse is next to the
+  // others, not how clean the recording is, decides which of them is the beat.
+  const double scale = 1.0 / TempoRangePeak(acf);
+  const double lowScale = 1.0 / TempoRangePeak(lowAcf);
   return {octaves,
           octaves * octaves,
-          PeakNear(acf, candidateLag / 3.0),
-          PeakNear(acf, candidateLag / 2.0),
-          PeakNear(acf, candidateLag),
-          PeakNear(acf, candidateLag * 1.5),
-          PeakNear(acf, candidateLag * 2.0),
-          PeakNear(acf, candidateLag * 3.0),
-          PeakNear(acf, candidateLag * 4.0),
-          PeakNear(lowAcf, candidateLag / 2.0),
-          PeakNear(lowAcf, candidateLag),
-          PeakNear(lowAcf, candidateLag * 2.0),
-          PeakNear(lowAcf, candidateLag * 3.0),
-          PeakNear(lowAcf, candidateLag * 4.0),
-          PeakNear(acf, candidateLag * 2.0 / 3.0)};
+          scale * PeakNear(acf, candidateLag / 3.0),
+          scale * PeakNear(acf, candidateLag / 2.0),
+          scale * PeakNear(acf, candidateLag),
+          scale * PeakNear(acf, candidateLag * 1.5),
+          scale * PeakNear(acf, candidateLag * 2.0),
+          scale * PeakNear(acf, candidateLag * 3.0),
+          scale * PeakNear(acf, candidateLag * 4.0),
+          lowScale * PeakNear(lowAcf, candidateLag / 2.0),
+          lowScale * PeakNear(lowAcf, candidateLag),
+          lowScale * PeakNear(lowAcf, candidateLag * 2.0),
+          lowScale * PeakNear(lowAcf, candidateLag * 3.0),
+          lowScale * PeakNear(lowAcf, candidateLag * 4.0),
+          scale * PeakNear(acf, candidateLag * 2.0 / 3.0),
+          scale * std::max(PeakNear(acf, candidateLag / 2.0), PeakNear(acf, candidateLag / 3.0))};
 }
 
 LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,
@@ -188,13 +216,25 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
     scores.push_back(score);
     lags.push_back(peak);
   }
+  result.margin = kMaxMargin;
+  result.octaveMargin = kMaxMargin;
   if (scores.empty()) {
     result.probability = 1.0;
     return result;
   }
   const size_t best = static_cast<size_t>(std::max_element(scores.begin(), scores.end()) - scores.begin());
   double total = 0.0;
-  for (double score : scores) total += std::exp(score - scores[best]);
+  for (size_t i = 0; i < scores.size(); ++i) {
+    total += std::exp(scores[i] - scores[best]);
+    if (i == best) continue;
+    const double lead = std::min(scores[best] - scores[i], kMaxMargin);
+    result.margin = std::min(result.margin, lead);
+    // A double or half of the chosen lag: the octave error a listener would notice.
+    const double ratio = static_cast<double>(lags[i]) / static_cast<double>(lags[best]);
+    if (std::abs(ratio / 2.0 - 1.0) < 0.05 || std::abs(ratio * 2.0 - 1.0) < 0.05) {
+      result.octaveMargin = std::min(result.octaveMargin, lead);
+    }
+  }
   result.lag = lags[best];
   result.probability = 1.0 / total;
   return result;
@@ -205,7 +245,7 @@ double Periodicity::RefineLag(const std::vector<double>& acf, size_t lag) {
   // Least squares over the multiples k * period that show a clear peak of their own:
   // each multiple divides the error of reading its peak by k.
   double weightedSum = period, squares = 1.0;
-  for (int multiple = 2; multiple <= 4; ++multiple) {
+  for (int multiple = 2; multiple <= kRefineMultiples; ++multiple) {
     const double centre = multiple * period;
     const auto first = static_cast<long>(std::lround(centre)) - 2;
     const auto last = static_cast<long>(std::lround(centre)) + 2;
@@ -246,6 +286,8 @@ PeriodResult Periodicity::Finish() {
   const size_t lag = choice.lag;
   if (lag == 0) return result;
   result.probability = choice.probability;
+  result.margin = choice.margin;
+  result.octaveMargin = choice.octaveMargin;
   const double period = RefineLag(mean, lag);
   result.periodValues = period;
   result.salience = mean[lag];

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "beat/OnsetEnvelope.h"
 #include "beat/RealFft.h"
 
 namespace beat {
@@ -16,13 +17,18 @@ namespace beat {
 inline constexpr double kMinBpm = 40.0;
 inline constexpr double kMaxBpm = 250.0;
 
+// The number of onset envelope values in `seconds`.
+constexpr size_t ValuesOf(double seconds) { return static_cast<size_t>(seconds * kEnvelopeRate + 0.5); }
+
 // Features of a candidate beat period that tell the beat from its half, double, third,
 // triple and its 2:3 and 3:2 relatives (a dotted beat, a 6/8 bar's halves): the tempo's
-// distance in octaves from 120 BPM (and its square), the periodicity at a third, half,
+// distance in octaves from 120 BPM (and its square), and, relative to the strongest
+// periodicity in the tempo range, the periodicity at a third, half,
 // once, one and a half, two, three and four times the period, that of the low bands'
 // onsets (kick drum, bass: they mostly mark beats) at half, once, two, three and four
-// times it, and the periodicity at two thirds of the period.
-inline constexpr size_t kOctaveFeatures = 15;
+// times it, the periodicity at two thirds of the period, and the stronger of those at a
+// half and a third (a beat is divided in two or in three, either will do).
+inline constexpr size_t kOctaveFeatures = 16;
 using OctaveFeatures = std::array<double, kOctaveFeatures>;
 
 // How the beat period is chosen among the periodicities of the envelope: the strongest
@@ -37,15 +43,22 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {0.8470, -1.8093, -0.5508, 0.5339, 0.4325,  0.3099, 1.1863, -0.4457,
-                                  0.8577, -1.2879, 0.9564,  1.2026, -0.2876, 1.8207, -0.9422};
+  OctaveFeatures octaveWeights = {1.2430, -1.8627, -0.8393, 0.6361, 0.4107,  0.2028, 0.9968,  -0.3698,
+                                  -0.0343, -0.8822, 1.3179, 1.5060,  -0.6286, 1.2019, -0.7293, 0.4331};
 };
+
+// The largest lead of a candidate's score that counts: beyond it the choice is clear.
+inline constexpr double kMaxMargin = 5.0;
 
 struct LagChoice {
   // The chosen lag, a peak of the autocorrelation; 0 when there is none.
   size_t lag = 0;
   // The octave decision's probability for it among the candidates (softmax of scores).
   double probability = 0.0;
+  // How far its score leads the next candidate's, and the best of its double and half
+  // (kMaxMargin when there is none).
+  double margin = 0.0;
+  double octaveMargin = 0.0;
 };
 
 struct PeriodResult {
@@ -55,8 +68,11 @@ struct PeriodResult {
   double salience = 0.0;
   // Share of the analysed segments whose own choice lies within 4 % of the period.
   double agreement = 0.0;
-  // The octave decision's probability for the chosen period.
+  // The octave decision's probability for the chosen period, and its score's lead over
+  // the next candidate and over the chosen period's double and half.
   double probability = 0.0;
+  double margin = 0.0;
+  double octaveMargin = 0.0;
   size_t segments = 0;
   // The mean normalised autocorrelations the choice was made on (kMaxLag + 1 values),
   // of the whole envelope and of the low bands'.
@@ -66,14 +82,14 @@ struct PeriodResult {
 
 class Periodicity {
  public:
-  // Segments of about 11.9 s, taken every 5.9 s.
-  static constexpr size_t kSegmentValues = 2048;
-  static constexpr size_t kSegmentHop = 1024;
+  // Segments of about 12 s, taken every 6 s.
+  static constexpr size_t kSegmentValues = ValuesOf(12.0);
+  static constexpr size_t kSegmentHop = kSegmentValues / 2;
   // Lags reach eight seconds: four beats of 30 BPM, so that a slow candidate's bar (four
   // times its period) is seen as well as a fast one's.
-  static constexpr size_t kMaxLag = 1400;
-  // A segment shorter than this (3.7 s) shows too few beats of a slow tempo to count.
-  static constexpr size_t kMinSegmentValues = 640;
+  static constexpr size_t kMaxLag = ValuesOf(8.0);
+  // A segment shorter than 3.7 s shows too few beats of a slow tempo to count.
+  static constexpr size_t kMinSegmentValues = ValuesOf(3.7);
 
   explicit Periodicity(PeriodChoice choice = {});
 

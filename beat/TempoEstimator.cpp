@@ -1,5 +1,5 @@
 // The estimator's pipeline: onset envelope, its periodicity, and the confidence made
-// from how strong and how steady the chosen period is across the track.
+// from how strong, steady and clearly chosen the period is across the track.
 #include "beat/TempoEstimator.h"
 
 #include <algorithm>
@@ -10,13 +10,16 @@ namespace beat {
 namespace {
 
 // Logistic calibration of the confidence from the measures of the chosen period, fitted
-// on the tuning half of the development set (scripts/tune-confidence.py).
-constexpr double kBias = -0.574;
-constexpr double kSalienceWeight = 0.182;
-constexpr double kAgreementWeight = 1.278;
-constexpr double kProbabilityWeight = 1.622;
+// on the tuning half of the development set (scripts/tune-confidence.py). The value's
+// distance from 120 BPM counts: octave errors land in the middle of the range (a slow
+// ballad read at double speed, a fast swing at half), where a tempo and its double or
+// half are both plausible; far out only one octave is.
+struct ConfidenceWeights {
+  double bias, probability, margin, octaves, octavesSquared, octaveMargin, salience, agreement;
+};
+constexpr ConfidenceWeights kConfidence = {-1.510, -0.258, 0.069, -0.318, 2.623, 0.343, -0.534, 3.158};
 // Below this mean autocorrelation at the chosen period there is no pulse to speak of
-// (noise, speech): no tempo rather than a guess. Music starts above 0.08.
+// (noise, speech): no tempo rather than a guess. Music starts above 0.07.
 constexpr double kMinSalience = 0.05;
 
 }  // namespace
@@ -39,8 +42,14 @@ TempoEstimate TempoEstimator::Finish() {
   estimate.salience = period.salience;
   estimate.agreement = period.agreement;
   estimate.probability = period.probability;
-  const double logit = kBias + kSalienceWeight * period.salience + kAgreementWeight * period.agreement +
-                       kProbabilityWeight * period.probability;
+  estimate.margin = period.margin;
+  estimate.octaveMargin = period.octaveMargin;
+  const double octaves = std::log2(*estimate.bpm / 120.0);
+  const double logit = kConfidence.bias + kConfidence.probability * period.probability +
+                       kConfidence.margin * period.margin + kConfidence.octaves * octaves +
+                       kConfidence.octavesSquared * octaves * octaves +
+                       kConfidence.octaveMargin * period.octaveMargin + kConfidence.salience * period.salience +
+                       kConfidence.agreement * period.agreement;
   const double confidence = 1.0 / (1.0 + std::exp(-logit));
   estimate.confidence = std::isfinite(confidence) ? std::clamp(confidence, 0.0, 1.0) : 0.0;
   return estimate;

@@ -22,6 +22,8 @@ struct TempoEstimate {
   double salience = 0.0;   // mean normalised autocorrelation at the chosen period
   double agreement = 0.0;  // share of the track's segments whose own pick agrees
   double probability = 0.0;  // the octave decision's probability for the value
+  double margin = 0.0;       // its score's lead over the next candidate
+  double octaveMargin = 0.0;  // its score's lead over its own double and half
 };
 
 class TempoEstimator {

@@ -4,18 +4,28 @@ for each file the candidates (the strongest autocorrelation peak after the tempo
 preference, its half, double, third, triple, two thirds and one and a half) are ranked by a linear score of their
 features, fitted by conditional logistic regression to rank the true tempo first.
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
-(ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line.)
+(ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line:
+the WAV copies of half A, every group.)
 With --cv it prints the three-fold cross-validated accuracy instead.
 Prints the weights for PeriodChoice::octaveWeights and the tuning-half accuracy."""
 import csv
 import math
 import sys
 
-RATE = 11025 / 64
+RATE = 11025 / 256  # onset envelope values per second; set from the data in main()
 MAX_BPM, MIN_BPM = 250.0, 40.0
 PREFERRED_BPM, WIDTH, DOUBLE_WEIGHT = 120.0, 1.4, 0.5
 L2 = 0.01
 CANDIDATE_SHARE = 0.15
+
+
+def set_rate(acf_line):
+    """The envelope rate from an --acf line: its lags reach eight seconds, in hops of a
+    whole number of 11025 Hz samples."""
+    global RATE
+    lags = len(acf_line.partition("|")[0].split()) - 1
+    if lags > 0:
+        RATE = 11025 / round(11025 * 8.0 / lags)
 
 
 def lag_of(bpm):
@@ -46,12 +56,23 @@ def peak_near(acf, lag):
     return max(values) if values else 0.0
 
 
+def tempo_range_peak(acf):
+    """The highest value over the lags of the tempo range, 1 when none is positive."""
+    first = math.floor(lag_of(MAX_BPM))
+    last = min(math.ceil(lag_of(MIN_BPM)), len(acf) - 1)
+    peak = max(acf[first:last + 1], default=0.0)
+    return peak if peak > 0.0 else 1.0
+
+
 def features(acf, low, c):
     octaves = math.log2(60.0 * RATE / c / 120.0)
-    return [octaves, octaves * octaves, peak_near(acf, c / 3), peak_near(acf, c / 2), peak_near(acf, c),
-            peak_near(acf, 1.5 * c), peak_near(acf, 2 * c), peak_near(acf, 3 * c), peak_near(acf, 4 * c),
-            peak_near(low, c / 2), peak_near(low, c), peak_near(low, 2 * c), peak_near(low, 3 * c),
-            peak_near(low, 4 * c), peak_near(acf, 2 * c / 3)]
+    s = 1.0 / tempo_range_peak(acf)
+    ls = 1.0 / tempo_range_peak(low)
+    return [octaves, octaves * octaves, s * peak_near(acf, c / 3), s * peak_near(acf, c / 2), s * peak_near(acf, c),
+            s * peak_near(acf, 1.5 * c), s * peak_near(acf, 2 * c), s * peak_near(acf, 3 * c),
+            s * peak_near(acf, 4 * c), ls * peak_near(low, c / 2), ls * peak_near(low, c), ls * peak_near(low, 2 * c),
+            ls * peak_near(low, 3 * c), ls * peak_near(low, 4 * c), s * peak_near(acf, 2 * c / 3),
+            s * max(peak_near(acf, c / 2), peak_near(acf, c / 3))]
 
 
 def candidates(lag):
@@ -68,6 +89,7 @@ def main():
     with open(manifest) as f:
         truth = {r["name"]: float(r["bpm"]) for r in csv.DictReader(f, delimiter="\t")}
     names = [line.strip() for line in open(names_file)]
+    set_rate(open(acf_file).readline())
     samples = []
     for name, line in zip(names, open(acf_file)):
         whole, _, low_part = line.partition("|")

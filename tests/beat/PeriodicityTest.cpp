@@ -24,8 +24,12 @@ std::vector<float> PulseEnvelope(double period, size_t count, double accentEvery
   return values;
 }
 
+// The envelope period of a tempo, in (fractional) envelope values.
+double PeriodOf(double bpm) { return 60.0 * beat::kEnvelopeRate / bpm; }
+size_t LagOf(double bpm) { return static_cast<size_t>(std::lround(PeriodOf(bpm))); }
+
 struct PeriodCase {
-  double period;
+  double bpm;
   double accentEvery;
 };
 
@@ -34,18 +38,19 @@ class KnownPeriod : public testing::TestWithParam<PeriodCase> {};
 TEST_P(KnownPeriod, RefinedWellBelowOneLag) {
   const PeriodCase c = GetParam();
   beat::Periodicity periodicity;
-  const std::vector<float> envelope = PulseEnvelope(c.period, 10000, c.accentEvery);
+  const double period = PeriodOf(c.bpm);
+  const std::vector<float> envelope = PulseEnvelope(period, beat::ValuesOf(240.0), c.accentEvery);
   periodicity.Add(envelope.data(), envelope.data(), envelope.size());
   const beat::PeriodResult result = periodicity.Finish();
   ASSERT_TRUE(result.periodValues);
-  EXPECT_NEAR(*result.periodValues, c.period, 0.15);
+  EXPECT_NEAR(*result.periodValues, period, 0.05) << c.bpm;
   EXPECT_GT(result.agreement, 0.9);
   EXPECT_GT(result.salience, 0.5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Periods, KnownPeriod,
-                         testing::Values(PeriodCase{86.13, 0}, PeriodCase{64.6, 0}, PeriodCase{70.4, 4},
-                                         PeriodCase{99.9, 3}, PeriodCase{143.5, 2}));
+                         testing::Values(PeriodCase{120.0, 0}, PeriodCase{160.0, 0}, PeriodCase{146.8, 4},
+                                         PeriodCase{103.4, 3}, PeriodCase{72.0, 2}, PeriodCase{187.3, 0}));
 
 TEST(Periodicity, FlatEnvelopeHasNoPeriod) {
   beat::Periodicity periodicity;
@@ -63,21 +68,66 @@ TEST(Periodicity, ChooseLagFindsNoPeakInANegativeCurve) {
 }
 
 TEST(Periodicity, PreferenceDecidesBetweenEqualOctaves) {
-  // Equal peaks at 60 (172 BPM) and 120 (86 BPM) values: the preferred tempo decides.
+  // Equal peaks at the lags of 172 and 86 BPM and their multiples: the preferred tempo
+  // decides.
   std::vector<double> acf(beat::Periodicity::kMaxLag + 1, 0.0);
-  for (size_t lag : {60u, 120u, 180u, 240u}) acf[lag] = 0.5;
+  const size_t fastLag = LagOf(172);
+  for (size_t multiple = 1; multiple <= 4; ++multiple) acf[multiple * fastLag] = 0.5;
   beat::PeriodChoice fast;
   fast.preferredBpm = 170;
   beat::PeriodChoice slow;
   slow.preferredBpm = 85;
-  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, fast), 60u);
-  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, slow), 120u);
+  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, fast), fastLag);
+  EXPECT_EQ(beat::Periodicity::StrongestLag(acf, slow), 2 * fastLag);
+}
+
+TEST(Periodicity, FeaturesDoNotDependOnTheFileScale) {
+  // A quieter or less regular recording scales every periodicity alike: the octave
+  // decision reads them relative to the strongest.
+  std::vector<double> acf(beat::Periodicity::kMaxLag + 1, 0.0), low(acf.size(), 0.0);
+  for (size_t multiple = 1; multiple * LagOf(120) <= beat::Periodicity::kMaxLag; ++multiple) {
+    acf[multiple * LagOf(120)] = 0.8;
+    low[multiple * LagOf(120)] = multiple % 2 == 0 ? 0.6 : 0.2;
+  }
+  std::vector<double> halfAcf = acf, thirdLow = low;
+  for (double& value : halfAcf) value *= 0.5;
+  for (double& value : thirdLow) value /= 3.0;
+  const double lag = static_cast<double>(LagOf(120));
+  const beat::OctaveFeatures features = beat::Periodicity::Features(acf, low, lag);
+  const beat::OctaveFeatures scaled = beat::Periodicity::Features(halfAcf, thirdLow, lag);
+  for (size_t i = 0; i < beat::kOctaveFeatures; ++i) EXPECT_NEAR(features[i], scaled[i], 1e-12) << i;
+  EXPECT_DOUBLE_EQ(features[4], 1.0);
+}
+
+// The octave decision's lead: clear when one candidate stands alone, small when a pulse
+// and its double recur alike (the same peaks at every multiple).
+TEST(Periodicity, MarginsShowHowClearTheChoiceIs) {
+  std::vector<double> lone(beat::Periodicity::kMaxLag + 1, 0.0);
+  lone[LagOf(120) - 1] = 0.4;
+  lone[LagOf(120)] = 0.5;
+  lone[LagOf(120) + 1] = 0.4;
+  const beat::LagChoice alone = beat::Periodicity::ChooseLag(lone, lone, {});
+  ASSERT_EQ(alone.lag, LagOf(120));
+  EXPECT_EQ(alone.margin, beat::kMaxMargin);
+  EXPECT_EQ(alone.octaveMargin, beat::kMaxMargin);
+  EXPECT_EQ(alone.probability, 1.0);
+
+  std::vector<double> pulses(beat::Periodicity::kMaxLag + 1, 0.0);
+  for (size_t multiple = 1; multiple * LagOf(160) + 1 <= beat::Periodicity::kMaxLag; ++multiple) {
+    pulses[multiple * LagOf(160)] = 0.5;
+  }
+  const beat::LagChoice ambiguous = beat::Periodicity::ChooseLag(pulses, pulses, {});
+  ASSERT_NE(ambiguous.lag, 0u);
+  EXPECT_GE(ambiguous.margin, 0.0);
+  EXPECT_LE(ambiguous.margin, ambiguous.octaveMargin);
+  EXPECT_LT(ambiguous.octaveMargin, beat::kMaxMargin);
+  EXPECT_LT(ambiguous.probability, 1.0);
 }
 
 // The candidates of a peak include its 2:3 and 3:2 relatives (a dotted beat, the pairs
 // of eighths in 6/8), and none outside the tempo range.
 struct CandidateCase {
-  double lag;
+  double bpm;
   double relative;
   bool expected;
 };
@@ -86,12 +136,13 @@ class Candidates : public testing::TestWithParam<CandidateCase> {};
 
 TEST_P(Candidates, HoldTheRelativesInRange) {
   const CandidateCase c = GetParam();
-  const std::vector<double> candidates = beat::Periodicity::OctaveCandidates(c.lag);
+  const auto lag = static_cast<double>(LagOf(c.bpm));
+  const std::vector<double> candidates = beat::Periodicity::OctaveCandidates(lag);
   ASSERT_FALSE(candidates.empty());
-  EXPECT_DOUBLE_EQ(candidates.front(), c.lag);
+  EXPECT_DOUBLE_EQ(candidates.front(), lag);
   const bool found = std::any_of(candidates.begin(), candidates.end(),
-                                 [&](double candidate) { return std::abs(candidate - c.lag * c.relative) < 1e-9; });
-  EXPECT_EQ(found, c.expected) << c.lag << " x " << c.relative;
+                                 [&](double candidate) { return std::abs(candidate - lag * c.relative) < 1e-9; });
+  EXPECT_EQ(found, c.expected) << c.bpm << " x " << c.relative;
   for (double candidate : candidates) {
     const double bpm = 60.0 * beat::kEnvelopeRate / candidate;
     EXPECT_GE(bpm, beat::kMinBpm);
@@ -99,11 +150,10 @@ TEST_P(Candidates, HoldTheRelativesInRange) {
   }
 }
 
-// Lag 108 is 96 BPM; 60 is 172 BPM; 200 is 52 BPM.
 INSTANTIATE_TEST_SUITE_P(Lags, Candidates,
-                         testing::Values(CandidateCase{108, 2.0 / 3.0, true}, CandidateCase{108, 1.5, true},
-                                         CandidateCase{108, 0.5, true}, CandidateCase{108, 2.0, true},
-                                         CandidateCase{60, 1.5, true}, CandidateCase{60, 0.5, false},
-                                         CandidateCase{200, 1.5, false}, CandidateCase{200, 2.0 / 3.0, true}));
+                         testing::Values(CandidateCase{96, 2.0 / 3.0, true}, CandidateCase{96, 1.5, true},
+                                         CandidateCase{96, 0.5, true}, CandidateCase{96, 2.0, true},
+                                         CandidateCase{172, 1.5, true}, CandidateCase{172, 0.5, false},
+                                         CandidateCase{52, 1.5, false}, CandidateCase{52, 2.0 / 3.0, true}));
 
 }  // namespace

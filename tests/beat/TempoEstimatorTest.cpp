@@ -135,6 +135,18 @@ INSTANTIATE_TEST_SUITE_P(Generated, ExactTempo,
                                          TempoCase{"Tresillo124", TresilloBeat, 124}),
                          [](const testing::TestParamInfo<TempoCase>& param) { return std::string(param.param.name); });
 
+// The period is read well below the envelope's 23 ms grid: a click track's tempo to a
+// tenth of a BPM, closer than any tag or range boundary needs.
+class PreciseClicks : public testing::TestWithParam<double> {};
+
+TEST_P(PreciseClicks, ReadToATenth) {
+  const beat::TempoEstimate estimate = Estimate(Clicks(GetParam(), 60.0));
+  ASSERT_TRUE(estimate.bpm);
+  EXPECT_NEAR(*estimate.bpm, GetParam(), 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, PreciseClicks, testing::Values(60.0, 100.0, 120.0, 150.0, 173.9));
+
 // Near the ends of the range a pulse and its double are equally likely beats: the
 // octave is the estimator's choice, the precision within it is not.
 class ExactPulse : public testing::TestWithParam<TempoCase> {};
