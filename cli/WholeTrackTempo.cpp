@@ -1,7 +1,10 @@
 // The first pass's audio handed to the whole-track tempo estimator, in whole frames.
 #include "cli/WholeTrackTempo.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace cli {
 
@@ -15,20 +18,32 @@ constexpr size_t kBlockFrames = 4096;
 EstimatorFeed::EstimatorFeed() : block_(kBlockFrames * 2) {}
 
 void EstimatorFeed::OnAudio(const unsigned char* bytes, uint32_t count) {
-  uint32_t i = 0;
   // Samples are little-endian 16-bit; the engine may hand over an odd number of bytes.
   if (hasPartial_ && count > 0) {
     block_[blockSamples_++] = static_cast<int16_t>(static_cast<uint16_t>(partial_[0] | (bytes[0] << 8)));
     hasPartial_ = false;
-    i = 1;
+    ++bytes;
+    --count;
     if (blockSamples_ == block_.size()) Flush();
   }
-  for (; i + 1 < count; i += 2) {
-    block_[blockSamples_++] = static_cast<int16_t>(static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  // Whole samples go over a run at a time, as far as the block has room.
+  while (count >= 2) {
+    const size_t samples = std::min<size_t>(count / 2, block_.size() - blockSamples_);
+    int16_t* to = block_.data() + blockSamples_;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(to, bytes, 2 * samples);
+    } else {
+      for (size_t i = 0; i < samples; ++i) {
+        to[i] = static_cast<int16_t>(static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+      }
+    }
+    blockSamples_ += samples;
+    bytes += 2 * samples;
+    count -= static_cast<uint32_t>(2 * samples);
     if (blockSamples_ == block_.size()) Flush();
   }
-  if (i < count) {
-    partial_[0] = bytes[i];
+  if (count == 1) {
+    partial_[0] = bytes[0];
     hasPartial_ = true;
   }
 }

@@ -234,7 +234,9 @@ TEST(CliTagTest, BpmThatIsNoTempoIsReplacedAndOnlyTempiAreSkipped) {
   for (const auto& [tagged, fields] : cases) {
     arguments.push_back(dir.File("bpm" + std::to_string(tagged) + ".wav"));
     testaudio::WriteClickWav(arguments.back(), {.periodMs = 500.0, .seconds = 6.0});
-    if (tagged != 0) ASSERT_EQ(tags::WriteBpmTag(arguments.back(), tagged, {}).outcome, tags::BpmTagOutcome::Written);
+    if (tagged != 0) {
+      ASSERT_EQ(tags::WriteBpmTag(arguments.back(), tagged, {}).outcome, tags::BpmTagOutcome::Written);
+    }
   }
   const CliRun run = RunCli(arguments);
   EXPECT_EQ(run.status, 0) << run.errors;

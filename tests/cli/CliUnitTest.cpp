@@ -374,8 +374,8 @@ TEST(ProgressTest, TextsUseAPointAndCountEverything) {
   EXPECT_EQ(FormatTenths(0.05), "0.1");
   EXPECT_EQ(ProgressText(5, 20, 2.0), "5/20 files, 2.0 s, 2.5 files/s, about 6 s left");
   EXPECT_EQ(ProgressText(0, 20, 2.0), "0/20 files, 2.0 s, 0.0 files/s");
-  RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2, .tags = {}};
-  EXPECT_EQ(SummaryText(RunCounts{.files = 9, .analysed = 2, .skippedTagged = 7}, 0.5),
+  RunCounts counts{.files = 4, .analysed = 3, .noBeat = 1, .unreadable = 1, .foldersNotListed = 2, .skippedTagged = 0, .tags = {}};
+  EXPECT_EQ(SummaryText(RunCounts{.files = 9, .analysed = 2, .skippedTagged = 7, .tags = {}}, 0.5),
             "9 files: 2 analysed (0 without a beat), 0 unreadable, 7 skipped as already tagged, 0.5 s");
   EXPECT_EQ(SummaryText(counts, 1.25),
             "4 files: 3 analysed (1 without a beat), 1 unreadable, 2 folders not listed, 1.3 s");
