@@ -165,11 +165,8 @@ class FfmpegInput final : public StereoInput {
     if (!KnownLength(lengthFrames_)) {
       // The container only estimates its length (raw AAC) or gives none: decoding it
       // tells how much audio there is.
-      std::vector<float> scratch(2 * kScratchFrames);
       lengthFrames_ = UINT64_MAX;
-      uint64_t frames = 0;
-      for (size_t got; (got = ReadFloat(scratch.data(), kScratchFrames)) > 0;) frames += got;
-      lengthFrames_ = frames;
+      lengthFrames_ = Skip(UINT64_MAX);
       if (!Restart()) return false;
     }
     return lengthFrames_ > 0;
@@ -202,17 +199,10 @@ class FfmpegInput final : public StereoInput {
     if (positionFrames_ != 0 || frameAt_ != 0 || frame_->nb_samples != 0 || ended_) {
       if (!Restart()) return false;
     }
-    std::vector<float> scratch(2 * kScratchFrames);
-    while (positionFrames_ < frame) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(kScratchFrames, frame - positionFrames_));
-      if (ReadFloat(scratch.data(), want) == 0) return false;
-    }
-    return true;
+    return Skip(frame) == frame;
   }
 
  private:
-  static constexpr size_t kScratchFrames = 4096;
-
   void Close() {
     av_frame_free(&frame_);
     av_packet_free(&packet_);
@@ -330,6 +320,20 @@ class FfmpegInput final : public StereoInput {
     }
     av_frame_unref(frame_);
     return false;
+  }
+
+  // Decodes up to `frames` frames without converting them; how many there were.
+  uint64_t Skip(uint64_t frames) {
+    uint64_t done = 0;
+    while (done < frames && positionFrames_ < lengthFrames_) {
+      if (frameAt_ >= static_cast<size_t>(frame_->nb_samples) && !NextFrame()) break;
+      const size_t take = static_cast<size_t>(std::min<uint64_t>(
+          {frames - done, static_cast<uint64_t>(frame_->nb_samples) - frameAt_, lengthFrames_ - positionFrames_}));
+      frameAt_ += take;
+      done += take;
+      positionFrames_ += take;
+    }
+    return done;
   }
 
   // `direct`, when given, is where 16-bit stereo frames go as they are.
