@@ -111,7 +111,7 @@ void MixToStereo(const uint8_t* const* channelData, size_t stride, unsigned chan
 // MixToStereo with the channel count fixed where it is one of the common ones.
 template <typename Sample, typename Store>
 void MixFrames(const uint8_t* const* channelData, size_t stride, unsigned channels, const ChannelWeight* weights,
-                 size_t count, Store& store) {
+               size_t count, Store& store) {
   switch (channels) {
     case 1:
       MixToStereo<Sample, 1>(channelData, stride, channels, weights, count, store);
@@ -165,7 +165,7 @@ class FfmpegInput final : public StereoInput {
     if (!KnownLength(lengthFrames_)) {
       // The container only estimates its length (raw AAC) or gives none: decoding it
       // tells how much audio there is.
-      lengthFrames_ = UINT64_MAX;
+      lengthFrames_ = UINT64_MAX;  // no end for Skip but the audio's
       lengthFrames_ = Skip(UINT64_MAX);
       if (!Restart()) return false;
     }
