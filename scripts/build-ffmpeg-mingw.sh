@@ -3,11 +3,12 @@
 # Opus decoder needs) for 64-bit Windows from Debian's own ffmpeg source package, as DLLs
 # with import libraries, with only the demuxers, decoders and parsers the engine reads,
 # into a cache outside the checkout.
-# The float functions the decoders call per sample (exp2f, sinf, cosf) come from Debian's
-# glibc source rather than from mingw-w64's math library, which rounds a few results in
-# a hundred differently: both targets then decode Opus (whose CELT layer calls them) to
-# the same samples. A build for the same ffmpeg and glibc versions is reused. Prints the
-# folder to pass as FFMPEG_ROOT.
+# The float functions Opus's CELT layer calls per band (exp2f, sinf, cosf and sincosf,
+# which the compiler calls for a sine and cosine of the same angle) come from Debian's
+# glibc source rather than from mingw-w64's math library, which rounds between six in
+# ten thousand (exp2f) and three in a hundred (sinf) of their results differently: both
+# targets then decode Opus to the same samples. A build for the same ffmpeg and glibc
+# versions is reused. Prints the folder to pass as FFMPEG_ROOT.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/debian-source.sh"
@@ -40,16 +41,17 @@ parsers=flac,vorbis,opus,aac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# glibc's exp2f, sinf and cosf (and their tables and error paths), built unchanged from
-# its source with a small header standing in for glibc's internal ones. Only the
-# portable C versions: glibc picks FMA builds of the same code on CPUs that have FMA,
-# which give the same float results but for ties far rarer than one call in a million.
+# glibc's exp2f, sinf, cosf and sincosf (and their tables and error paths), built
+# unchanged from its source with a small header standing in for glibc's internal ones.
+# The portable C versions: glibc runs FMA builds of the same code on CPUs that have FMA;
+# they compute in double before rounding to float, and gave the same results as these
+# on every one of a million inputs tried per function.
 mkdir "$work/glibc"
 fetch_debian_source glibc "$libc_version" "$work/glibc"
 math="$work/glibc-math"
 mkdir "$math"
 flt32=$(echo "$work"/glibc/glibc-*/sysdeps/ieee754/flt-32)
-math_sources=(e_exp2f.c e_exp2f_data.c s_sinf.c s_cosf.c s_sincosf_data.c math_errf.c)
+math_sources=(e_exp2f.c e_exp2f_data.c s_sinf.c s_cosf.c s_sincosf.c s_sincosf_data.c math_errf.c)
 cp "${math_sources[@]/#/$flt32/}" "$flt32/s_sincosf.h" "$flt32/sincosf_poly.h" "$math/"
 for header in math-barriers.h math-narrow-eval.h libm-alias-finite.h libm-alias-float.h; do
   : >"$math/$header"
@@ -77,7 +79,7 @@ EOF
   sed -n '/^#ifndef WANT_ROUNDING/,$p' "$flt32/math_config.h"
 } >"$math/math_config.h"
 # -ffp-contract=off: no fused multiply-adds, whatever the compiler's defaults.
-math_cflags=(-O2 -ffp-contract=off -I. -D__exp2f=exp2f -DSINF=sinf -DCOSF=cosf)
+math_cflags=(-O2 -ffp-contract=off -I. -D__exp2f=exp2f -DSINF=sinf -DCOSF=cosf -DSINCOSF=sincosf)
 (
   cd "$math"
   for source in "${math_sources[@]}"; do
@@ -95,7 +97,8 @@ fetch_debian_source ffmpeg "$version" "$work"
   # so the DLLs need nothing beside them but each other and the system's libraries. The
   # x86 assembly (nasm) stays on, as in Debian's native libraries, so both targets run
   # the same decoder code. Every library links glibc's float functions ahead of
-  # mingw-w64's.
+  # mingw-w64's; mingw-w64 keeps sincosf in one object with the double sincos the
+  # libraries also call, so the linker keeps the first sincosf it meets (glibc's).
   options=(--target-os=mingw32 --arch=x86_64 --enable-cross-compile
            --cross-prefix=$host- --cc=$host-gcc-posix --cxx=$host-g++-posix
            --enable-shared --disable-static
@@ -105,7 +108,7 @@ fetch_debian_source ffmpeg "$version" "$work"
            --disable-postproc --disable-debug
            --enable-protocol=file --enable-demuxer=$demuxers --enable-decoder=$decoders
            --enable-parser=$parsers
-           --extra-ldflags="-static-libgcc -static" --extra-libs="$math/libglibc-math.a")
+           --extra-ldflags="-static-libgcc -static -Wl,--allow-multiple-definition" --extra-libs="$math/libglibc-math.a")
   command -v nasm >/dev/null || options+=(--disable-x86asm)
   ./configure --prefix="$out" "${options[@]}" >&2
   make -j"$(nproc)" >&2
@@ -129,13 +132,14 @@ source/ffmpeg/ (on Debian 12 also: apt-get source ffmpeg=$version). The build
 for 64-bit Windows with mingw-w64 (scripts/build-ffmpeg-mingw.sh):
 
   dpkg-source -x $(cd "$work" && echo ./*.dsc | sed 's|^\./||')
-  ./configure ${options[*]}
+  ./configure ${options[*]//$work\//}
   make && make install
 
-Every library links glibc's exp2f, sinf and cosf (GNU LGPL 2.1 or later) in place of
-mingw-w64's, from Debian's source package glibc ${libc_version#*:}: the files of its
-sysdeps/ieee754/flt-32/ named below are in source/ffmpeg/$math_archive
-with the header standing in for glibc's internal ones, built in that folder with
+Every library links glibc's exp2f, sinf, cosf and sincosf (GNU LGPL 2.1 or later)
+in place of mingw-w64's, from Debian's source package glibc ${libc_version#*:}: the
+files of its sysdeps/ieee754/flt-32/ named below are in
+source/ffmpeg/$math_archive with the header standing in for
+glibc's internal ones, built in that folder with
 
   $host-gcc-posix ${math_cflags[*]} -c FILE.c  (${math_sources[*]})
   $host-ar rcs libglibc-math.a *.o
