@@ -3,7 +3,7 @@
 # and AAC (M4A and raw) against the ffmpeg program decoding the same file (ffmpeg -i FILE
 # -f null -), best of three each, printing the ratios. Target for FLAC and AAC: at most
 # 1.3x. Not run by CI.
-# BENCH_LONG=1 adds a 7-hour FLAC (a one-hour click track looped seven times, 1.5 GB of
+# BENCH_LONG=1 adds a 7-hour FLAC (a one-hour click track looped seven times, 1.4 GB of
 # disk while it runs), timed once, with the CLI's line and its peak memory.
 #   [BENCH_LONG=1] scripts/bench-cli-formats.sh [build dir, default build/linux]
 set -euo pipefail
