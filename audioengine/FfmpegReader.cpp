@@ -55,39 +55,73 @@ int64_t SeekFile(void* opaque, int64_t offset, int whence) {
   return target;
 }
 
-// One sample of any of libavcodec's sample formats as a level in 16-bit units, the way
-// SampleLevel reads the same sample from a WAV file.
-double Level(const uint8_t* data, AVSampleFormat format, size_t index) {
-  switch (format) {
-    case AV_SAMPLE_FMT_U8:
-    case AV_SAMPLE_FMT_U8P:
-      return (static_cast<int>(data[index]) - 128) * 256.0;
-    case AV_SAMPLE_FMT_S16:
-    case AV_SAMPLE_FMT_S16P: {
-      int16_t v;
-      std::memcpy(&v, data + 2 * index, 2);
-      return v;
+// Each of libavcodec's sample formats (packed or planar alike) and how one of its
+// samples reads as a level in 16-bit units, the way SampleLevel reads the same sample
+// from a WAV file.
+struct U8Sample {
+  using Raw = uint8_t;
+  static double Level(Raw v) { return (static_cast<int>(v) - 128) * 256.0; }
+};
+struct S16Sample {
+  using Raw = int16_t;
+  static double Level(Raw v) { return v; }
+};
+struct S32Sample {
+  using Raw = int32_t;
+  static double Level(Raw v) { return v / 65536.0; }
+};
+struct FloatSample {
+  using Raw = float;
+  static double Level(Raw v) { return static_cast<double>(v) * 32768.0; }
+};
+struct DoubleSample {
+  using Raw = double;
+  static double Level(Raw v) { return v * 32768.0; }
+};
+
+// The level of sample `index` of a channel whose samples start at `data`.
+template <typename Sample>
+double LevelAt(const uint8_t* data, size_t index) {
+  typename Sample::Raw v;
+  std::memcpy(&v, data + sizeof v * index, sizeof v);
+  return Sample::Level(v);
+}
+
+// Mixes `count` frames to stereo, handing each frame's left and right levels to `store`.
+// Channel c's sample of frame i is at channelData[c] + i * stride samples. `Channels`
+// fixes the channel count at compile time for the common layouts (0: `channels` says).
+// Every channel adds its weighted level in channel order, so the sums are the same
+// whatever the layout of the samples in memory.
+template <typename Sample, unsigned Channels, typename Store>
+void MixToStereo(const uint8_t* const* channelData, size_t stride, unsigned channels, const ChannelWeight* weights,
+                 size_t count, Store& store) {
+  const unsigned n = Channels != 0 ? Channels : channels;
+  for (size_t i = 0; i < count; ++i) {
+    double left = 0.0;
+    double right = 0.0;
+    for (unsigned c = 0; c < n; ++c) {
+      const double level = LevelAt<Sample>(channelData[c], i * stride);
+      left += weights[c].left * level;
+      right += weights[c].right * level;
     }
-    case AV_SAMPLE_FMT_S32:
-    case AV_SAMPLE_FMT_S32P: {
-      int32_t v;
-      std::memcpy(&v, data + 4 * index, 4);
-      return v / 65536.0;
-    }
-    case AV_SAMPLE_FMT_FLT:
-    case AV_SAMPLE_FMT_FLTP: {
-      float v;
-      std::memcpy(&v, data + 4 * index, 4);
-      return static_cast<double>(v) * 32768.0;
-    }
-    case AV_SAMPLE_FMT_DBL:
-    case AV_SAMPLE_FMT_DBLP: {
-      double v;
-      std::memcpy(&v, data + 8 * index, 8);
-      return v * 32768.0;
-    }
+    store(i, left, right);
+  }
+}
+
+// MixToStereo with the channel count fixed where it is one of the common ones.
+template <typename Sample, typename Store>
+void MixFrames(const uint8_t* const* channelData, size_t stride, unsigned channels, const ChannelWeight* weights,
+               size_t count, Store& store) {
+  switch (channels) {
+    case 1:
+      MixToStereo<Sample, 1>(channelData, stride, channels, weights, count, store);
+      break;
+    case 2:
+      MixToStereo<Sample, 2>(channelData, stride, channels, weights, count, store);
+      break;
     default:
-      return 0.0;
+      MixToStereo<Sample, 0>(channelData, stride, channels, weights, count, store);
+      break;
   }
 }
 
@@ -131,11 +165,8 @@ class FfmpegInput final : public StereoInput {
     if (!KnownLength(lengthFrames_)) {
       // The container only estimates its length (raw AAC) or gives none: decoding it
       // tells how much audio there is.
-      std::vector<float> scratch(2 * kScratchFrames);
-      lengthFrames_ = UINT64_MAX;
-      uint64_t frames = 0;
-      for (size_t got; (got = ReadFloat(scratch.data(), kScratchFrames)) > 0;) frames += got;
-      lengthFrames_ = frames;
+      lengthFrames_ = UINT64_MAX;  // no end for Skip but the audio's
+      lengthFrames_ = Skip(UINT64_MAX);
       if (!Restart()) return false;
     }
     return lengthFrames_ > 0;
@@ -168,17 +199,10 @@ class FfmpegInput final : public StereoInput {
     if (positionFrames_ != 0 || frameAt_ != 0 || frame_->nb_samples != 0 || ended_) {
       if (!Restart()) return false;
     }
-    std::vector<float> scratch(2 * kScratchFrames);
-    while (positionFrames_ < frame) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(kScratchFrames, frame - positionFrames_));
-      if (ReadFloat(scratch.data(), want) == 0) return false;
-    }
-    return true;
+    return Skip(frame) == frame;
   }
 
  private:
-  static constexpr size_t kScratchFrames = 4096;
-
   void Close() {
     av_frame_free(&frame_);
     av_packet_free(&packet_);
@@ -298,6 +322,20 @@ class FfmpegInput final : public StereoInput {
     return false;
   }
 
+  // Decodes up to `frames` frames without converting them; how many there were.
+  uint64_t Skip(uint64_t frames) {
+    uint64_t done = 0;
+    while (done < frames && positionFrames_ < lengthFrames_) {
+      if (frameAt_ >= static_cast<size_t>(frame_->nb_samples) && !NextFrame()) break;
+      const size_t take = static_cast<size_t>(std::min<uint64_t>(
+          {frames - done, static_cast<uint64_t>(frame_->nb_samples) - frameAt_, lengthFrames_ - positionFrames_}));
+      frameAt_ += take;
+      done += take;
+      positionFrames_ += take;
+    }
+    return done;
+  }
+
   // `direct`, when given, is where 16-bit stereo frames go as they are.
   template <typename Store>
   size_t Convert(size_t frames, Store store, int16_t* direct = nullptr) {
@@ -332,17 +370,36 @@ class FfmpegInput final : public StereoInput {
         positionFrames_ += take;
         continue;
       }
-      for (size_t i = 0; i < take; ++i) {
-        const size_t sample = frameAt_ + i;
-        double left = 0.0;
-        double right = 0.0;
-        for (unsigned channel = 0; channel < channels; ++channel) {
-          const double level = planar ? Level(frame_->extended_data[channel], format, sample)
-                                      : Level(frame_->extended_data[0], format, sample * channels + channel);
-          left += weights_[channel].left * level;
-          right += weights_[channel].right * level;
-        }
-        store(done + i, left, right);
+      // Where each channel's first sample to take is, and how far apart its samples are.
+      const size_t bytes = static_cast<size_t>(av_get_bytes_per_sample(format));
+      channelData_.resize(channels);
+      for (unsigned c = 0; c < channels; ++c) {
+        channelData_[c] = planar ? frame_->extended_data[c] + bytes * frameAt_
+                                 : frame_->extended_data[0] + bytes * (frameAt_ * channels + c);
+      }
+      const size_t stride = planar ? 1 : channels;
+      auto at = [&store, done](size_t i, double left, double right) { store(done + i, left, right); };
+      switch (format) {
+        case AV_SAMPLE_FMT_U8:
+        case AV_SAMPLE_FMT_U8P:
+          MixFrames<U8Sample>(channelData_.data(), stride, channels, weights_.data(), take, at);
+          break;
+        case AV_SAMPLE_FMT_S16:
+        case AV_SAMPLE_FMT_S16P:
+          MixFrames<S16Sample>(channelData_.data(), stride, channels, weights_.data(), take, at);
+          break;
+        case AV_SAMPLE_FMT_S32:
+        case AV_SAMPLE_FMT_S32P:
+          MixFrames<S32Sample>(channelData_.data(), stride, channels, weights_.data(), take, at);
+          break;
+        case AV_SAMPLE_FMT_FLT:
+        case AV_SAMPLE_FMT_FLTP:
+          MixFrames<FloatSample>(channelData_.data(), stride, channels, weights_.data(), take, at);
+          break;
+        default:
+          // NextFrame lets through no other format than these and doubles.
+          MixFrames<DoubleSample>(channelData_.data(), stride, channels, weights_.data(), take, at);
+          break;
       }
       frameAt_ += take;
       done += take;
@@ -363,6 +420,7 @@ class FfmpegInput final : public StereoInput {
   uint64_t positionFrames_ = 0;
   size_t frameAt_ = 0;  // the next sample of frame_ to deliver
   std::vector<ChannelWeight> weights_;
+  std::vector<const uint8_t*> channelData_;  // Convert's per-channel read positions
   unsigned weightChannels_ = 0;
   int badPackets_ = 0;
   bool draining_ = false;

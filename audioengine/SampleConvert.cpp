@@ -1,7 +1,6 @@
 // Sample decoding, rounding and the stereo mix-down weights.
 #include "audioengine/SampleConvert.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace audioengine {
@@ -62,13 +61,6 @@ double SampleLevel(const uint8_t* sample, SampleKind kind, unsigned bytesPerSamp
       return static_cast<int32_t>(raw) / 65536.0;
     }
   }
-}
-
-int16_t RoundToInt16(double level) {
-  if (std::isnan(level)) return 0;
-  if (level >= 32767.0) return 32767;
-  if (level <= -32768.0) return -32768;
-  return static_cast<int16_t>(std::nearbyint(level));
 }
 
 uint32_t DefaultChannelMask(unsigned channels) {

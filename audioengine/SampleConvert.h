@@ -2,6 +2,7 @@
 // mixing any channel layout down to stereo, and rounding back to 16-bit samples.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,7 +18,13 @@ enum class SampleKind { Int, Float, ALaw, MuLaw };
 double SampleLevel(const uint8_t* sample, SampleKind kind, unsigned bytesPerSample);
 
 // Nearest 16-bit sample, ties to even, clipped to the 16-bit range; NaN gives 0.
-int16_t RoundToInt16(double level);
+// Inline: the decoders call it for every sample.
+inline int16_t RoundToInt16(double level) {
+  if (std::isnan(level)) return 0;
+  if (level >= 32767.0) return 32767;
+  if (level <= -32768.0) return -32768;
+  return static_cast<int16_t>(std::nearbyint(level));
+}
 
 // How much of each input channel goes into the left and the right output. Mono goes to
 // both sides; left-side speakers go left, right-side ones right, centre ones (centre,

@@ -28,6 +28,16 @@ for source in click hires mono; do
 done
 ff -i click.wav -c:a flac click.lossless.oga
 ff -i click.wav -c:a flac click.lossless.mka
+# Each sample format the decoders hand over, packed and planar: unsigned 8-bit, 32-bit,
+# float and double PCM in Matroska, float WavPack (planar).
+"$make_wav" --period-ms 500 --seconds 8 --format pcm8 byte.wav
+ff -i byte.wav -c:a pcm_u8 byte.lossless.u8.mka
+ff -i hires.wav -c:a pcm_s32le hires.lossless.s32.mka
+ff -i click.wav -c:a pcm_f32le click.lossless.f32.mka
+ff -i mono.wav -c:a pcm_f32le mono.lossless.f32.mka
+ff -i six.wav -c:a pcm_f64le six.lossless.f64.mka
+ff -i click.wav -c:a wavpack -sample_fmt fltp click.lossless.fltp.wv
+ff -i six.wav -c:a wavpack -sample_fmt fltp six.lossless.fltp.wv
 
 # Lossy copies of the 120 BPM track: the same tempo within one display step.
 ff -i click.wav -c:a libvorbis -q:a 4 click.lossy.ogg
@@ -68,8 +78,17 @@ data = bytearray(open("click.lossless.flac", "rb").read())
 word = int.from_bytes(data[18:26], "big") | (2**36 - 1)
 data[18:26] = word.to_bytes(8, "big")
 open("claims-hours.flac", "wb").write(data)
+# Float samples beyond full scale, infinite and not numbers, in a mono file, each held
+# for 10 frames after 1233 of silence: they round and clip as WAV floats do. The file
+# lasts 30 ms exactly, as Matroska gives lengths in whole milliseconds.
+import math, struct
+odd = [0.0] * 1233
+for value in (1.5, -2.0, math.inf, -math.inf, math.nan, 0.5 / 32768, 1.5 / 32768, -2.5 / 32768, 0.25):
+    odd += [value] * 10
+open("odd.f32", "wb").write(struct.pack("<%df" % len(odd), *odd))
 # A zero-length file with a known extension, and one holding only an ftyp box.
 open("empty.flac", "wb").close()
 open("onlyftyp.m4a", "wb").write(bytes([0, 0, 0, 16]) + b"ftypM4A \0\0\0\0")
 PY
-rm -f cover.png
+ff -f f32le -ar 44100 -ac 1 -i odd.f32 -c:a pcm_f32le odd.f32.mka
+rm -f cover.png odd.f32

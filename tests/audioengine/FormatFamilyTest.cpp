@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "hires.lossless.wv", "hires.lossless.aiff", "mono.lossless.flac", "mono.lossless.m4a",
                       "mono.lossless.wv", "mono.lossless.aiff", "six.lossless.flac", "six.lossless.m4a",
                       "six.lossless.wv",
+                      // Every sample format the decoders give: 8-bit, 32-bit, float, double.
+                      "byte.lossless.u8.mka", "hires.lossless.s32.mka", "click.lossless.f32.mka",
+                      "mono.lossless.f32.mka", "six.lossless.f64.mka", "click.lossless.fltp.wv",
+                      "six.lossless.fltp.wv",
                       // Other streams beside the audio are ignored; the moov box may come first.
                       "click.cover.flac", "click.cover.m4a", "click.video.mka", "click.second.mka",
                       "click.faststart.m4a"),
@@ -163,6 +168,22 @@ INSTANTIATE_TEST_SUITE_P(Ffmpeg, Damaged,
                                            Damage{"EmptyFlac", "empty.flac", 0, 0},
                                            Damage{"FlacClaimsHours", "claims-hours.flac", 20, 20, 882000}),
                          [](const ::testing::TestParamInfo<Damage>& p) { return std::string(p.param.name); });
+
+// Float samples round to the nearest 16-bit value (ties to even) and clip; infinities
+// clip too and NaN gives silence. Mono goes to both sides alike.
+TEST_F(FormatFamily, FloatSamplesRoundAndClip) {
+  const Decoded odd = Decode(File("odd.f32.mka"));
+  ASSERT_EQ(odd.error, 0u);
+  const int16_t expected[] = {32767, -32768, 32767, -32768, 0, 0, 2, -2, 8192};
+  const size_t silence = 1233;
+  ASSERT_EQ(odd.samples.size(), 2 * (silence + 10 * std::size(expected)));
+  for (size_t run = 0; run < std::size(expected); ++run) {
+    for (size_t frame = silence + 10 * run; frame < silence + 10 * (run + 1); ++frame) {
+      ASSERT_EQ(odd.samples[2 * frame], expected[run]) << "frame " << frame;
+      ASSERT_EQ(odd.samples[2 * frame + 1], expected[run]) << "frame " << frame;
+    }
+  }
+}
 
 // The second audio stream is the one marked default: its clicks, not the first's.
 TEST_F(FormatFamily, DefaultAudioStreamIsTheOneDecoded) {

@@ -1,5 +1,5 @@
-// BPM tags in FLAC, Ogg Vorbis, Opus, M4A, WMA, AIFF and WavPack files made by ffmpeg and
-// tagged by mutagen: mutagen reads the new BPM back, every other field and picture stay,
+// BPM tags in FLAC, Ogg Vorbis, Opus, M4A, WMA, AIFF, WavPack and Monkey's Audio files made
+// by ffmpeg (or, for APE, which ffmpeg cannot write, by a script) and tagged by mutagen: mutagen reads the new BPM back, every other field and picture stay,
 // and ffmpeg decodes the same audio from the written file.
 #include <gtest/gtest.h>
 
@@ -68,9 +68,26 @@ else:
     print('\n'.join(sorted(lines)))
 )";
 
+// A Monkey's Audio file (version 3.99) of two frames of 3 s of stereo silence in all, each
+// frame flagged as silence, with its CRC, and followed by filler bytes its decoder does
+// not read: the audio the decoder gives cannot change, but the check of the written copy
+// still sees every byte of the frames.
+constexpr const char* kApeScript = R"(import struct, sys, zlib, random
+blocks_per_frame, total = 73728, 3 * 44100
+frames = [blocks_per_frame, total - blocks_per_frame]
+rng = random.Random(1)
+bodies = [struct.pack('<II', zlib.crc32(bytes(4 * n)) >> 1 | 0x80000000, 3) + rng.randbytes(120000) for n in frames]
+first = 52 + 24 + 4 * len(frames)
+seek = [first, first + len(bodies[0])]
+audio = b''.join(bodies)
+descriptor = b'MAC ' + struct.pack('<HHIIIIIII', 3990, 0, 52, 24, 4 * len(frames), 0, len(audio), 0, 0) + bytes(16)
+header = struct.pack('<HHIIIHHI', 2000, 32, blocks_per_frame, frames[-1], len(frames), 16, 2, 44100)
+open(sys.argv[1], 'wb').write(descriptor + header + struct.pack('<2I', *seek) + audio)
+)";
+
 struct FormatCase {
   const char* extension;
-  const char* encoder;  // ffmpeg's audio options
+  const char* encoder;  // ffmpeg's audio options; null: made by kApeScript
 };
 
 std::string ReadText(const std::string& path) {
@@ -89,9 +106,14 @@ class ContainerTagTest : public ::testing::TestWithParam<FormatCase> {
     }
     std::ofstream(dir_.File("tags.py")) << kMutagenScript;
     file_ = dir_.File(std::string("track.") + GetParam().extension);
-    ASSERT_EQ(testaudio::RunCommand("ffmpeg -v error -f lavfi -i 'sine=frequency=440:duration=3' -ac 2 " +
-                                    std::string(GetParam().encoder) + " '" + file_ + "'"),
-              0);
+    if (GetParam().encoder == nullptr) {
+      std::ofstream(dir_.File("ape.py")) << kApeScript;
+      ASSERT_EQ(testaudio::RunCommand(std::string(kPython) + " '" + dir_.File("ape.py") + "' '" + file_ + "'"), 0);
+    } else {
+      ASSERT_EQ(testaudio::RunCommand("ffmpeg -v error -f lavfi -i 'sine=frequency=440:duration=3' -ac 2 " +
+                                      std::string(GetParam().encoder) + " '" + file_ + "'"),
+                0);
+    }
     ASSERT_EQ(Mutagen("prepare"), "");
   }
 
@@ -153,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, ContainerTagTest,
                          ::testing::Values(FormatCase{"flac", "-c:a flac"}, FormatCase{"ogg", "-c:a libvorbis"},
                                            FormatCase{"opus", "-c:a libopus"}, FormatCase{"oga", "-c:a flac"},
                                            FormatCase{"m4a", "-c:a aac"}, FormatCase{"wma", "-c:a wmav2"},
-                                           FormatCase{"aiff", "-c:a pcm_s16be"}, FormatCase{"wv", "-c:a wavpack"}),
+                                           FormatCase{"aiff", "-c:a pcm_s16be"}, FormatCase{"wv", "-c:a wavpack"},
+                                           FormatCase{"ape", nullptr}),
                          [](const auto& test) { return std::string(test.param.extension); });
 
 // A damaged copy of a format TagLib reads is refused and left byte for byte.
