@@ -11,6 +11,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "audioengine/SampleConvert.h"
@@ -163,11 +164,19 @@ class FfmpegInput final : public StereoInput {
     rateHz_ = par->sample_rate;
     if (rateHz_ < kMinRateHz || rateHz_ > kMaxRateHz) return false;
     if (!KnownLength(lengthFrames_)) {
-      // The container only estimates its length (raw AAC) or gives none: decoding it
-      // tells how much audio there is.
-      lengthFrames_ = UINT64_MAX;  // no end for Skip but the audio's
-      lengthFrames_ = Skip(UINT64_MAX);
+      // The container only estimates its length (raw AAC) or gives none: the durations of
+      // its packets tell how much audio there is, read by the demuxer alone; decoding it
+      // does when a packet states no duration. Should a packet then fail to decode, the
+      // audio ends there, as a truncated file's does.
+      const std::optional<uint64_t> counted = PacketLength();
       if (!Restart()) return false;
+      if (counted) {
+        lengthFrames_ = *counted;
+      } else {
+        lengthFrames_ = UINT64_MAX;  // no end for Skip but the audio's
+        lengthFrames_ = Skip(UINT64_MAX);
+        if (!Restart()) return false;
+      }
     }
     return lengthFrames_ > 0;
   }
@@ -273,6 +282,26 @@ class FfmpegInput final : public StereoInput {
     // header claiming more (damaged, or made to mislead) is not believed, and the audio
     // is counted instead.
     return frames / kMaxFramesPerByte <= file_->SizeBytes();
+  }
+
+  // The stream's length in frames from the durations of its packets, or nothing when a
+  // packet states none.
+  std::optional<uint64_t> PacketLength() {
+    const AVStream* stream = format_->streams[stream_];
+    int64_t ticks = 0;
+    bool complete = true;
+    while (complete && av_read_frame(format_, packet_) >= 0) {
+      if (packet_->stream_index == stream_) {
+        if (packet_->duration > 0 && packet_->duration <= INT64_MAX - ticks) {
+          ticks += packet_->duration;
+        } else {
+          complete = false;
+        }
+      }
+      av_packet_unref(packet_);
+    }
+    if (!complete) return std::nullopt;
+    return static_cast<uint64_t>(av_rescale_q(ticks, stream->time_base, AVRational{1, static_cast<int>(rateHz_)}));
   }
 
   // The next decoded frame into frame_; false at the end of the audio or when the stream

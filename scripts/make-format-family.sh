@@ -63,6 +63,9 @@ ff -i click.wav -c:a alac -movflags +faststart click.faststart.m4a
 python3 - <<'PY'
 data = open("click.lossless.flac", "rb").read()
 open("cut.flac", "wb").write(data[: len(data) // 2])
+# Raw AAC cut in the middle of a frame: its length comes from the packets there are.
+data = open("click.lossy.aac", "rb").read()
+open("cut.aac", "wb").write(data[: len(data) // 2 + 101])
 # An MP4 whose moov box (at the end) was cut off: no audio can be found.
 data = open("click.lossless.m4a", "rb").read()
 at = data.rfind(b"moov") - 4

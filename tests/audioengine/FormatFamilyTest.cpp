@@ -162,6 +162,7 @@ TEST_P(Damaged, GivesWhatIsThereOrAReason) {
 
 INSTANTIATE_TEST_SUITE_P(Ffmpeg, Damaged,
                          ::testing::Values(Damage{"CutFlac", "cut.flac", 8, 20},
+                                           Damage{"CutRawAac", "cut.aac", 9, 11},
                                            Damage{"OggMissingPage", "gap.ogg", 18, 20.1},
                                            Damage{"Mp4WithoutMoov", "nomoov.m4a", 0, 0},
                                            Damage{"OnlyFtyp", "onlyftyp.m4a", 0, 0},
