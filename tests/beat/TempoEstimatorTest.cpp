@@ -128,6 +128,7 @@ TEST_P(ExactTempo, ReadsWithinOnePercentAndSure) {
 INSTANTIATE_TEST_SUITE_P(Generated, ExactTempo,
                          testing::Values(TempoCase{"Clicks60", Clicks, 60}, TempoCase{"Clicks93", Clicks, 93.5},
                                          TempoCase{"Clicks120", Clicks, 120}, TempoCase{"Clicks147", Clicks, 147.3},
+                                         TempoCase{"Clicks190", Clicks, 189.9},
                                          TempoCase{"Rock100", RockBeat, 100}, TempoCase{"Rock128", RockBeat, 128},
                                          TempoCase{"Waltz90", WaltzBeat, 90}, TempoCase{"Waltz150", WaltzBeat, 150},
                                          TempoCase{"Compound92", CompoundBeat, 92},
