@@ -138,6 +138,7 @@ size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodCho
 
 std::vector<double> Periodicity::OctaveCandidates(double lag) {
   std::vector<double> candidates;
+  std::vector<double> subdivisions;
   // The strongest peak itself first: it wins ties.
   for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0, 2.0 / 3.0, 1.5}) {
     const double candidate = lag * factor;
@@ -236,6 +237,7 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   std::vector<double> scores;
   std::vector<size_t> lags;
   std::vector<double> candidates;
+  std::vector<double> subdivisions;
   for (double candidate : OctaveCandidates(static_cast<double>(strongest))) {
     const OctaveFeatures features = Features(acf, lowAcf, candidate);
     double score = 0.0;
@@ -247,6 +249,7 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
     scores.push_back(score);
     lags.push_back(peak);
     candidates.push_back(candidate);
+    subdivisions.push_back(features[kSubdivisionFeature]);
   }
   result.margin = kMaxMargin;
   result.octaveMargin = kMaxMargin;
@@ -279,6 +282,7 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   }
   result.lag = lags[best];
   result.probability = 1.0 / total;
+  result.subdivision = subdivisions[best];
   return result;
 }
 
@@ -330,6 +334,7 @@ PeriodResult Periodicity::Finish() {
   result.probability = choice.probability;
   result.margin = choice.margin;
   result.octaveMargin = choice.octaveMargin;
+  result.subdivision = choice.subdivision;
   const double period = RefineLag(mean, lag);
   result.periodValues = period;
   result.salience = mean[lag];

@@ -188,6 +188,16 @@ TEST(TempoEstimator, TwoSecondsAreTooShort) {
   EXPECT_EQ(estimate.confidence, 0.0);
 }
 
+// The confidence reads how strongly the chosen period is divided: a rock beat's hi-hat
+// eighths halve it, a click track has nothing between its clicks.
+TEST(TempoEstimator, SubdivisionSeparatesADividedBeatFromBareClicks) {
+  const beat::TempoEstimate rock = Estimate(RockBeat(110, 40.0));
+  const beat::TempoEstimate clicks = Estimate(Clicks(110, 40.0));
+  ASSERT_TRUE(rock.bpm && clicks.bpm);
+  EXPECT_GT(rock.subdivision, 0.3);
+  EXPECT_LT(clicks.subdivision, 0.1);
+}
+
 TEST(TempoEstimator, NoiseHasNoTempo) {
   const beat::TempoEstimate estimate = Estimate(Pattern(120, 40.0, {}, 1, 0.5f));
   ExpectDefined(estimate);
