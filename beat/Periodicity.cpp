@@ -26,6 +26,10 @@ constexpr double kSilentVariance = 1e-6;
 constexpr double kAgreementTolerance = 0.04;
 // An octave candidate's periodicity must reach this share of the strongest peak's.
 constexpr double kCandidateShare = 0.15;
+// A pulse without accents (a click track) recurs equally at one, two, three and four
+// times its period: within this share of its own periodicity at each, in the low bands
+// too.
+constexpr double kUnaccentedShare = 0.10;
 // The refinement reads the peaks of up to this many multiples of the period: each one
 // divides the error of reading the period off a coarse lag grid by its number.
 constexpr int kRefineMultiples = 16;
@@ -134,6 +138,7 @@ size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodCho
 
 std::vector<double> Periodicity::OctaveCandidates(double lag) {
   std::vector<double> candidates;
+  std::vector<double> subdivisions;
   // The strongest peak itself first: it wins ties.
   for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0, 2.0 / 3.0, 1.5}) {
     const double candidate = lag * factor;
@@ -144,20 +149,46 @@ std::vector<double> Periodicity::OctaveCandidates(double lag) {
 
 namespace {
 
-// The highest autocorrelation within 3 % of a lag (0 beyond the lags kept), and where.
-double PeakNear(const std::vector<double>& acf, double lag, size_t* where = nullptr) {
+// The autocorrelation summed over a lag and its two neighbours. A sharp pulse fills one
+// envelope value per beat, so at a period between two lags its periodicity is split
+// between them while its double falls whole on one lag; the sum reads both alike.
+double LagMass(const std::vector<double>& acf, size_t lag) {
+  if (lag == 0 || lag + 1 >= acf.size()) return acf[lag];
+  return acf[lag - 1] + acf[lag] + acf[lag + 1];
+}
+
+// The highest autocorrelation within 3 % of a lag (0 beyond the lags kept), and where;
+// with `mass`, the highest LagMass instead.
+double PeakNear(const std::vector<double>& acf, double lag, size_t* where = nullptr, bool mass = false) {
   const auto first = static_cast<long>(std::floor(lag * 0.97));
   const auto last = std::min(static_cast<long>(std::ceil(lag * 1.03)), static_cast<long>(acf.size()) - 2);
   double best = 0.0;
   bool found = false;
   for (long candidate = std::max(first, 1L); candidate <= last; ++candidate) {
-    if (!found || acf[static_cast<size_t>(candidate)] > best) {
-      best = acf[static_cast<size_t>(candidate)];
+    const auto at = static_cast<size_t>(candidate);
+    const double value = mass ? LagMass(acf, at) : acf[at];
+    if (!found || value > best) {
+      best = value;
       found = true;
-      if (where != nullptr) *where = static_cast<size_t>(candidate);
+      if (where != nullptr) *where = at;
     }
   }
   return found ? best : 0.0;
+}
+
+// Whether a pulse of this lag recurs alike at two, three and four times it, in the whole
+// envelope and in the low bands: no beat of it stands out, so none of its multiples is
+// a slower beat.
+bool Unaccented(const std::vector<double>& acf, const std::vector<double>& lowAcf, double lag) {
+  for (const std::vector<double>* values : {&acf, &lowAcf}) {
+    const double own = PeakNear(*values, lag, nullptr, true);
+    if (!(own > 0.0)) return false;
+    for (int multiple = 2; multiple <= 4; ++multiple) {
+      const double ratio = PeakNear(*values, lag * multiple, nullptr, true) / own;
+      if (std::abs(ratio - 1.0) > kUnaccentedShare) return false;
+    }
+  }
+  return true;
 }
 
 // The highest value over the lags of the tempo range, or 1 when none is positive: the
@@ -205,6 +236,8 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   result.lag = strongest;
   std::vector<double> scores;
   std::vector<size_t> lags;
+  std::vector<double> candidates;
+  std::vector<double> subdivisions;
   for (double candidate : OctaveCandidates(static_cast<double>(strongest))) {
     const OctaveFeatures features = Features(acf, lowAcf, candidate);
     double score = 0.0;
@@ -215,6 +248,8 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
     if (PeakNear(acf, candidate, &peak) < kCandidateShare * acf[strongest] || peak < 1) continue;
     scores.push_back(score);
     lags.push_back(peak);
+    candidates.push_back(candidate);
+    subdivisions.push_back(features[kSubdivisionFeature]);
   }
   result.margin = kMaxMargin;
   result.octaveMargin = kMaxMargin;
@@ -222,7 +257,17 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
     result.probability = 1.0;
     return result;
   }
-  const size_t best = static_cast<size_t>(std::max_element(scores.begin(), scores.end()) - scores.begin());
+  size_t best = static_cast<size_t>(std::max_element(scores.begin(), scores.end()) - scores.begin());
+  // A slower beat needs accents: when the pulse at half the chosen period recurs alike at
+  // all its multiples, the pulse itself is the beat (a click track at 190 is not read at
+  // 95 because every second click also recurs). It takes the chosen one's score.
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (std::abs(candidates[best] / (2.0 * candidates[i]) - 1.0) < 0.03 && Unaccented(acf, lowAcf, candidates[i])) {
+      std::swap(scores[i], scores[best]);
+      best = i;
+      break;
+    }
+  }
   double total = 0.0;
   for (size_t i = 0; i < scores.size(); ++i) {
     total += std::exp(scores[i] - scores[best]);
@@ -237,6 +282,7 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   }
   result.lag = lags[best];
   result.probability = 1.0 / total;
+  result.subdivision = subdivisions[best];
   return result;
 }
 
@@ -288,6 +334,7 @@ PeriodResult Periodicity::Finish() {
   result.probability = choice.probability;
   result.margin = choice.margin;
   result.octaveMargin = choice.octaveMargin;
+  result.subdivision = choice.subdivision;
   const double period = RefineLag(mean, lag);
   result.periodValues = period;
   result.salience = mean[lag];

@@ -29,6 +29,7 @@ constexpr size_t ValuesOf(double seconds) { return static_cast<size_t>(seconds *
 // times it, the periodicity at two thirds of the period, and the stronger of those at a
 // half and a third (a beat is divided in two or in three, either will do).
 inline constexpr size_t kOctaveFeatures = 16;
+inline constexpr size_t kSubdivisionFeature = 15;
 using OctaveFeatures = std::array<double, kOctaveFeatures>;
 
 // How the beat period is chosen among the periodicities of the envelope: the strongest
@@ -59,6 +60,9 @@ struct LagChoice {
   // (kMaxMargin when there is none).
   double margin = 0.0;
   double octaveMargin = 0.0;
+  // The stronger periodicity at a half and a third of the lag, relative to the file's
+  // strongest (the subdivision feature of the octave decision).
+  double subdivision = 0.0;
 };
 
 struct PeriodResult {
@@ -73,6 +77,8 @@ struct PeriodResult {
   double probability = 0.0;
   double margin = 0.0;
   double octaveMargin = 0.0;
+  // How strongly the chosen period is divided in two or three (LagChoice::subdivision).
+  double subdivision = 0.0;
   size_t segments = 0;
   // The mean normalised autocorrelations the choice was made on (kMaxLag + 1 values),
   // of the whole envelope and of the low bands'.

@@ -13,11 +13,13 @@ namespace {
 // on the tuning half of the development set (scripts/tune-confidence.py). The value's
 // distance from 120 BPM counts: octave errors land in the middle of the range (a slow
 // ballad read at double speed, a fast swing at half), where a tempo and its double or
-// half are both plausible; far out only one octave is.
+// half are both plausible; far out only one octave is. So does how strongly the period
+// is divided in two or three: a slow beat read at double speed is its own subdivision and
+// shows none of its own.
 struct ConfidenceWeights {
-  double bias, probability, margin, octaves, octavesSquared, octaveMargin, salience, agreement;
+  double bias, probability, margin, octaves, octavesSquared, octaveMargin, salience, agreement, subdivision;
 };
-constexpr ConfidenceWeights kConfidence = {-1.510, -0.258, 0.069, -0.318, 2.623, 0.343, -0.534, 3.158};
+constexpr ConfidenceWeights kConfidence = {-3.138, -0.307, 0.543, 1.292, 3.157, 0.285, -0.636, 3.415, 4.220};
 // Below this mean autocorrelation at the chosen period there is no pulse to speak of
 // (noise, speech): no tempo rather than a guess. Music starts above 0.07.
 constexpr double kMinSalience = 0.05;
@@ -44,12 +46,13 @@ TempoEstimate TempoEstimator::Finish() {
   estimate.probability = period.probability;
   estimate.margin = period.margin;
   estimate.octaveMargin = period.octaveMargin;
+  estimate.subdivision = period.subdivision;
   const double octaves = std::log2(*estimate.bpm / 120.0);
   const double logit = kConfidence.bias + kConfidence.probability * period.probability +
                        kConfidence.margin * period.margin + kConfidence.octaves * octaves +
                        kConfidence.octavesSquared * octaves * octaves +
                        kConfidence.octaveMargin * period.octaveMargin + kConfidence.salience * period.salience +
-                       kConfidence.agreement * period.agreement;
+                       kConfidence.agreement * period.agreement + kConfidence.subdivision * period.subdivision;
   const double confidence = 1.0 / (1.0 + std::exp(-logit));
   estimate.confidence = std::isfinite(confidence) ? std::clamp(confidence, 0.0, 1.0) : 0.0;
   return estimate;

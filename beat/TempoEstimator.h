@@ -24,6 +24,7 @@ struct TempoEstimate {
   double probability = 0.0;  // the octave decision's probability for the value
   double margin = 0.0;       // its score's lead over the next candidate
   double octaveMargin = 0.0;  // its score's lead over its own double and half
+  double subdivision = 0.0;   // its periodicity at a half or a third of the period
 };
 
 class TempoEstimator {

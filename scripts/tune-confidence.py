@@ -3,23 +3,25 @@
 regression of "within 4 % of the true tempo" on the measures `beat_estimate` prints (the
 octave decision's probability, its lead over the next candidate and over the value's own
 double and half, the tempo's distance in octaves from 120 BPM and its square, salience,
-agreement), over the music (click tracks and drum patterns are no music library).
+agreement, and how strongly the value's period is divided in two or three), over the music (click tracks and drum patterns are no music library).
 Usage: tune-confidence.py MANIFEST RESULTS
-(RESULTS: lines "file<TAB>bpm conf salience agreement probability margin octave-margin")
+(RESULTS: lines "file<TAB>bpm conf salience agreement probability margin octave-margin
+subdivision", as `beat_estimate` prints them)
 Prints the weights for kConfidence in beat/TempoEstimator.cpp."""
 import csv
 import math
 import os
 import sys
 
-NAMES = ["bias", "probability", "margin", "octaves", "octavesSquared", "octaveMargin", "salience", "agreement"]
+NAMES = ["bias", "probability", "margin", "octaves", "octavesSquared", "octaveMargin", "salience", "agreement", "subdivision"]
 
 
 def measures(fields):
     bpm = float(fields[0])
-    salience, agreement, probability, margin, octave_margin = map(float, fields[2:7])
+    salience, agreement, probability, margin, octave_margin, subdivision = map(float, fields[2:8])
     octaves = math.log2(bpm / 120.0)
-    return bpm, [1.0, probability, margin, octaves, octaves * octaves, octave_margin, salience, agreement]
+    return bpm, [1.0, probability, margin, octaves, octaves * octaves, octave_margin, salience, agreement,
+                 subdivision]
 
 
 def main():

@@ -1,6 +1,6 @@
 // Prints the whole-track tempo estimate of each file, decoded through the engine as
 // the analysis reads it: "bpm confidence salience agreement probability margin
-// octave-margin" per line ("- 0" and the measures when there is no tempo). Used to tune
+// octave-margin subdivision" per line ("- 0" and the measures when there is no tempo). Used to tune
 // the estimator (scripts/tune-confidence.py).
 #include <cstdio>
 #include <cstdlib>
@@ -92,16 +92,17 @@ int main(int argc, char** argv) {
     beat::TempoEstimate estimate;
     if (!EstimateFile(argv[i], choice, estimate)) {
       std::fprintf(stderr, "beat_estimate: %s: cannot decode (engine error %d)\n", argv[i], BASS_ErrorGetCode());
-      std::printf("- 0 0 0 0 0 0\n");
+      std::printf("- 0 0 0 0 0 0 0\n");
       ++failures;
       continue;
     }
     if (estimate.bpm) {
-      std::printf("%.2f %.4f %.4f %.4f %.4f %.4f %.4f\n", *estimate.bpm, estimate.confidence, estimate.salience,
-                  estimate.agreement, estimate.probability, estimate.margin, estimate.octaveMargin);
+      std::printf("%.2f %.4f %.4f %.4f %.4f %.4f %.4f %.4f\n", *estimate.bpm, estimate.confidence, estimate.salience,
+                  estimate.agreement, estimate.probability, estimate.margin, estimate.octaveMargin,
+                  estimate.subdivision);
     } else {
-      std::printf("- 0 %.4f %.4f %.4f %.4f %.4f\n", estimate.salience, estimate.agreement, estimate.probability,
-                  estimate.margin, estimate.octaveMargin);
+      std::printf("- 0 %.4f %.4f %.4f %.4f %.4f %.4f\n", estimate.salience, estimate.agreement,
+                  estimate.probability, estimate.margin, estimate.octaveMargin, estimate.subdivision);
     }
   }
   return failures == 0 ? 0 : 1;

@@ -128,6 +128,7 @@ TEST_P(ExactTempo, ReadsWithinOnePercentAndSure) {
 INSTANTIATE_TEST_SUITE_P(Generated, ExactTempo,
                          testing::Values(TempoCase{"Clicks60", Clicks, 60}, TempoCase{"Clicks93", Clicks, 93.5},
                                          TempoCase{"Clicks120", Clicks, 120}, TempoCase{"Clicks147", Clicks, 147.3},
+                                         TempoCase{"Clicks190", Clicks, 189.9},
                                          TempoCase{"Rock100", RockBeat, 100}, TempoCase{"Rock128", RockBeat, 128},
                                          TempoCase{"Waltz90", WaltzBeat, 90}, TempoCase{"Waltz150", WaltzBeat, 150},
                                          TempoCase{"Compound92", CompoundBeat, 92},
@@ -185,6 +186,16 @@ TEST(TempoEstimator, TwoSecondsAreTooShort) {
   const beat::TempoEstimate estimate = Estimate(Clicks(120, 2.0));
   EXPECT_FALSE(estimate.bpm);
   EXPECT_EQ(estimate.confidence, 0.0);
+}
+
+// The confidence reads how strongly the chosen period is divided: a rock beat's hi-hat
+// eighths halve it, a click track has nothing between its clicks.
+TEST(TempoEstimator, SubdivisionSeparatesADividedBeatFromBareClicks) {
+  const beat::TempoEstimate rock = Estimate(RockBeat(110, 40.0));
+  const beat::TempoEstimate clicks = Estimate(Clicks(110, 40.0));
+  ASSERT_TRUE(rock.bpm && clicks.bpm);
+  EXPECT_GT(rock.subdivision, 0.3);
+  EXPECT_LT(clicks.subdivision, 0.1);
 }
 
 TEST(TempoEstimator, NoiseHasNoTempo) {
