@@ -23,6 +23,11 @@ constexpr ConfidenceWeights kConfidence = {-3.138, -0.307, 0.543, 1.292, 3.157, 
 // Below this mean autocorrelation at the chosen period there is no pulse to speak of
 // (noise, speech): no tempo rather than a guess. Music starts above 0.07.
 constexpr double kMinSalience = 0.05;
+// Below this mean onset strength the spectrum hardly changes at all: a steady tone, a
+// chord or a drone. The tiny ripples of such a sound (a tone's phase drifting against
+// the hop) recur so regularly that they would read as a sure pulse. Steady tones stay
+// under 2.2, a bare click track at 40 BPM is at 3.8, music above 6.
+constexpr double kMinOnsetStrength = 2.8;
 
 }  // namespace
 
@@ -31,12 +36,16 @@ void TempoEstimator::Feed(const int16_t* interleavedStereo, size_t frames) {
   newLowOnsets_.clear();
   onsets_.Feed(interleavedStereo, frames, newOnsets_, newLowOnsets_);
   periodicity_.Add(newOnsets_.data(), newLowOnsets_.data(), newOnsets_.size());
+  for (float value : newOnsets_) onsetSum_ += value;
+  onsetCount_ += newOnsets_.size();
 }
 
 TempoEstimate TempoEstimator::Finish() {
   const PeriodResult period = periodicity_.Finish();
   TempoEstimate estimate;
-  if (!period.periodValues || !(*period.periodValues > 0.0) || !(period.salience >= kMinSalience)) {
+  estimate.onsetStrength = onsetCount_ > 0 ? onsetSum_ / static_cast<double>(onsetCount_) : 0.0;
+  if (!period.periodValues || !(*period.periodValues > 0.0) || !(period.salience >= kMinSalience) ||
+      !(estimate.onsetStrength >= kMinOnsetStrength)) {
     estimate.salience = period.salience;
     return estimate;
   }

@@ -25,6 +25,8 @@ struct TempoEstimate {
   double margin = 0.0;       // its score's lead over the next candidate
   double octaveMargin = 0.0;  // its score's lead over its own double and half
   double subdivision = 0.0;   // its periodicity at a half or a third of the period
+  // Mean onset strength per envelope value: how much the spectrum changes at all.
+  double onsetStrength = 0.0;
 };
 
 class TempoEstimator {
@@ -44,6 +46,8 @@ class TempoEstimator {
   Periodicity periodicity_;
   std::vector<float> newOnsets_;
   std::vector<float> newLowOnsets_;
+  double onsetSum_ = 0.0;
+  uint64_t onsetCount_ = 0;
 };
 
 }  // namespace beat

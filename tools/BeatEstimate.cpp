@@ -92,17 +92,18 @@ int main(int argc, char** argv) {
     beat::TempoEstimate estimate;
     if (!EstimateFile(argv[i], choice, estimate)) {
       std::fprintf(stderr, "beat_estimate: %s: cannot decode (engine error %d)\n", argv[i], BASS_ErrorGetCode());
-      std::printf("- 0 0 0 0 0 0 0\n");
+      std::printf("- 0 0 0 0 0 0 0 0\n");
       ++failures;
       continue;
     }
     if (estimate.bpm) {
-      std::printf("%.2f %.4f %.4f %.4f %.4f %.4f %.4f %.4f\n", *estimate.bpm, estimate.confidence, estimate.salience,
+      std::printf("%.2f %.4f %.4f %.4f %.4f %.4f %.4f %.4f %.4f\n", *estimate.bpm, estimate.confidence, estimate.salience,
                   estimate.agreement, estimate.probability, estimate.margin, estimate.octaveMargin,
-                  estimate.subdivision);
+                  estimate.subdivision, estimate.onsetStrength);
     } else {
-      std::printf("- 0 %.4f %.4f %.4f %.4f %.4f %.4f\n", estimate.salience, estimate.agreement,
-                  estimate.probability, estimate.margin, estimate.octaveMargin, estimate.subdivision);
+      std::printf("- 0 %.4f %.4f %.4f %.4f %.4f %.4f %.4f\n", estimate.salience, estimate.agreement,
+                  estimate.probability, estimate.margin, estimate.octaveMargin, estimate.subdivision,
+                  estimate.onsetStrength);
     }
   }
   return failures == 0 ? 0 : 1;

@@ -205,6 +205,35 @@ TEST(TempoEstimator, NoiseHasNoTempo) {
   EXPECT_LT(estimate.salience, 0.05);
 }
 
+// Steady tones barely change: no tempo, however regular their tiny ripples are. (A
+// tone below about 120 Hz near full scale still reads as a pulse: its window-to-window
+// leakage changes as much as sparse clicks do.)
+struct Tone {
+  const char* name;
+  std::vector<double> hz;
+  double level;
+};
+class SteadyTone : public testing::TestWithParam<Tone> {};
+
+TEST_P(SteadyTone, HasNoTempo) {
+  const auto frames = static_cast<size_t>(30 * kRate);
+  std::vector<int16_t> stereo(2 * frames);
+  for (size_t i = 0; i < frames; ++i) {
+    double value = 0.0;
+    for (double hz : GetParam().hz) value += GetParam().level * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / kRate);
+    stereo[2 * i] = stereo[2 * i + 1] = static_cast<int16_t>(std::lround(value * 32000.0));
+  }
+  const beat::TempoEstimate estimate = Estimate(stereo);
+  ExpectDefined(estimate);
+  EXPECT_FALSE(estimate.bpm);
+  EXPECT_EQ(estimate.confidence, 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, SteadyTone,
+                         testing::Values(Tone{"Sine440", {440.0}, 0.125}, Tone{"Sine100", {100.0}, 0.3},
+                                         Tone{"QuietSine", {440.0}, 0.001}, Tone{"Chord", {220.0, 331.0}, 0.3}),
+                         [](const testing::TestParamInfo<Tone>& param) { return std::string(param.param.name); });
+
 TEST(TempoEstimator, ClicksBelowTheRangeGiveADefinedTempo) {
   const beat::TempoEstimate estimate = Estimate(Clicks(40, 60.0));
   ExpectDefined(estimate);
