@@ -6,9 +6,6 @@ features, fitted by conditional logistic regression to rank the true tempo first
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
 (ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line:
 the WAV copies of half A, every group.)
-With --lag-mass every periodicity is read summed over three neighbouring lags (an
-experiment: it reads the 189.9 BPM click track right, but a synthetic 6/8 groove at 1.5
-times its tempo, so the estimator does not use it).
 With --cv it prints the three-fold cross-validated accuracy instead.
 Prints the weights for PeriodChoice::octaveWeights and the tuning-half accuracy."""
 import csv
@@ -67,22 +64,7 @@ def tempo_range_peak(acf):
     return peak if peak > 0.0 else 1.0
 
 
-LAG_MASS = False
-
-
-def lag_mass(acf):
-    """The autocorrelation summed over each lag and its two neighbours (--lag-mass): a
-    click's periodicity at a period between two lags is split between them, while its
-    double falls whole on one lag; the sum reads the two alike."""
-    out = list(acf)
-    for i in range(1, len(acf) - 1):
-        out[i] = acf[i - 1] + acf[i] + acf[i + 1]
-    return out
-
-
 def features(acf, low, c):
-    if LAG_MASS:
-        acf, low = lag_mass(acf), lag_mass(low)
     octaves = math.log2(60.0 * RATE / c / 120.0)
     s = 1.0 / tempo_range_peak(acf)
     ls = 1.0 / tempo_range_peak(low)
@@ -103,11 +85,7 @@ def candidates(lag):
 
 
 def main():
-    global LAG_MASS
     args = sys.argv[1:]
-    if "--lag-mass" in args:
-        LAG_MASS = True
-        args.remove("--lag-mass")
     manifest, acf_file, names_file = args[:3]
     with open(manifest) as f:
         truth = {r["name"]: float(r["bpm"]) for r in csv.DictReader(f, delimiter="\t")}
