@@ -14,15 +14,8 @@ build=${1:-$root/build/linux}
 
 # The set's renderers and the yardsticks: installed here, as only this script needs them.
 packages=(mma fluidsynth fluid-soundfont-gm lame aubio-tools bpm-tools soundstretch sox gnuplot-nox)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo_cmd=""
-  [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}" >&2
-fi
+source "$here/debian-source.sh"
+install_missing_packages "${packages[@]}"
 
 nice -n 10 cmake --build "$build" --target make_test_wav temposcout-cli bass bass_fx >&2
 set="$("$here/make-devset.sh" "$build")"

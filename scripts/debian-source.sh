@@ -1,5 +1,19 @@
-# Sourced by the dependency build scripts: finds the version of a Debian package that apt
-# would install and fetches its source package, checked against the archive's checksums.
+# Sourced by the set-up and dependency build scripts: installs missing Debian packages,
+# finds the version of a package that apt would install and fetches its source package,
+# checked against the archive's checksums.
+
+# Installs those of the named packages that are not installed yet (the package lists
+# brought up to date first: a fresh machine's may be stale); does nothing when all are.
+install_missing_packages() {
+  local missing=() p sudo_cmd=""
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
+  $sudo_cmd apt-get update -q >&2
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}" >&2
+}
 
 # The candidate version of a binary package, or nothing when apt does not know it.
 debian_candidate_version() {

@@ -17,16 +17,8 @@ packages=(
   libkissfft-dev
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo_cmd=""
-  [[ $(id -u) -eq 0 ]] || sudo_cmd=sudo
-  $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
-fi
+source "$here/debian-source.sh"
+install_missing_packages "${packages[@]}"
 
 "$here/build-mpg123-mingw.sh" >/dev/null
 "$here/build-taglib-mingw.sh" >/dev/null
