@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "beat/OnsetEnvelope.h"
 
@@ -136,13 +137,48 @@ size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodCho
   return best;
 }
 
+std::vector<size_t> Periodicity::StrongestPeaks(const std::vector<double>& acf, size_t count, double minValue) {
+  const auto minLag = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
+  const auto maxLag = static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm)));
+  const double preferredLag = LagOfBpm(PeriodChoice{}.preferredBpm);
+  const double width = PeriodChoice{}.preferredWidthOctaves;
+  std::vector<std::pair<double, size_t>> peaks;
+  for (size_t lag = minLag; lag <= maxLag && lag + 1 < acf.size(); ++lag) {
+    const double value = acf[lag];
+    if (value <= 0.0 || value < minValue || value < acf[lag - 1] || value < acf[lag + 1]) continue;
+    const double octaves = std::log2(static_cast<double>(lag) / preferredLag) / width;
+    peaks.emplace_back(std::exp(-0.5 * octaves * octaves) * value, lag);
+  }
+  const size_t kept = std::min(count, peaks.size());
+  std::partial_sort(peaks.begin(), peaks.begin() + static_cast<long>(kept), peaks.end(),
+                    [](const auto& a, const auto& b) { return a.first > b.first || (a.first == b.first && a.second < b.second); });
+  std::vector<size_t> lags;
+  for (size_t i = 0; i < kept; ++i) lags.push_back(peaks[i].second);
+  return lags;
+}
+
 std::vector<double> Periodicity::OctaveCandidates(double lag) {
   std::vector<double> candidates;
-  std::vector<double> subdivisions;
   // The strongest peak itself first: it wins ties.
   for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0, 2.0 / 3.0, 1.5}) {
     const double candidate = lag * factor;
     if (candidate >= LagOfBpm(kMaxBpm) && candidate <= LagOfBpm(kMinBpm)) candidates.push_back(candidate);
+  }
+  return candidates;
+}
+
+std::vector<double> Periodicity::Candidates(const std::vector<double>& acf, size_t strongest) {
+  std::vector<double> candidates = OctaveCandidates(static_cast<double>(strongest));
+  // A syncopated pattern can recur most strongly at a period no simple ratio away from
+  // the beat (two and a half beats, a dotted beat's multiple): the other strong peaks
+  // compete as well. Only peaks of at least half the strongest's height: weaker ones are
+  // as likely chance as pulse (in noise, chance peaks would then win).
+  for (size_t peak : StrongestPeaks(acf, kPeakCandidates, kPeakCandidateShare * acf[strongest])) {
+    const auto lag = static_cast<double>(peak);
+    if (std::all_of(candidates.begin(), candidates.end(),
+                    [lag](double candidate) { return std::abs(lag / candidate - 1.0) > 0.03; })) {
+      candidates.push_back(lag);
+    }
   }
   return candidates;
 }
@@ -234,11 +270,12 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   const size_t strongest = StrongestLag(acf, choice);
   if (strongest == 0) return result;
   result.lag = strongest;
+  result.strength = acf[strongest];
   std::vector<double> scores;
   std::vector<size_t> lags;
   std::vector<double> candidates;
   std::vector<double> subdivisions;
-  for (double candidate : OctaveCandidates(static_cast<double>(strongest))) {
+  for (double candidate : Candidates(acf, strongest)) {
     const OctaveFeatures features = Features(acf, lowAcf, candidate);
     double score = 0.0;
     for (size_t i = 0; i < kOctaveFeatures; ++i) score += choice.octaveWeights[i] * features[i];
@@ -338,6 +375,7 @@ PeriodResult Periodicity::Finish() {
   const double period = RefineLag(mean, lag);
   result.periodValues = period;
   result.salience = mean[lag];
+  result.strength = choice.strength;
   size_t agreeing = 0;
   for (float segmentLag : segmentLags_) {
     if (segmentLag > 0.0f && std::abs(segmentLag / period - 1.0) <= kAgreementTolerance) ++agreeing;

@@ -44,8 +44,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {1.2430, -1.8627, -0.8393, 0.6361, 0.4107,  0.2028, 0.9968,  -0.3698,
-                                  -0.0343, -0.8822, 1.3179, 1.5060,  -0.6286, 1.2019, -0.7293, 0.4331};
+  OctaveFeatures octaveWeights = {1.1589, -2.4586, -0.5450, 0.8902, 0.7268, 0.3006, 0.7839,  0.0259,
+                                  -0.0204, -0.7036, 1.1506, 1.2732, -1.0272, 1.4689, -0.7667, 0.6630};
 };
 
 // The largest lead of a candidate's score that counts: beyond it the choice is clear.
@@ -63,6 +63,8 @@ struct LagChoice {
   // The stronger periodicity at a half and a third of the lag, relative to the file's
   // strongest (the subdivision feature of the octave decision).
   double subdivision = 0.0;
+  // The periodicity at the strongest lag: how much pulse there is at all.
+  double strength = 0.0;
 };
 
 struct PeriodResult {
@@ -70,6 +72,8 @@ struct PeriodResult {
   std::optional<double> periodValues;
   // Mean normalised autocorrelation at the chosen period (-1..1).
   double salience = 0.0;
+  // Mean normalised autocorrelation at the strongest lag, whichever period is chosen.
+  double strength = 0.0;
   // Share of the analysed segments whose own choice lies within 4 % of the period.
   double agreement = 0.0;
   // The octave decision's probability for the chosen period, and its score's lead over
@@ -109,6 +113,16 @@ class Periodicity {
   // The candidates of a lag: once, half, twice, a third, three times, two thirds and one
   // and a half times it, those within the tempo range.
   static std::vector<double> OctaveCandidates(double lag);
+  // The highest local peaks of a normalised autocorrelation in the tempo range that
+  // reach minValue, after the tempo preference alone, at most `count` of them, highest
+  // first.
+  static std::vector<size_t> StrongestPeaks(const std::vector<double>& acf, size_t count, double minValue);
+  // The candidates the octave decision ranks: the strongest lag's octave candidates,
+  // then those of the kPeakCandidates highest peaks reaching kPeakCandidateShare of the
+  // strongest lag's value that none of them is within 3 % of.
+  static constexpr size_t kPeakCandidates = 4;
+  static constexpr double kPeakCandidateShare = 0.5;
+  static std::vector<double> Candidates(const std::vector<double>& acf, size_t strongest);
   static OctaveFeatures Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
                                  double candidateLag);
   // The beat lag: the strongest peak, then the octave decision among its candidates.

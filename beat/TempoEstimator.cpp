@@ -19,10 +19,12 @@ namespace {
 struct ConfidenceWeights {
   double bias, probability, margin, octaves, octavesSquared, octaveMargin, salience, agreement, subdivision;
 };
-constexpr ConfidenceWeights kConfidence = {-3.138, -0.307, 0.543, 1.292, 3.157, 0.285, -0.636, 3.415, 4.220};
-// Below this mean autocorrelation at the chosen period there is no pulse to speak of
-// (noise, speech): no tempo rather than a guess. Music starts above 0.07.
-constexpr double kMinSalience = 0.05;
+constexpr ConfidenceWeights kConfidence = {-0.511, 1.295, 0.392, 0.776, -1.093, 0.310, -1.127, 0.446, 1.370};
+// Below this mean autocorrelation at the strongest lag there is no pulse to speak of
+// (noise, speech): no tempo rather than a guess. Music starts above 0.15. (The chosen
+// period may be a weaker candidate than the strongest; in noise one of the many chance
+// peaks would always pass.)
+constexpr double kMinStrength = 0.08;
 // Below this mean onset strength the spectrum hardly changes at all: a steady tone, a
 // chord or a drone. The tiny ripples of such a sound (a tone's phase drifting against
 // the hop) recur so regularly that they would read as a sure pulse. Steady tones stay
@@ -44,7 +46,7 @@ TempoEstimate TempoEstimator::Finish() {
   const PeriodResult period = periodicity_.Finish();
   TempoEstimate estimate;
   estimate.onsetStrength = onsetCount_ > 0 ? onsetSum_ / static_cast<double>(onsetCount_) : 0.0;
-  if (!period.periodValues || !(*period.periodValues > 0.0) || !(period.salience >= kMinSalience) ||
+  if (!period.periodValues || !(*period.periodValues > 0.0) || !(period.strength >= kMinStrength) ||
       !(estimate.onsetStrength >= kMinOnsetStrength)) {
     estimate.salience = period.salience;
     return estimate;

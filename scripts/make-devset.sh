@@ -86,6 +86,60 @@ compound 68Swing 6 1/3 82 104 128
 LIST
 )
 drumgrooves="50sRock FUNK01 REGG01 Swing BossaNova Polka"
+# Click tracks of the tests' own generator, at periods of whole milliseconds.
+click_periods="1000 800 667 600 545 500 469 429 400 375 345 316"
+
+# More grooves, many of them syncopated (dance, hip-hop, R&B, fusion, Afro-Cuban and
+# Latin patterns whose strongest recurrence is a dotted beat or a bar rather than the
+# beat). They come after the click tracks, so the halves of the files above stay as
+# they are.
+more_styles=$(cat <<'LIST'
+dance 16Beat1 4 1 96 112 128
+dance 8BeatDance 4 1 118 126 134
+dance Dance1 4 1 116 124 132
+dance House 4 1 118 124 130
+dance LatinHouse 4 1 116 123 130
+dance Rave 4 1 128 138 148
+dance Techno 4 1 124 132 140
+dance 80sPop 4 1 104 118 132
+hiphop-rnb Hip-Hop 4 1 80 90 100
+hiphop-rnb HIP03 4 1 78 88 98
+hiphop-rnb HIP07 4 1 84 94 104
+hiphop-rnb TripHop 4 1 68 78 88
+hiphop-rnb ModernR&B 4 1 66 76 92
+hiphop-rnb RnB02 4 1 70 84 98
+hiphop-rnb R&B 4 1 72 88 104
+hiphop-rnb SoulPop 4 1 92 104 116
+funk-fusion Funk1 4 1 92 104 116
+funk-fusion Funk2 4 1 88 100 112
+funk-fusion Fusion 4 1 96 112 128
+funk-fusion 16FUS02 4 1 84 98 112
+funk-fusion LFusion 4 1 100 116 132
+funk-fusion JazzRock 4 1 110 126 142
+funk-fusion DiscoSoul 4 1 108 118 128
+funk-fusion Strut 4 1 92 106 120
+afro-latin Salsa 4 1 160 180 200
+afro-latin Son 4 1 84 98 112
+afro-latin Calypso 4 1 100 114 128
+afro-latin AFRO02 4 1 96 110 126
+afro-latin LATN03 4 1 96 112 128
+afro-latin SAMBA01 4 1 92 104 116
+afro-latin Bolero 4 1 72 84 96
+afro-latin Zydeco 4 1 104 120 136
+rock-pop HeavyMetal 4 1 100 122 144
+rock-pop PUNK01 4 1 150 172 194
+rock-pop WorldPop 4 1 92 108 124
+rock-pop PopShuffle1 4 1 80 94 108
+rock-pop 16Shuffle1 4 1 72 86 100
+rock-pop BubbleRock 4 1 104 120 136
+old-time Charleston 4 1 180 200 216
+old-time RagTime 4 1 80 96 112
+old-time Foxtrot 4 1 100 116 132
+old-time QuickStep 4 1 180 196 208
+old-time ShowTune 4 1 92 110 128
+old-time Softshoe 4 1 80 96 112
+LIST
+)
 
 jobs="$out/jobs.txt"
 manifest="$out/manifest.tsv"
@@ -94,18 +148,24 @@ printf 'name\tgroup\tstyle\tbpm\thalf\n' >"$manifest.new"
 index=0
 half_of() { (( $1 % 2 == 0 )) && echo A || echo B; }
 
-# A line per file for the renderer: name, groove, mma tempo, beats per bar, bars, drums only.
-while read -r group groove beats share t1 t2 t3; do
-  for truth in $t1 $t2 $t3; do
-    mmatempo=$(awk -v t="$truth" -v s="$share" 'BEGIN { split(s, f, "/"); if (f[2] == "") f[2] = 1; print t * f[2] / f[1] }')
-    # About 64 seconds of music.
-    bars=$(awk -v t="$mmatempo" -v b="$beats" 'BEGIN { print int(64 * t / 60 / b) + 1 }')
-    name="$group-$groove-$truth"
-    echo "$name $groove $mmatempo $beats $bars 0" >>"$jobs"
-    printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$group" "$groove" "$truth" "$(half_of $index)" >>"$manifest.new"
-    index=$((index + 1))
-  done
-done <<<"$styles"
+# A line per file for the renderer (name, groove, mma tempo, beats per bar, bars, drums
+# only) and the file's manifest line, into the file named by $2.
+add_styles() {
+  local group groove beats share t1 t2 t3 truth mmatempo bars name
+  while read -r group groove beats share t1 t2 t3; do
+    for truth in $t1 $t2 $t3; do
+      mmatempo=$(awk -v t="$truth" -v s="$share" 'BEGIN { split(s, f, "/"); if (f[2] == "") f[2] = 1; print t * f[2] / f[1] }')
+      # About 64 seconds of music.
+      bars=$(awk -v t="$mmatempo" -v b="$beats" 'BEGIN { print int(64 * t / 60 / b) + 1 }')
+      # mma's groove names may hold characters a file name should not.
+      name="$group-${groove//[^A-Za-z0-9]/}-$truth"
+      echo "$name $groove $mmatempo $beats $bars 0" >>"$jobs"
+      printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$group" "$groove" "$truth" "$(half_of $index)" >>"$2"
+      index=$((index + 1))
+    done
+  done <<<"$1"
+}
+add_styles "$styles" "$manifest.new"
 
 for groove in $drumgrooves; do
   for truth in 84 117 143; do
@@ -116,6 +176,15 @@ for groove in $drumgrooves; do
     index=$((index + 1))
   done
 done
+
+# The grooves added later, indexed after the click tracks.
+more_manifest="$out/more.tsv.new"
+: >"$more_manifest"
+index_before_more=$index
+clicks=($click_periods)
+index=$((index + ${#clicks[@]}))
+add_styles "$more_styles" "$more_manifest"
+index=$index_before_more
 
 render() {
   local name=$1 groove=$2 tempo=$3 bars=$5 drums=$6 dir=$DEVSET_DIR
@@ -142,8 +211,7 @@ export -f render
 export DEVSET_DIR=$out DEVSET_SOUNDFONT=$soundfont
 xargs -P "$(nproc)" -L 1 bash -c 'render "$@"' render <"$jobs"
 
-# Click tracks of the tests' own generator, at periods of whole milliseconds.
-for period in 1000 800 667 600 545 500 469 429 400 375 345 316; do
+for period in $click_periods; do
   name="clicks-$period"
   [[ -f $out/$name.mp3 ]] || {
     "$build/bin/make_test_wav" --period-ms "$period" --seconds 60 "$out/$name.wav" >/dev/null
@@ -153,6 +221,9 @@ for period in 1000 800 667 600 545 500 469 429 400 375 345 316; do
     "$(half_of $index)" >>"$manifest.new"
   index=$((index + 1))
 done
+
+cat "$more_manifest" >>"$manifest.new"
+rm "$more_manifest"
 
 # The manifest keeps its date while its content stays the same, so results kept for it
 # stay valid.

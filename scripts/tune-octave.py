@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Learns the octave decision of the tempo estimator on half A of the development set:
 for each file the candidates (the strongest autocorrelation peak after the tempo
-preference, its half, double, third, triple, two thirds and one and a half) are ranked by a linear score of their
+preference, its half, double, third, triple, two thirds and one and a half, and the
+other highest peaks) are ranked by a linear score of their
 features, fitted by conditional logistic regression to rank the true tempo first.
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
 (ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line:
@@ -75,12 +76,32 @@ def features(acf, low, c):
             s * max(peak_near(acf, c / 2), peak_near(acf, c / 3))]
 
 
-def candidates(lag):
+PEAK_CANDIDATES, PEAK_CANDIDATE_SHARE = 4, 0.5
+
+
+def strongest_peaks(acf, count, min_value):
+    """The highest local peaks in the tempo range that reach min_value, after the tempo
+    preference alone."""
+    peaks = []
+    for lag in range(math.floor(lag_of(MAX_BPM)), math.ceil(lag_of(MIN_BPM)) + 1):
+        v = acf[lag]
+        if lag + 1 >= len(acf) or v <= 0.0 or v < min_value or v < acf[lag - 1] or v < acf[lag + 1]:
+            continue
+        octaves = math.log2(lag / lag_of(PREFERRED_BPM)) / WIDTH
+        peaks.append((-math.exp(-0.5 * octaves * octaves) * v, lag))
+    return [lag for _, lag in sorted(peaks)[:count]]
+
+
+def candidates(acf, lag):
+    """The strongest lag's octave candidates, then the other strong peaks."""
     out = []
     for f in (1.0, 0.5, 2.0, 1 / 3, 3.0, 2 / 3, 1.5):
         c = lag * f
         if lag_of(MAX_BPM) <= c <= lag_of(MIN_BPM):
             out.append(c)
+    for peak in strongest_peaks(acf, PEAK_CANDIDATES, PEAK_CANDIDATE_SHARE * acf[lag]):
+        if all(abs(peak / c - 1) > 0.03 for c in out):
+            out.append(float(peak))
     return out
 
 
@@ -101,7 +122,7 @@ def main():
         lag = strongest(acf)
         if lag == 0:
             continue
-        cands = [c for c in candidates(lag) if peak_near(acf, c) >= CANDIDATE_SHARE * acf[lag]]
+        cands = [c for c in candidates(acf, lag) if peak_near(acf, c) >= CANDIDATE_SHARE * acf[lag]]
         bpms = [60.0 * RATE / c for c in cands]
         right = [i for i, b in enumerate(bpms) if abs(b / truth[name] - 1) <= 0.04]
         if not right:

@@ -156,4 +156,41 @@ INSTANTIATE_TEST_SUITE_P(Lags, Candidates,
                                          CandidateCase{172, 1.5, true}, CandidateCase{172, 0.5, false},
                                          CandidateCase{52, 1.5, false}, CandidateCase{52, 2.0 / 3.0, true}));
 
+// Another strong peak at no simple ratio from the strongest (a syncopated pattern that
+// recurs most at two and a half beats) is a candidate too, when it reaches half the
+// strongest's height; weaker ones, and those that duplicate a relative, are not.
+struct PeakCase {
+  const char* name;
+  double otherBpm;
+  double otherHeight;
+  bool expected;
+};
+
+class PeakCandidates : public testing::TestWithParam<PeakCase> {};
+
+TEST_P(PeakCandidates, JoinWhenHighEnough) {
+  const PeakCase c = GetParam();
+  std::vector<double> acf(beat::Periodicity::kMaxLag + 1, 0.0);
+  const size_t strongest = LagOf(120);
+  const size_t other = LagOf(c.otherBpm);
+  acf[strongest] = 0.6;
+  acf[other] = std::max(acf[other], c.otherHeight);
+  const std::vector<double> candidates = beat::Periodicity::Candidates(acf, strongest);
+  const auto near = [&](double lag) {
+    return static_cast<size_t>(std::count_if(candidates.begin(), candidates.end(), [&](double candidate) {
+      return std::abs(candidate / lag - 1.0) <= 0.03;
+    }));
+  };
+  EXPECT_EQ(near(static_cast<double>(other)) > 0, c.expected);
+  // Every candidate once.
+  for (double candidate : candidates) EXPECT_EQ(near(candidate), 1u) << candidate;
+}
+
+INSTANTIATE_TEST_SUITE_P(Peaks, PeakCandidates,
+                         testing::Values(PeakCase{"TwoAndAHalfBeats", 48, 0.5, true},
+                                         PeakCase{"FourThirds", 160, 0.35, true},
+                                         PeakCase{"TooWeak", 48, 0.25, false},
+                                         PeakCase{"DoubleIsThereAnyway", 60, 0.5, true}),
+                         [](const testing::TestParamInfo<PeakCase>& param) { return std::string(param.param.name); });
+
 }  // namespace
