@@ -3,7 +3,8 @@
 # many styles rendered with fluidsynth (WAV and a 128 kbit/s MP3 copy of each), drum-only
 # grooves, and generated click tracks, with a manifest of their true tempi.
 # Usage: scripts/make-devset.sh [BUILD_DIR]   (BUILD_DIR holds bin/make_test_wav)
-# Prints the folder; its manifest.tsv has: name, group, style, true bpm, half (A or B).
+# Prints the folder; its manifest.tsv has: name, group, style, true bpm, half (A or B; C
+# for the second source, game music that is only measured).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build/linux}
@@ -224,6 +225,35 @@ done
 
 cat "$more_manifest" >>"$manifest.new"
 rm "$more_manifest"
+
+# A second source, never tuned on ("half" C): the game music of OpenTTD's openmsx set
+# (Debian's openttd-openmsx), MIDI files rendered whole with the same synthesizer; the
+# true tempo is the file's own, for the files that keep one tempo throughout.
+openmsx=/usr/share/games/openttd/baseset/openmsx
+if compgen -G "$openmsx/*.mid" >/dev/null; then
+  render_midi() {
+    local midi=$1 name dir=$DEVSET_DIR work
+    name="game-$(basename "$midi" .mid)"
+    [[ -f $dir/$name.mp3 ]] && return 0
+    work=$(mktemp -d)
+    if fluidsynth -ni -q -g 1.0 -r 44100 -F "$work/$name.wav" "$DEVSET_SOUNDFONT" "$midi" >/dev/null 2>&1 &&
+      lame --quiet -b 128 "$work/$name.wav" "$work/$name.mp3"; then
+      mv "$work/$name.wav" "$work/$name.mp3" "$dir/"
+    else
+      echo "make-devset: could not render $name" >&2
+    fi
+    rm -rf "$work"
+  }
+  export -f render_midi
+  for midi in "$openmsx"/*.mid; do
+    tempo=$(python3 "$here/midi-tempo.py" "$midi")
+    [[ -n $tempo ]] || continue
+    echo "$midi"
+    printf '%s\t%s\t%s\t%s\t%s\n' "game-$(basename "$midi" .mid)" game openmsx "$tempo" C >>"$manifest.new"
+  done | xargs -P "$(nproc)" -I{} bash -c 'render_midi "$1"' render_midi {}
+else
+  echo "make-devset: no $openmsx (openttd-openmsx): the second source is left out" >&2
+fi
 
 # The manifest keeps its date while its content stays the same, so results kept for it
 # stay valid.
