@@ -19,6 +19,17 @@ done
 [[ -f $soundfont ]] || { echo "make-devset: no $soundfont (fluid-soundfont-gm)" >&2; exit 1; }
 [[ -x $build/bin/make_test_wav ]] || { echo "make-devset: no $build/bin/make_test_wav: build the linux preset" >&2; exit 1; }
 
+# Files rendered before the grooves' random seed was fixed differ from machine to
+# machine: such a set is rendered afresh.
+render_version="mma RndSeed 1"
+if [[ ! -f $out/render-version || $(<"$out/render-version") != "$render_version" ]]; then
+  find "$out" -maxdepth 1 \( -name '*.wav' -o -name '*.mp3' \) -delete
+  # A new manifest date tells scripts/accuracy.sh that results kept for the old
+  # files are stale.
+  rm -f "$out/manifest.tsv"
+  echo "$render_version" >"$out/render-version"
+fi
+
 # mma finds grooves through a database of its libraries, made once.
 if [[ ! -f /usr/share/mma/lib/stdlib/.mmaDB ]]; then
   sudo_cmd=""
@@ -187,22 +198,35 @@ index=$((index + ${#clicks[@]}))
 add_styles "$more_styles" "$more_manifest"
 index=$index_before_more
 
+# A MIDI file into NAME.wav and its 128 kbit/s MP3 copy in the set, through WORK.
+synthesize() {
+  local name=$1 midi=$2 work=$3
+  if fluidsynth -ni -q -g 1.0 -r 44100 -F "$work/$name.wav" "$DEVSET_SOUNDFONT" "$midi" >/dev/null 2>&1 &&
+    lame --quiet -b 128 "$work/$name.wav" "$work/$name.mp3"; then
+    mv "$work/$name.wav" "$work/$name.mp3" "$DEVSET_DIR/"
+  else
+    echo "make-devset: could not render $name" >&2
+  fi
+}
+export -f synthesize
+
 render() {
   local name=$1 groove=$2 tempo=$3 bars=$5 drums=$6 dir=$DEVSET_DIR
   [[ -f $dir/$name.mp3 ]] && return 0
   local work
   work=$(mktemp -d)
   {
+    # mma varies its grooves' timing and velocities at random: a fixed seed renders the
+    # same set on every machine.
+    echo "RndSeed 1"
     echo "Tempo $tempo"
     echo "Groove $groove"
     if [[ $drums == 1 ]]; then echo "AllTracks Off"; echo "AllTracks Drum On"; fi
     local chords=(C Am F G Dm G C C)
     for ((bar = 0; bar < bars; bar++)); do echo "${chords[bar % 8]}"; done
   } >"$work/$name.mma"
-  if mma -f "$work/$name.mid" "$work/$name.mma" >/dev/null 2>&1 &&
-    fluidsynth -ni -q -g 1.0 -r 44100 -F "$work/$name.wav" "$DEVSET_SOUNDFONT" "$work/$name.mid" >/dev/null 2>&1 &&
-    lame --quiet -b 128 "$work/$name.wav" "$work/$name.mp3"; then
-    mv "$work/$name.wav" "$work/$name.mp3" "$dir/"
+  if mma -f "$work/$name.mid" "$work/$name.mma" >/dev/null 2>&1; then
+    synthesize "$name" "$work/$name.mid" "$work"
   else
     echo "make-devset: could not render $name" >&2
   fi
@@ -236,12 +260,7 @@ if compgen -G "$openmsx/*.mid" >/dev/null; then
     name="game-$(basename "$midi" .mid)"
     [[ -f $dir/$name.mp3 ]] && return 0
     work=$(mktemp -d)
-    if fluidsynth -ni -q -g 1.0 -r 44100 -F "$work/$name.wav" "$DEVSET_SOUNDFONT" "$midi" >/dev/null 2>&1 &&
-      lame --quiet -b 128 "$work/$name.wav" "$work/$name.mp3"; then
-      mv "$work/$name.wav" "$work/$name.mp3" "$dir/"
-    else
-      echo "make-devset: could not render $name" >&2
-    fi
+    synthesize "$name" "$midi" "$work"
     rm -rf "$work"
   }
   export -f render_midi
