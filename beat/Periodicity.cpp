@@ -116,19 +116,34 @@ bool Periodicity::SegmentAcf(const float* values, size_t count, std::vector<doub
   return true;
 }
 
+namespace {
+
+// Whether a lag of the tempo range is a positive local peak of the autocorrelation.
+bool IsTempoPeak(const std::vector<double>& acf, size_t lag) {
+  const double value = acf[lag];
+  return value > 0.0 && value >= acf[lag - 1] && value >= acf[lag + 1];
+}
+
+// The listener's preference for a period: a log-Gaussian weight around the preferred tempo.
+double TempoPreference(size_t lag, const PeriodChoice& choice) {
+  const double octaves = std::log2(static_cast<double>(lag) / LagOfBpm(choice.preferredBpm)) / choice.preferredWidthOctaves;
+  return std::exp(-0.5 * octaves * octaves);
+}
+
+// The lags that span the tempo range.
+size_t FirstTempoLag() { return static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm))); }
+size_t LastTempoLag() { return static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm))); }
+
+}  // namespace
+
 size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice) {
-  const auto minLag = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
-  const auto maxLag = static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm)));
-  const double preferredLag = LagOfBpm(choice.preferredBpm);
   size_t best = 0;
   double bestScore = 0.0;
-  for (size_t lag = minLag; lag <= maxLag; ++lag) {
-    const double value = acf[lag];
-    if (value <= 0.0 || value < acf[lag - 1] || value < acf[lag + 1]) continue;
+  for (size_t lag = FirstTempoLag(); lag <= LastTempoLag(); ++lag) {
+    if (!IsTempoPeak(acf, lag)) continue;
     double twice = 0.0;
     for (size_t near = 2 * lag - 1; near <= 2 * lag + 1 && near <= kMaxLag; ++near) twice = std::max(twice, acf[near]);
-    const double octaves = std::log2(static_cast<double>(lag) / preferredLag) / choice.preferredWidthOctaves;
-    const double score = std::exp(-0.5 * octaves * octaves) * (value + choice.doubleWeight * twice);
+    const double score = TempoPreference(lag, choice) * (acf[lag] + choice.doubleWeight * twice);
     if (score > bestScore) {
       bestScore = score;
       best = lag;
@@ -137,17 +152,11 @@ size_t Periodicity::StrongestLag(const std::vector<double>& acf, const PeriodCho
   return best;
 }
 
-std::vector<size_t> Periodicity::StrongestPeaks(const std::vector<double>& acf, size_t count, double minValue) {
-  const auto minLag = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
-  const auto maxLag = static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm)));
-  const double preferredLag = LagOfBpm(PeriodChoice{}.preferredBpm);
-  const double width = PeriodChoice{}.preferredWidthOctaves;
+std::vector<size_t> Periodicity::StrongestPeaks(const std::vector<double>& acf, const PeriodChoice& choice,
+                                                size_t count, double minValue) {
   std::vector<std::pair<double, size_t>> peaks;
-  for (size_t lag = minLag; lag <= maxLag && lag + 1 < acf.size(); ++lag) {
-    const double value = acf[lag];
-    if (value <= 0.0 || value < minValue || value < acf[lag - 1] || value < acf[lag + 1]) continue;
-    const double octaves = std::log2(static_cast<double>(lag) / preferredLag) / width;
-    peaks.emplace_back(std::exp(-0.5 * octaves * octaves) * value, lag);
+  for (size_t lag = FirstTempoLag(); lag <= LastTempoLag(); ++lag) {
+    if (IsTempoPeak(acf, lag) && acf[lag] >= minValue) peaks.emplace_back(TempoPreference(lag, choice) * acf[lag], lag);
   }
   const size_t kept = std::min(count, peaks.size());
   std::partial_sort(peaks.begin(), peaks.begin() + static_cast<long>(kept), peaks.end(),
@@ -167,13 +176,14 @@ std::vector<double> Periodicity::OctaveCandidates(double lag) {
   return candidates;
 }
 
-std::vector<double> Periodicity::Candidates(const std::vector<double>& acf, size_t strongest) {
+std::vector<double> Periodicity::Candidates(const std::vector<double>& acf, size_t strongest,
+                                            const PeriodChoice& choice) {
   std::vector<double> candidates = OctaveCandidates(static_cast<double>(strongest));
   // A syncopated pattern can recur most strongly at a period no simple ratio away from
   // the beat (two and a half beats, a dotted beat's multiple): the other strong peaks
   // compete as well. Only peaks of at least half the strongest's height: weaker ones are
   // as likely chance as pulse (in noise, chance peaks would then win).
-  for (size_t peak : StrongestPeaks(acf, kPeakCandidates, kPeakCandidateShare * acf[strongest])) {
+  for (size_t peak : StrongestPeaks(acf, choice, kPeakCandidates, kPeakCandidateShare * acf[strongest])) {
     const auto lag = static_cast<double>(peak);
     if (std::all_of(candidates.begin(), candidates.end(),
                     [lag](double candidate) { return std::abs(lag / candidate - 1.0) > 0.03; })) {
@@ -230,8 +240,8 @@ bool Unaccented(const std::vector<double>& acf, const std::vector<double>& lowAc
 // The highest value over the lags of the tempo range, or 1 when none is positive: the
 // scale a file's periodicities are read against.
 double TempoRangePeak(const std::vector<double>& acf) {
-  const auto first = static_cast<size_t>(std::floor(LagOfBpm(kMaxBpm)));
-  const auto last = std::min(static_cast<size_t>(std::ceil(LagOfBpm(kMinBpm))), acf.size() - 1);
+  const size_t first = FirstTempoLag();
+  const size_t last = std::min(LastTempoLag(), acf.size() - 1);
   double peak = 0.0;
   for (size_t lag = first; lag <= last; ++lag) peak = std::max(peak, acf[lag]);
   return peak > 0.0 ? peak : 1.0;
@@ -275,7 +285,7 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   std::vector<size_t> lags;
   std::vector<double> candidates;
   std::vector<double> subdivisions;
-  for (double candidate : Candidates(acf, strongest)) {
+  for (double candidate : Candidates(acf, strongest, choice)) {
     const OctaveFeatures features = Features(acf, lowAcf, candidate);
     double score = 0.0;
     for (size_t i = 0; i < kOctaveFeatures; ++i) score += choice.octaveWeights[i] * features[i];

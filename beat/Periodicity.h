@@ -116,13 +116,14 @@ class Periodicity {
   // The highest local peaks of a normalised autocorrelation in the tempo range that
   // reach minValue, after the tempo preference alone, at most `count` of them, highest
   // first.
-  static std::vector<size_t> StrongestPeaks(const std::vector<double>& acf, size_t count, double minValue);
+  static std::vector<size_t> StrongestPeaks(const std::vector<double>& acf, const PeriodChoice& choice, size_t count,
+                                            double minValue);
   // The candidates the octave decision ranks: the strongest lag's octave candidates,
   // then those of the kPeakCandidates highest peaks reaching kPeakCandidateShare of the
   // strongest lag's value that none of them is within 3 % of.
   static constexpr size_t kPeakCandidates = 4;
   static constexpr double kPeakCandidateShare = 0.5;
-  static std::vector<double> Candidates(const std::vector<double>& acf, size_t strongest);
+  static std::vector<double> Candidates(const std::vector<double>& acf, size_t strongest, const PeriodChoice& choice);
   static OctaveFeatures Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
                                  double candidateLag);
   // The beat lag: the strongest peak, then the octave decision among its candidates.

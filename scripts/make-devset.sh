@@ -254,7 +254,8 @@ rm "$more_manifest"
 # (Debian's openttd-openmsx), MIDI files rendered whole with the same synthesizer; the
 # true tempo is the file's own, for the files that keep one tempo throughout.
 openmsx=/usr/share/games/openttd/baseset/openmsx
-if compgen -G "$openmsx/*.mid" >/dev/null; then
+# The tempo reader runs on Debian's own Python, where python3-mido is installed.
+if compgen -G "$openmsx/*.mid" >/dev/null && /usr/bin/python3 -c 'import mido' 2>/dev/null; then
   render_midi() {
     local midi=$1 name dir=$DEVSET_DIR work
     name="game-$(basename "$midi" .mid)"
@@ -265,13 +266,13 @@ if compgen -G "$openmsx/*.mid" >/dev/null; then
   }
   export -f render_midi
   for midi in "$openmsx"/*.mid; do
-    tempo=$(python3 "$here/midi-tempo.py" "$midi")
+    tempo=$("$here/midi-tempo.py" "$midi")
     [[ -n $tempo ]] || continue
     echo "$midi"
     printf '%s\t%s\t%s\t%s\t%s\n' "game-$(basename "$midi" .mid)" game openmsx "$tempo" C >>"$manifest.new"
   done | xargs -P "$(nproc)" -I{} bash -c 'render_midi "$1"' render_midi {}
 else
-  echo "make-devset: no $openmsx (openttd-openmsx): the second source is left out" >&2
+  echo "make-devset: no $openmsx (openttd-openmsx) or no python3-mido: the second source is left out" >&2
 fi
 
 # The manifest keeps its date while its content stays the same, so results kept for it

@@ -33,18 +33,21 @@ def lag_of(bpm):
     return 60.0 * RATE / bpm
 
 
-def strongest(acf):
-    best, best_score = 0, 0.0
+def tempo_peaks(acf):
+    """The positive local peaks over the lags of the tempo range, each with its tempo
+    preference (a log-Gaussian weight around the preferred tempo)."""
     for lag in range(math.floor(lag_of(MAX_BPM)), math.ceil(lag_of(MIN_BPM)) + 1):
         v = acf[lag]
-        if v <= 0.0 or v < acf[lag - 1] or v < acf[lag + 1]:
-            continue
-        twice = 0.0
-        for near in range(2 * lag - 1, 2 * lag + 2):
-            if near <= len(acf) - 1:
-                twice = max(twice, acf[near])
-        octaves = math.log2(lag / lag_of(PREFERRED_BPM)) / WIDTH
-        score = math.exp(-0.5 * octaves * octaves) * (v + DOUBLE_WEIGHT * twice)
+        if v > 0.0 and v >= acf[lag - 1] and v >= acf[lag + 1]:
+            octaves = math.log2(lag / lag_of(PREFERRED_BPM)) / WIDTH
+            yield lag, math.exp(-0.5 * octaves * octaves)
+
+
+def strongest(acf):
+    best, best_score = 0, 0.0
+    for lag, preference in tempo_peaks(acf):
+        twice = max([0.0] + [acf[near] for near in range(2 * lag - 1, min(2 * lag + 2, len(acf)))])
+        score = preference * (acf[lag] + DOUBLE_WEIGHT * twice)
         if score > best_score:
             best, best_score = lag, score
     return best
@@ -82,13 +85,7 @@ PEAK_CANDIDATES, PEAK_CANDIDATE_SHARE = 4, 0.5
 def strongest_peaks(acf, count, min_value):
     """The highest local peaks in the tempo range that reach min_value, after the tempo
     preference alone."""
-    peaks = []
-    for lag in range(math.floor(lag_of(MAX_BPM)), math.ceil(lag_of(MIN_BPM)) + 1):
-        v = acf[lag]
-        if lag + 1 >= len(acf) or v <= 0.0 or v < min_value or v < acf[lag - 1] or v < acf[lag + 1]:
-            continue
-        octaves = math.log2(lag / lag_of(PREFERRED_BPM)) / WIDTH
-        peaks.append((-math.exp(-0.5 * octaves * octaves) * v, lag))
+    peaks = [(-preference * acf[lag], lag) for lag, preference in tempo_peaks(acf) if acf[lag] >= min_value]
     return [lag for _, lag in sorted(peaks)[:count]]
 
 

@@ -175,7 +175,7 @@ TEST_P(PeakCandidates, JoinWhenHighEnough) {
   const size_t other = LagOf(c.otherBpm);
   acf[strongest] = 0.6;
   acf[other] = std::max(acf[other], c.otherHeight);
-  const std::vector<double> candidates = beat::Periodicity::Candidates(acf, strongest);
+  const std::vector<double> candidates = beat::Periodicity::Candidates(acf, strongest, beat::PeriodChoice{});
   const auto near = [&](double lag) {
     return static_cast<size_t>(std::count_if(candidates.begin(), candidates.end(), [&](double candidate) {
       return std::abs(candidate / lag - 1.0) <= 0.03;
