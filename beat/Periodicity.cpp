@@ -169,7 +169,10 @@ std::vector<size_t> Periodicity::StrongestPeaks(const std::vector<double>& acf, 
 std::vector<double> Periodicity::OctaveCandidates(double lag) {
   std::vector<double> candidates;
   // The strongest peak itself first: it wins ties.
-  for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0, 2.0 / 3.0, 1.5}) {
+  // A bar of four beats, or a beat of three pulses read against a pulse of four (4:3),
+  // can recur more strongly than the beat: quarters, fourfolds and the 3:4 and 4:3
+  // relatives compete too.
+  for (double factor : {1.0, 0.5, 2.0, 1.0 / 3.0, 3.0, 2.0 / 3.0, 1.5, 0.75, 4.0 / 3.0, 0.25, 4.0}) {
     const double candidate = lag * factor;
     if (candidate >= LagOfBpm(kMaxBpm) && candidate <= LagOfBpm(kMinBpm)) candidates.push_back(candidate);
   }

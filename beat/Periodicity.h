@@ -44,8 +44,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {1.1589, -2.4586, -0.5450, 0.8902, 0.7268, 0.3006, 0.7839,  0.0259,
-                                  -0.0204, -0.7036, 1.1506, 1.2732, -1.0272, 1.4689, -0.7667, 0.6630};
+  OctaveFeatures octaveWeights = {1.2930, -2.4688, -0.3681, 0.8032, 0.9766, 0.4312, 0.9017, 0.3587,
+                                  0.0422, -0.5977, 1.1450, 1.2481, -1.0578, 1.5118, -0.8775, 0.6209};
 };
 
 // The largest lead of a candidate's score that counts: beyond it the choice is clear.
@@ -110,8 +110,9 @@ class Periodicity {
   // The strongest peak of a normalised autocorrelation (kMaxLag + 1 values) after the
   // tempo preference, or 0 when it has no positive peak in the tempo range.
   static size_t StrongestLag(const std::vector<double>& acf, const PeriodChoice& choice);
-  // The candidates of a lag: once, half, twice, a third, three times, two thirds and one
-  // and a half times it, those within the tempo range.
+  // The candidates of a lag: once, half, twice, a third, three times, two thirds, one
+  // and a half, three quarters, four thirds, a quarter and four times it, those within
+  // the tempo range.
   static std::vector<double> OctaveCandidates(double lag);
   // The highest local peaks of a normalised autocorrelation in the tempo range that
   // reach minValue, after the tempo preference alone, at most `count` of them, highest

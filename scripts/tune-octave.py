@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Learns the octave decision of the tempo estimator on half A of the development set:
 for each file the candidates (the strongest autocorrelation peak after the tempo
-preference, its half, double, third, triple, two thirds and one and a half, and the
+preference, its half, double, third, triple, two thirds, one and a half, three quarters,
+four thirds, quarter and fourfold, and the
 other highest peaks) are ranked by a linear score of their
 features, fitted by conditional logistic regression to rank the true tempo first.
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
@@ -92,7 +93,7 @@ def strongest_peaks(acf, count, min_value):
 def candidates(acf, lag):
     """The strongest lag's octave candidates, then the other strong peaks."""
     out = []
-    for f in (1.0, 0.5, 2.0, 1 / 3, 3.0, 2 / 3, 1.5):
+    for f in (1.0, 0.5, 2.0, 1 / 3, 3.0, 2 / 3, 1.5, 0.75, 4 / 3, 0.25, 4.0):
         c = lag * f
         if lag_of(MAX_BPM) <= c <= lag_of(MIN_BPM):
             out.append(c)

@@ -125,7 +125,8 @@ TEST(Periodicity, MarginsShowHowClearTheChoiceIs) {
 }
 
 // The candidates of a peak include its 2:3 and 3:2 relatives (a dotted beat, the pairs
-// of eighths in 6/8), and none outside the tempo range.
+// of eighths in 6/8), its 3:4 and 4:3 ones, its quarter and fourfold, and none outside
+// the tempo range.
 struct CandidateCase {
   double bpm;
   double relative;
@@ -154,7 +155,10 @@ INSTANTIATE_TEST_SUITE_P(Lags, Candidates,
                          testing::Values(CandidateCase{96, 2.0 / 3.0, true}, CandidateCase{96, 1.5, true},
                                          CandidateCase{96, 0.5, true}, CandidateCase{96, 2.0, true},
                                          CandidateCase{172, 1.5, true}, CandidateCase{172, 0.5, false},
-                                         CandidateCase{52, 1.5, false}, CandidateCase{52, 2.0 / 3.0, true}));
+                                         CandidateCase{52, 1.5, false}, CandidateCase{52, 2.0 / 3.0, true},
+                                         CandidateCase{96, 0.75, true}, CandidateCase{96, 4.0 / 3.0, true},
+                                         CandidateCase{200, 4.0, true}, CandidateCase{60, 0.25, true},
+                                         CandidateCase{120, 0.25, false}));
 
 // Another strong peak at no simple ratio from the strongest (a syncopated pattern that
 // recurs most at two and a half beats) is a candidate too, when it reaches half the
