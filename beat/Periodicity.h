@@ -44,8 +44,8 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {1.2930, -2.4688, -0.3681, 0.8032, 0.9766, 0.4312, 0.9017, 0.3587,
-                                  0.0422, -0.5977, 1.1450, 1.2481, -1.0578, 1.5118, -0.8775, 0.6209};
+  OctaveFeatures octaveWeights = {1.2173, -2.3619, -0.1691, 0.6182, 1.2037, 0.4080, 0.5092, 0.3072,
+                                  0.1868, -0.6648, 1.0857, 1.6472, -0.9595, 1.2792, -0.7976, 0.7453};
 };
 
 // The largest lead of a candidate's score that counts: beyond it the choice is clear.

@@ -24,7 +24,7 @@ enum class Spreadsheet { kNone, kComma, kSemicolon };
 // The confidence a file's bpm needs before --write-tag writes it, unless
 // --min-confidence says otherwise: on the held-out half of the development set it keeps
 // about seven files in ten, and the tempo of about nine in ten of those is right.
-constexpr double kDefaultMinConfidence = 0.80;
+constexpr double kDefaultMinConfidence = 0.79;
 
 struct Options {
   bool recursive = false;

@@ -103,8 +103,10 @@ click_periods="1000 800 667 600 545 500 469 429 400 375 345 316"
 
 # More grooves, many of them syncopated (dance, hip-hop, R&B, fusion, Afro-Cuban and
 # Latin patterns whose strongest recurrence is a dotted beat or a bar rather than the
-# beat). They come after the click tracks, so the halves of the files above stay as
-# they are.
+# beat), then slow ballads, blues, gospel, jazz and Latin grooves in 4/4, 5/4, 3/4, 6/8
+# and 12/8 from the rest of mma's standard library (those whose beat its documentation
+# leaves no doubt about). They come after the click tracks, so the halves of the files
+# above stay as they are.
 more_styles=$(cat <<'LIST'
 dance 16Beat1 4 1 96 112 128
 dance 8BeatDance 4 1 118 126 134
@@ -150,6 +152,38 @@ old-time Foxtrot 4 1 100 116 132
 old-time QuickStep 4 1 180 196 208
 old-time ShowTune 4 1 92 110 128
 old-time Softshoe 4 1 80 96 112
+blues SlowBlues 4 1 56 64 74
+blues FastBlues 4 1 140 160 180
+blues CountryBlues 4 1 84 98 112
+blues BoggieWoggie 4 1 120 140 160
+ballad FolkBallad 4 1 64 74 86
+ballad GuitarBallad 4 1 72 84 96
+ballad StringBallad 4 1 58 66 76
+ballad R&B-Ballad 4 1 66 76 86
+ballad JazzGuitar 4 1 64 76 90
+gospel Hymn 4 1 70 84 98
+gospel PopSpiritual 4 1 70 80 90
+gospel SlowSpiritual 4 1 60 68 78
+gospel Spiritual 4 1 120 145 175
+jazz SlowJazz 4 1 72 86 100
+jazz DescendingJazz 4 1 100 120 140
+jazz NiteJazz 4 1 110 130 150
+jazz Evansish 4 1 110 130 150
+jazz Desert 4 1 110 130 150
+jazz GypsyJazz 4 1 140 170 200
+jazz Jazz54 5 1 130 150 170
+latin JazzRhumba 4 1 100 116 132
+latin LightTango 4 1 110 120 130
+latin SlowBolero 4 1 72 84 96
+latin CubanGuitar 4 1 80 92 104
+country CountrySwing 4 1 110 130 150
+rock-pop Folk 4 1 90 105 120
+old-time SlowBroadway 4 1 90 110 130
+waltz ModernJazzWaltz 3 1 120 140 160
+waltz LatinWaltz 3 1 100 120 140
+waltz BroadwayWaltz 3 1 110 130 150
+compound Ballad128 4 1 54 62 72
+compound Blues68 6 1/3 48 56 66
 LIST
 )
 

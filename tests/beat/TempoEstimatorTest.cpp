@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Generated, ExactTempo,
                                          TempoCase{"Clicks190", Clicks, 189.9},
                                          TempoCase{"Rock100", RockBeat, 100}, TempoCase{"Rock128", RockBeat, 128},
                                          TempoCase{"Waltz90", WaltzBeat, 90}, TempoCase{"Waltz150", WaltzBeat, 150},
-                                         TempoCase{"Compound120", CompoundBeat, 120},
+                                         TempoCase{"Compound100", CompoundBeat, 100},
                                          TempoCase{"Tresillo96", TresilloBeat, 96},
                                          TempoCase{"Tresillo124", TresilloBeat, 124}),
                          [](const testing::TestParamInfo<TempoCase>& param) { return std::string(param.param.name); });
