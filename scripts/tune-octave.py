@@ -2,9 +2,9 @@
 """Learns the octave decision of the tempo estimator on half A of the development set:
 for each file the candidates (the strongest autocorrelation peak after the tempo
 preference, its half, double, third, triple, two thirds, one and a half, three quarters,
-four thirds, quarter and fourfold, and the
-other highest peaks) are ranked by a linear score of their
-features, fitted by conditional logistic regression to rank the true tempo first.
+four thirds, quarter and fourfold, and the other highest peaks) are ranked by a linear
+score of their features, fitted by conditional logistic regression to rank the true
+tempo first.
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
 (ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line:
 the WAV copies of half A, every group.)
