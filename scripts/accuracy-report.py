@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Accuracy tables of scripts/accuracy.sh: per style group and overall for each tool on
 one half of the development set, WAV/MP3 agreement, the confidence threshold and its plot,
-and the same measures on the second source (game music) when the set holds it.
+and the same measures on the sources only measured (game music, demo songs) when the set
+holds them.
 Usage: accuracy-report.py MANIFEST RESULTS_DIR HALF PLOT.png"""
 import csv
 import os
@@ -60,29 +61,37 @@ def threshold_curve(rows, results):
     return curve
 
 
-def other_source(rows, results, default):
-    """The second source ("half" C, never tuned on): the same measures over all of it."""
-    game = [r for r in rows if r["half"] == "C"]
-    if not game:
+# The sources only measured, never tuned on: their "half" in the manifest, and what they are.
+OTHER_SOURCES = [
+    ("C", "Second source", "pieces of game music (OpenTTD's openmsx, MIDI rendered with the same "
+     "synthesizer; the true tempo is the file's own)"),
+    ("D", "Third source", "demo songs of LMMS and Hydrogen (rendered by those programs with their own "
+     "instruments and drum kits; the true tempo is the song's own)"),
+]
+
+
+def other_source(rows, results, default, half, title, description):
+    """A source never tuned on: the same measures over all of it."""
+    pieces = [r for r in rows if r["half"] == half]
+    if not pieces:
         return
-    print(f"\nSecond source, never tuned on: {len(game)} pieces of game music (OpenTTD's openmsx, "
-          "MIDI rendered with the same synthesizer; the true tempo is the file's own)\n")
+    print(f"\n{title}, never tuned on: {len(pieces)} {description}\n")
     print("| measure | " + " | ".join(label for _, label in TOOLS) + " |")
     print("|---|" + "---:|" * len(TOOLS))
     lines = {"Accuracy 1": [], "Accuracy 2": [], "WAV = MP3": []}
     for tool, _ in TOOLS:
-        wav = [(results[tool].get(r["name"] + ".wav", (None, 0))[0], float(r["bpm"])) for r in game]
-        mp3 = [results[tool].get(r["name"] + ".mp3", (None, 0))[0] for r in game]
-        lines["Accuracy 1"].append(percent(sum(acc1(v, t) for v, t in wav), len(game)))
-        lines["Accuracy 2"].append(percent(sum(acc2(v, t) for v, t in wav), len(game)))
+        wav = [(results[tool].get(r["name"] + ".wav", (None, 0))[0], float(r["bpm"])) for r in pieces]
+        mp3 = [results[tool].get(r["name"] + ".mp3", (None, 0))[0] for r in pieces]
+        lines["Accuracy 1"].append(percent(sum(acc1(v, t) for v, t in wav), len(pieces)))
+        lines["Accuracy 2"].append(percent(sum(acc2(v, t) for v, t in wav), len(pieces)))
         agree = sum(w is not None and m is not None and within(m, w, 0.04) for (w, _), m in zip(wav, mp3))
-        lines["WAV = MP3"].append(percent(agree, len(game)))
+        lines["WAV = MP3"].append(percent(agree, len(pieces)))
     for label, cells in lines.items():
         print(f"| {label} | " + " | ".join(cells) + " |")
     if default is not None:
-        point = next(((t, s, a) for t, s, a in threshold_curve(game, results["beat"]) if t >= default), None)
+        point = next(((t, s, a) for t, s, a in threshold_curve(pieces, results["beat"]) if t >= default), None)
         if point:
-            print(f"\nOn the second source at {default:.2f}: {100 * point[1]:.0f} % of the pieces kept, "
+            print(f"\nOn the {title.lower()} at {default:.2f}: {100 * point[1]:.0f} % of the pieces kept, "
                   f"Accuracy 1 of those {100 * point[2]:.1f} %")
 
 
@@ -160,7 +169,8 @@ def main():
             print(f"On half {half} at {default:.2f}: {100 * point[1]:.0f} % of music files kept, "
                   f"Accuracy 1 of those {100 * point[2]:.1f} %")
 
-    other_source(rows, results, default)
+    for source in OTHER_SOURCES:
+        other_source(rows, results, default, *source)
 
     with tempfile.NamedTemporaryFile("w", suffix=".dat", delete=False) as data:
         for t, share, accuracy in curve:

@@ -13,7 +13,7 @@ if [[ ${1:-} == --tune ]]; then half=A; shift; fi
 build=${1:-$root/build/linux}
 
 # The set's renderers and the yardsticks: installed here, as only this script needs them.
-packages=(mma fluidsynth fluid-soundfont-gm lame aubio-tools bpm-tools soundstretch sox gnuplot-nox openttd-openmsx python3-mido)
+packages=(mma fluidsynth fluid-soundfont-gm lame aubio-tools bpm-tools soundstretch sox gnuplot-nox openttd-openmsx python3-mido lmms hydrogen)
 source "$here/debian-source.sh"
 install_missing_packages "${packages[@]}"
 

@@ -4,7 +4,8 @@
 # grooves, and generated click tracks, with a manifest of their true tempi.
 # Usage: scripts/make-devset.sh [BUILD_DIR]   (BUILD_DIR holds bin/make_test_wav)
 # Prints the folder; its manifest.tsv has: name, group, style, true bpm, half (A or B; C
-# for the second source, game music that is only measured).
+# and D for the second and third sources, game music and demo songs that are only
+# measured).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build/linux}
@@ -307,6 +308,49 @@ if compgen -G "$openmsx/*.mid" >/dev/null && /usr/bin/python3 -c 'import mido' 2
   done | xargs -P "$(nproc)" -I{} bash -c 'render_midi "$1"' render_midi {}
 else
   echo "make-devset: no $openmsx (openttd-openmsx) or no python3-mido: the second source is left out" >&2
+fi
+
+# A third source, never tuned on ("half" D): the demo songs that come with LMMS and with
+# Hydrogen (Debian's lmms and hydrogen), rendered by those programs themselves: their own
+# synthesizers, samples and drum kits, composed by their users rather than generated. The
+# true tempo is the song's own, for the songs that keep one tempo throughout.
+songs=()
+for folder in /usr/share/lmms/projects/demos /usr/share/lmms/projects/shorties /usr/share/hydrogen/data/demo_songs; do
+  [[ -d $folder ]] && mapfile -t -O "${#songs[@]}" songs < <(find "$folder" -type f \( -name '*.mmp' -o -name '*.mmpz' -o -name '*.h2song' \) | sort)
+done
+if ((${#songs[@]})) && command -v lmms >/dev/null && command -v h2cli >/dev/null; then
+  render_song() {
+    local song=$1 name=$2 dir=$DEVSET_DIR work
+    [[ -f $dir/$name.mp3 ]] && return 0
+    work=$(mktemp -d)
+    case $song in
+      *.h2song) timeout 900 h2cli -s "$song" -o "$work/$name.wav" >"$work/log" 2>&1 && echo Done >>"$work/log" ;;
+      # LMMS refuses to run as root unless told, and needs no display to render.
+      *) QT_QPA_PLATFORM=offscreen timeout 900 lmms $( ((EUID == 0)) && echo --allowroot) \
+           render "$song" -f wav -o "$work/$name.wav" >"$work/log" 2>&1 ;;
+    esac
+    # LMMS can crash while it quits after a complete render: its last word counts, not its
+    # exit status.
+    if grep -q '^Done' "$work/log" && [[ -s $work/$name.wav ]] &&
+      lame --quiet -b 128 "$work/$name.wav" "$work/$name.mp3"; then
+      mv "$work/$name.wav" "$work/$name.mp3" "$dir/"
+    else
+      echo "make-devset: could not render $name" >&2
+    fi
+    rm -rf "$work"
+  }
+  export -f render_song
+  for song in "${songs[@]}"; do
+    tempo=$("$here/song-tempo.py" "$song")
+    [[ -n $tempo ]] || continue
+    case $song in *.h2song) kind=hydrogen ;; *) kind=lmms ;; esac
+    base=$(basename "$song"); base=${base%.*}
+    name="$kind-${base//[^A-Za-z0-9_-]/}"
+    printf '%s\0%s\0' "$song" "$name"
+    printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$kind" "$kind" "$tempo" D >>"$manifest.new"
+  done | xargs -0 -n 2 -P "$(nproc)" bash -c 'render_song "$1" "$2"' render_song
+else
+  echo "make-devset: no LMMS or Hydrogen demo songs (lmms, hydrogen): the third source is left out" >&2
 fi
 
 # The manifest keeps its date while its content stays the same, so results kept for it
