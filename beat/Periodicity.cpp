@@ -1,6 +1,6 @@
 // Autocorrelation of the onset envelope per segment, normalised and summed over the
 // track; the beat lag is the strongest peak after a tempo preference and a reward for a
-// recurring double period, refined by interpolation across its multiples.
+// recurring double period, refined by a comb across its multiples.
 #include "beat/Periodicity.h"
 
 #include <algorithm>
@@ -31,9 +31,10 @@ constexpr double kCandidateShare = 0.15;
 // times its period: within this share of its own periodicity at each, in the low bands
 // too.
 constexpr double kUnaccentedShare = 0.10;
-// The refinement reads the peaks of up to this many multiples of the period: each one
-// divides the error of reading the period off a coarse lag grid by its number.
-constexpr int kRefineMultiples = 16;
+// The refinement searches periods within this share either side of the chosen lag and
+// of the candidate it stands for, in steps of this many envelope values.
+constexpr double kRefineReach = 0.03;
+constexpr double kRefineStep = 0.005;
 
 double LagOfBpm(double bpm) { return 60.0 * kEnvelopeRate / bpm; }
 
@@ -283,6 +284,7 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   const size_t strongest = StrongestLag(acf, choice);
   if (strongest == 0) return result;
   result.lag = strongest;
+  result.candidate = static_cast<double>(strongest);
   result.strength = acf[strongest];
   std::vector<double> scores;
   std::vector<size_t> lags;
@@ -331,32 +333,41 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
     }
   }
   result.lag = lags[best];
+  result.candidate = candidates[best];
   result.probability = 1.0 / total;
   result.subdivision = subdivisions[best];
   return result;
 }
 
-double Periodicity::RefineLag(const std::vector<double>& acf, size_t lag) {
-  double period = ParabolicPeak(acf, lag);
-  // Least squares over the multiples k * period that show a clear peak of their own:
-  // each multiple divides the error of reading its peak by k.
-  double weightedSum = period, squares = 1.0;
-  for (int multiple = 2; multiple <= kRefineMultiples; ++multiple) {
-    const double centre = multiple * period;
-    const auto first = static_cast<long>(std::lround(centre)) - 2;
-    const auto last = static_cast<long>(std::lround(centre)) + 2;
-    if (first < 1 || last + 1 > static_cast<long>(kMaxLag)) break;
-    size_t peak = static_cast<size_t>(first);
-    for (auto candidate = static_cast<size_t>(first); candidate <= static_cast<size_t>(last); ++candidate) {
-      if (acf[candidate] > acf[peak]) peak = candidate;
+double Periodicity::RefineLag(const std::vector<double>& acf, double low, double high) {
+  // Each period's comb: the autocorrelation, read between lags, at every multiple of it
+  // that the lags kept reach, averaged. A beat's multiples all recur, so the comb peaks
+  // at the beat; each multiple divides the error of reading the period off the coarse
+  // lag grid by its number, and a beat whose own peak is weak or blurred (soft onsets,
+  // rubato strings) is read from its clearer multiples instead.
+  const auto last = static_cast<double>(acf.size() - 1);
+  auto combAt = [&](double period) {
+    double sum = 0.0;
+    int count = 0;
+    for (int multiple = 1; multiple * period <= last; ++multiple, ++count) {
+      const double at = multiple * period;
+      const auto below = static_cast<size_t>(at);
+      const double fraction = at - static_cast<double>(below);
+      sum += below + 1 < acf.size() ? acf[below] + fraction * (acf[below + 1] - acf[below]) : acf[below];
     }
-    if (peak == static_cast<size_t>(first) || peak == static_cast<size_t>(last)) break;
-    if (acf[peak] < 0.5 * acf[lag]) break;
-    weightedSum += multiple * ParabolicPeak(acf, peak);
-    squares += multiple * multiple;
-    period = weightedSum / squares;
+    return count > 0 ? sum / count : 0.0;
+  };
+  double best = low;
+  double bestComb = combAt(low);
+  for (int step = 1; low + step * kRefineStep <= high; ++step) {
+    const double period = low + step * kRefineStep;
+    const double comb = combAt(period);
+    if (comb > bestComb) {
+      bestComb = comb;
+      best = period;
+    }
   }
-  return period;
+  return best;
 }
 
 PeriodResult Periodicity::Finish() {
@@ -385,7 +396,9 @@ PeriodResult Periodicity::Finish() {
   result.margin = choice.margin;
   result.octaveMargin = choice.octaveMargin;
   result.subdivision = choice.subdivision;
-  const double period = RefineLag(mean, lag);
+  const double near = std::min(choice.candidate, static_cast<double>(lag));
+  const double far = std::max(choice.candidate, static_cast<double>(lag));
+  const double period = RefineLag(mean, near * (1.0 - kRefineReach), far * (1.0 + kRefineReach));
   result.periodValues = period;
   result.salience = mean[lag];
   result.strength = choice.strength;

@@ -54,6 +54,9 @@ inline constexpr double kMaxMargin = 5.0;
 struct LagChoice {
   // The chosen lag, a peak of the autocorrelation; 0 when there is none.
   size_t lag = 0;
+  // The candidate period it was chosen as (a relative of the strongest lag, fractional):
+  // the peak lies within 3 % of it.
+  double candidate = 0.0;
   // The octave decision's probability for it among the candidates (softmax of scores).
   double probability = 0.0;
   // How far its score leads the next candidate's, and the best of its double and half
@@ -130,8 +133,9 @@ class Periodicity {
   // The beat lag: the strongest peak, then the octave decision among its candidates.
   static LagChoice ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,
                              const PeriodChoice& choice);
-  // The period below the lag grid: interpolated at the lag and at its multiples.
-  static double RefineLag(const std::vector<double>& acf, size_t lag);
+  // The period below the lag grid, between low and high (envelope values): the one whose
+  // multiples recur most strongly on average.
+  static double RefineLag(const std::vector<double>& acf, double low, double high);
 
  private:
   void AnalyseSegment(const float* values, const float* lowValues, size_t count);
