@@ -35,6 +35,8 @@ constexpr double kUnaccentedShare = 0.10;
 // of the candidate it stands for, in steps of this many envelope values.
 constexpr double kRefineReach = 0.03;
 constexpr double kRefineStep = 0.005;
+// The polish after the comb reads the peaks of up to this many multiples.
+constexpr int kPolishMultiples = 16;
 
 double LagOfBpm(double bpm) { return 60.0 * kEnvelopeRate / bpm; }
 
@@ -367,7 +369,28 @@ double Periodicity::RefineLag(const std::vector<double>& acf, double low, double
       best = period;
     }
   }
-  return best;
+  // The comb's reading between lags is linear, which blunts a sharp peak; the multiples'
+  // own peaks, each read off a parabola, give the last digits. Least squares over the
+  // multiples near the comb's period that show a clear peak of their own, as long as
+  // they keep showing one.
+  double period = best;
+  double weightedSum = period, squares = 1.0;
+  const double atPeriod = acf[std::min(static_cast<size_t>(std::lround(period)), acf.size() - 1)];
+  for (int multiple = 2; multiple <= kPolishMultiples; ++multiple) {
+    const auto centre = std::lround(multiple * period);
+    const long from = centre - 2;
+    const long to = centre + 2;
+    if (from < 1 || to + 1 >= static_cast<long>(acf.size())) break;
+    auto peak = static_cast<size_t>(from);
+    for (auto candidate = static_cast<size_t>(from); candidate <= static_cast<size_t>(to); ++candidate) {
+      if (acf[candidate] > acf[peak]) peak = candidate;
+    }
+    if (peak == static_cast<size_t>(from) || peak == static_cast<size_t>(to) || acf[peak] < 0.5 * atPeriod) break;
+    weightedSum += multiple * ParabolicPeak(acf, peak);
+    squares += multiple * multiple;
+    period = weightedSum / squares;
+  }
+  return period;
 }
 
 PeriodResult Periodicity::Finish() {
