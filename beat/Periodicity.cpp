@@ -253,15 +253,57 @@ double TempoRangePeak(const std::vector<double>& acf) {
   return peak > 0.0 ? peak : 1.0;
 }
 
-}  // namespace
+// The autocorrelation averaged over every multiple of a period that the lags kept reach,
+// read between lags: how strongly a pulse of that period recurs as a whole.
+double CombMean(const std::vector<double>& acf, double period) {
+  const double last = static_cast<double>(acf.size()) - 2.0;
+  double sum = 0.0;
+  int count = 0;
+  for (int multiple = 1; multiple * period <= last; ++multiple, ++count) {
+    const double at = multiple * period;
+    const auto below = static_cast<size_t>(at);
+    sum += acf[below] + (at - static_cast<double>(below)) * (acf[below + 1] - acf[below]);
+  }
+  return count > 0 ? sum / count : 0.0;
+}
 
-OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
-                                     double candidateLag) {
+// The highest CombMean within 2 % of a period (nine periods): a candidate read off the
+// lag grid may be that far from the pulse.
+double CombNear(const std::vector<double>& acf, double period) {
+  double best = CombMean(acf, period * 0.98);
+  for (int step = 1; step <= 8; ++step) best = std::max(best, CombMean(acf, period * (0.98 + 0.005 * step)));
+  return best;
+}
+
+// The highest CombNear over the tempo range in half-lag steps, or 1 when none is
+// positive: the scale comb means are read against.
+double TempoRangeComb(const std::vector<double>& acf) {
+  double best = 0.0;
+  for (double period = LagOfBpm(kMaxBpm); period < LagOfBpm(kMinBpm); period += 0.5) {
+    best = std::max(best, CombNear(acf, period));
+  }
+  return best > 0.0 ? best : 1.0;
+}
+
+// What a file's features are read against, the same for all its candidates.
+struct FeatureScales {
+  double whole = 1.0;
+  double low = 1.0;
+  double lowComb = 1.0;
+};
+
+FeatureScales ScalesOf(const std::vector<double>& acf, const std::vector<double>& lowAcf) {
+  return {TempoRangePeak(acf), TempoRangePeak(lowAcf), TempoRangeComb(lowAcf)};
+}
+
+OctaveFeatures FeaturesWith(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                            const FeatureScales& scales, double candidateLag) {
   const double octaves = std::log2(60.0 * kEnvelopeRate / candidateLag / 120.0);
   // Periodicities relative to the file's strongest one: how strong a pulse is next to the
   // others, not how clean the recording is, decides which of them is the beat.
-  const double scale = 1.0 / TempoRangePeak(acf);
-  const double lowScale = 1.0 / TempoRangePeak(lowAcf);
+  const double scale = 1.0 / scales.whole;
+  const double lowScale = 1.0 / scales.low;
+  const double combScale = 1.0 / scales.lowComb;
   return {octaves,
           octaves * octaves,
           scale * PeakNear(acf, candidateLag / 3.0),
@@ -277,7 +319,19 @@ OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::
           lowScale * PeakNear(lowAcf, candidateLag * 3.0),
           lowScale * PeakNear(lowAcf, candidateLag * 4.0),
           scale * PeakNear(acf, candidateLag * 2.0 / 3.0),
-          scale * std::max(PeakNear(acf, candidateLag / 2.0), PeakNear(acf, candidateLag / 3.0))};
+          scale * std::max(PeakNear(acf, candidateLag / 2.0), PeakNear(acf, candidateLag / 3.0)),
+          combScale * CombNear(lowAcf, candidateLag / 2.0),
+          combScale * CombNear(lowAcf, candidateLag),
+          combScale * CombNear(lowAcf, candidateLag * 2.0),
+          combScale * CombNear(lowAcf, candidateLag * 3.0),
+          combScale * CombNear(lowAcf, candidateLag * 4.0)};
+}
+
+}  // namespace
+
+OctaveFeatures Periodicity::Features(const std::vector<double>& acf, const std::vector<double>& lowAcf,
+                                     double candidateLag) {
+  return FeaturesWith(acf, lowAcf, ScalesOf(acf, lowAcf), candidateLag);
 }
 
 LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vector<double>& lowAcf,
@@ -292,8 +346,9 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
   std::vector<size_t> lags;
   std::vector<double> candidates;
   std::vector<double> subdivisions;
+  const FeatureScales scales = ScalesOf(acf, lowAcf);
   for (double candidate : Candidates(acf, strongest, choice)) {
-    const OctaveFeatures features = Features(acf, lowAcf, candidate);
+    const OctaveFeatures features = FeaturesWith(acf, lowAcf, scales, candidate);
     double score = 0.0;
     for (size_t i = 0; i < kOctaveFeatures; ++i) score += choice.octaveWeights[i] * features[i];
     // The beat itself must recur: a multiple without a clear periodicity of its own
@@ -342,28 +397,15 @@ LagChoice Periodicity::ChooseLag(const std::vector<double>& acf, const std::vect
 }
 
 double Periodicity::RefineLag(const std::vector<double>& acf, double low, double high) {
-  // Each period's comb: the autocorrelation, read between lags, at every multiple of it
-  // that the lags kept reach, averaged. A beat's multiples all recur, so the comb peaks
-  // at the beat; each multiple divides the error of reading the period off the coarse
+  // Each period's comb mean, in small steps. A beat's multiples all recur, so the comb
+  // peaks at the beat; each multiple divides the error of reading the period off the coarse
   // lag grid by its number, and a beat whose own peak is weak or blurred (soft onsets,
   // rubato strings) is read from its clearer multiples instead.
-  const auto last = static_cast<double>(acf.size() - 1);
-  auto combAt = [&](double period) {
-    double sum = 0.0;
-    int count = 0;
-    for (int multiple = 1; multiple * period <= last; ++multiple, ++count) {
-      const double at = multiple * period;
-      const auto below = static_cast<size_t>(at);
-      const double fraction = at - static_cast<double>(below);
-      sum += below + 1 < acf.size() ? acf[below] + fraction * (acf[below + 1] - acf[below]) : acf[below];
-    }
-    return count > 0 ? sum / count : 0.0;
-  };
   double best = low;
-  double bestComb = combAt(low);
+  double bestComb = CombMean(acf, low);
   for (int step = 1; low + step * kRefineStep <= high; ++step) {
     const double period = low + step * kRefineStep;
-    const double comb = combAt(period);
+    const double comb = CombMean(acf, period);
     if (comb > bestComb) {
       bestComb = comb;
       best = period;

@@ -26,9 +26,12 @@ constexpr size_t ValuesOf(double seconds) { return static_cast<size_t>(seconds *
 // periodicity in the tempo range, the periodicity at a third, half,
 // once, one and a half, two, three and four times the period, that of the low bands'
 // onsets (kick drum, bass: they mostly mark beats) at half, once, two, three and four
-// times it, the periodicity at two thirds of the period, and the stronger of those at a
-// half and a third (a beat is divided in two or in three, either will do).
-inline constexpr size_t kOctaveFeatures = 16;
+// times it, the periodicity at two thirds of the period, the stronger of those at a
+// half and a third (a beat is divided in two or in three, either will do), and the low
+// bands' comb means at half, once, two, three and four times the period (their
+// periodicity averaged over all multiples of it, relative to the strongest such mean in
+// the tempo range: how steadily a pulse recurs as a whole, not only one lag later).
+inline constexpr size_t kOctaveFeatures = 21;
 inline constexpr size_t kSubdivisionFeature = 15;
 using OctaveFeatures = std::array<double, kOctaveFeatures>;
 
@@ -44,8 +47,9 @@ struct PeriodChoice {
   double doubleWeight = 0.5;
   // Weights of the octave decision, learned on the tuning half of the development set
   // (scripts/tune-octave.py); all zero would keep the strongest peak.
-  OctaveFeatures octaveWeights = {1.2173, -2.3619, -0.1691, 0.6182, 1.2037, 0.4080, 0.5092, 0.3072,
-                                  0.1868, -0.6648, 1.0857, 1.6472, -0.9595, 1.2792, -0.7976, 0.7453};
+  OctaveFeatures octaveWeights = {1.4553,  -2.3248, -0.1476, 0.4762, 0.9402,  0.3346, 0.2227,
+                                  0.2594,  -0.0573, -0.6689, 0.8720, 1.2564,  -0.9209, 0.7424,
+                                  -0.5884, 0.6675,  0.6846,  0.7348, 0.9144, -0.0082, 1.1649};
 };
 
 // The largest lead of a candidate's score that counts: beyond it the choice is clear.

@@ -3,12 +3,12 @@
 for each file the candidates (the strongest autocorrelation peak after the tempo
 preference, its half, double, third, triple, two thirds, one and a half, three quarters,
 four thirds, quarter and fourfold, and the other highest peaks) are ranked by a linear
-score of their features, fitted by conditional logistic regression to rank the true
-tempo first.
+score of their features (the periodicities at the candidate's relatives, and the low
+bands' comb means, their autocorrelation averaged over all multiples of a relative),
+fitted by conditional logistic regression to rank the true tempo first.
 Usage: tune-octave.py MANIFEST ACF_FILE NAMES_FILE
 (ACF_FILE: `beat_estimate --acf` output for the files listed in NAMES_FILE, line by line:
 the WAV copies of half A, every group.)
-With --cv it prints the three-fold cross-validated accuracy instead.
 Prints the weights for PeriodChoice::octaveWeights and the tuning-half accuracy."""
 import csv
 import math
@@ -69,15 +69,45 @@ def tempo_range_peak(acf):
     return peak if peak > 0.0 else 1.0
 
 
-def features(acf, low, c):
+def comb_mean(acf, period):
+    """The autocorrelation averaged over every multiple of the period that the lags
+    reach, read between lags."""
+    total, count, multiple = 0.0, 0, 1
+    while multiple * period <= len(acf) - 2:
+        at = multiple * period
+        below = int(at)
+        total += acf[below] + (at - below) * (acf[below + 1] - acf[below])
+        count += 1
+        multiple += 1
+    return total / count if count else 0.0
+
+
+def comb_near(acf, period):
+    """The highest comb_mean within 2 % of the period (nine periods)."""
+    return max(comb_mean(acf, period * (0.98 + 0.005 * j)) for j in range(9))
+
+
+def comb_scale(acf):
+    """The highest comb_near over the tempo range in half-lag steps, 1 when none is
+    positive."""
+    best, period = 0.0, lag_of(MAX_BPM)
+    while period < lag_of(MIN_BPM):
+        best = max(best, comb_near(acf, period))
+        period += 0.5
+    return best if best > 0.0 else 1.0
+
+
+def features(acf, low, c, low_comb_scale=None):
     octaves = math.log2(60.0 * RATE / c / 120.0)
     s = 1.0 / tempo_range_peak(acf)
     ls = 1.0 / tempo_range_peak(low)
+    cs = 1.0 / (low_comb_scale if low_comb_scale is not None else comb_scale(low))
     return [octaves, octaves * octaves, s * peak_near(acf, c / 3), s * peak_near(acf, c / 2), s * peak_near(acf, c),
             s * peak_near(acf, 1.5 * c), s * peak_near(acf, 2 * c), s * peak_near(acf, 3 * c),
             s * peak_near(acf, 4 * c), ls * peak_near(low, c / 2), ls * peak_near(low, c), ls * peak_near(low, 2 * c),
             ls * peak_near(low, 3 * c), ls * peak_near(low, 4 * c), s * peak_near(acf, 2 * c / 3),
-            s * max(peak_near(acf, c / 2), peak_near(acf, c / 3))]
+            s * max(peak_near(acf, c / 2), peak_near(acf, c / 3))] + \
+        [cs * comb_near(low, f * c) for f in (0.5, 1.0, 2.0, 3.0, 4.0)]
 
 
 PEAK_CANDIDATES, PEAK_CANDIDATE_SHARE = 4, 0.5
@@ -125,7 +155,8 @@ def main():
         right = [i for i, b in enumerate(bpms) if abs(b / truth[name] - 1) <= 0.04]
         if not right:
             continue  # no candidate can be right: nothing to learn from this file
-        samples.append(([features(acf, low, c) for c in cands], right[0]))
+        low_comb_scale = comb_scale(low)
+        samples.append(([features(acf, low, c, low_comb_scale) for c in cands], right[0]))
     n = len(samples[0][0][0])
     w = [0.0] * n
     rate = 0.5
