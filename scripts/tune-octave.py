@@ -145,7 +145,8 @@ def load(manifest, acf_file, names_file):
     set_rate(open(acf_file).readline())
     samples = []
     for name, line in zip(names, open(acf_file)):
-        row = rows[os.path.splitext(os.path.basename(name))[0]]
+        key = os.path.basename(name)
+        row = rows[key] if key in rows else rows[os.path.splitext(key)[0]]  # a name, or a file's path
         whole, _, low_part = line.partition("|")
         acf = [float(v) for v in whole.split()]
         low = [float(v) for v in low_part.split()]
